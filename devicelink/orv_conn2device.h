@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <cjson/cJSON.h>
+
+#include <string>
+
+class QUdpSocket;
+
+// The tool's only connection to the devices: every request goes to the multicast group
+// through the network card of the latest search, and every call blocks until the
+// matching reply has been read or the request has timed out.
+class ORV_CONN2DEVICE : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ORV_CONN2DEVICE(QObject *parent = nullptr);
+    ~ORV_CONN2DEVICE() override;
+
+    void loginDevice(const QString &address, const QString &password, const QString &sn);
+    void activateDevice(const QString &address, const QString &password, const QString &sn);
+    // Takes the body over: it is freed with the envelope.
+    void sendCommand(const QString &address, cJSON *body);
+
+    // The matching reply of the last login, activate or command request, or null.
+    // The link keeps ownership.
+    cJSON *replyJson() const;
+
+    // True while a request is in flight (its wait loop and time-out box process events).
+    bool isBusy() const;
+
+signals:
+    void searchdevice_RespDatas_signals(cJSON *datas);
+
+public slots:
+    void search_device(QString selectedText);
+
+private slots:
+    void readingLogin();
+    void readingSearch();
+    void default_timeout();
+
+private:
+    QUdpSocket *socket = nullptr;
+    int devicePort = 10086;
+    QMutex lock;
+    QEventLoop waitLoop;
+    std::string expectedSyn;
+    cJSON *reply = nullptr;
+    bool handled = false;
+    bool busy = false;
+};

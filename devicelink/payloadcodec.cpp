@@ -1,0 +1,2 @@
+#include "payloadcodec.h"
+// TODO: codec

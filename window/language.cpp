@@ -1,0 +1,3 @@
+#include "orv_window.h"
+bool ORV_Window::loadTranslation() { return false; }
+void ORV_Window::language_changed(QAction *) {}

@@ -1,0 +1,2 @@
+#include "orv_window.h"
+void ORV_Window::fillNetworkCards() {}
