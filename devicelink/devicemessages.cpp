@@ -1,1 +1,247 @@
 #include "devicemessages.h"
+
+#include "payloadcodec.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const unsigned char *payloadKey()
+{
+    return reinterpret_cast<const unsigned char *>(kPayloadKey);
+}
+
+// Devices report addresses in dotted form, at most 15 characters.
+constexpr std::size_t kAddressCompareLength = 15;
+
+// Equal in the first `length` characters, or entirely equal when either string is
+// shorter: strncmp compares the terminator too, so a shorter string only matches itself.
+bool prefixEqual(const char *a, const char *b, std::size_t length)
+{
+    return a && b && std::strncmp(a, b, length) == 0;
+}
+
+cJSON *securityBody(const char *password, const char *sn, const char *command)
+{
+    cJSON *body = cJSON_CreateObject();
+    if (!body)
+        return nullptr;
+    cJSON_AddStringToObject(body, "callcmd", "Security verification");
+    cJSON_AddStringToObject(body, "password", password ? password : "");
+    cJSON_AddStringToObject(body, "sn", sn ? sn : "");
+    cJSON_AddStringToObject(body, "command", command);
+    return body;
+}
+
+} // namespace
+
+void makeSyn(int count, std::string &syn)
+{
+    for (int i = 0; i < count; ++i) {
+        const int r = std::rand();
+        switch (r % 3) {
+        case 0:
+            syn.push_back(static_cast<char>('0' + std::rand() % 10));
+            break;
+        case 1:
+            syn.push_back(static_cast<char>('a' + std::rand() % 26));
+            break;
+        default:
+            syn.push_back(static_cast<char>('A' + std::rand() % 26));
+            break;
+        }
+    }
+}
+
+cJSON *makeRequest(cJSON *body, std::string &syn)
+{
+    if (!body)
+        return nullptr;
+    cJSON *request = cJSON_CreateObject();
+    if (!request) {
+        cJSON_Delete(body);
+        return nullptr;
+    }
+    syn.clear();
+    makeSyn(kSynLength, syn);
+    cJSON_AddStringToObject(request, "cmd", "calludp");
+    cJSON_AddStringToObject(request, "syn", syn.c_str());
+    cJSON_AddItemToObject(request, "data", body);
+    return request;
+}
+
+cJSON *makeSearchBody()
+{
+    cJSON *body = cJSON_CreateObject();
+    if (body)
+        cJSON_AddStringToObject(body, "callcmd", "search");
+    return body;
+}
+
+cJSON *makeLoginBody(const char *password, const char *sn)
+{
+    return securityBody(password, sn, "login");
+}
+
+cJSON *makeActivateBody(const char *password, const char *sn)
+{
+    return securityBody(password, sn, "activate");
+}
+
+bool synMatches(const char *replySyn, const char *expectedSyn)
+{
+    return prefixEqual(replySyn, expectedSyn, kSynLength);
+}
+
+std::string encodeMessage(const cJSON *message)
+{
+    if (!message)
+        return {};
+    char *text = cJSON_PrintUnformatted(message);
+    if (!text)
+        return {};
+    const std::size_t n = std::strlen(text);
+    // Keep L + 3 within 32 bits; a real request is a few hundred bytes.
+    constexpr std::size_t maxText = (std::numeric_limits<uint32_t>::max() - 3) / 4 * 3;
+    if (n == 0 || n > maxText) {
+        cJSON_free(text);
+        return {};
+    }
+
+    const uint32_t length = base64EncodedLength(static_cast<uint32_t>(n));
+    std::vector<char> buffer(std::size_t(length) + 3, '\0');
+    const char *encoded = encipherPayload(reinterpret_cast<unsigned char *>(text), static_cast<uint32_t>(n),
+                                          payloadKey(), true, buffer.data());
+    cJSON_free(text);
+    if (!encoded)
+        return {};
+    buffer[length] = '\r';
+    buffer[length + 1] = '\n';
+    return std::string(buffer.data(), std::size_t(length) + 2);
+}
+
+cJSON *decodeMessage(const char *data, std::size_t size)
+{
+    if (!data || size >= std::numeric_limits<uint32_t>::max())
+        return nullptr;
+
+    // A datagram buffer carries no terminator of its own.
+    std::vector<char> text(data, data + size);
+    text.push_back('\0');
+    const uint32_t m = static_cast<uint32_t>(std::strlen(text.data()));
+
+    std::vector<unsigned char> output(decodedBufferSize(m), 0);
+    if (!decipherPayload(text.data(), m, payloadKey(), true, output.data()))
+        return nullptr;
+    // The decoder writes at most 3 * m / 4 bytes, so the last byte is still the terminator.
+    return cJSON_Parse(reinterpret_cast<const char *>(output.data()));
+}
+
+ReplyCheck checkReply(const cJSON *reply, const std::string &expectedSyn)
+{
+    if (!cJSON_IsObject(reply))
+        return ReplyCheck::NoSyn;
+    const cJSON *syn = cJSON_GetObjectItem(reply, "syn");
+    if (!cJSON_IsString(syn) || !syn->valuestring)
+        return ReplyCheck::NoSyn;
+    if (!synMatches(syn->valuestring, expectedSyn.c_str()))
+        return ReplyCheck::SynMismatch;
+    if (!cJSON_IsObject(cJSON_GetObjectItem(reply, "data")))
+        return ReplyCheck::NoData;
+    return ReplyCheck::Accepted;
+}
+
+const char *stringMember(const cJSON *object, const char *name, const char *fallback)
+{
+    if (!cJSON_IsObject(object) || !name)
+        return fallback;
+    const cJSON *item = cJSON_GetObjectItem(object, name);
+    if (!cJSON_IsString(item) || !item->valuestring)
+        return fallback;
+    return item->valuestring;
+}
+
+DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink)
+    : expectedSyn(std::move(syn))
+    , log(std::move(sink))
+    , devices(makeJsonPtr(cJSON_CreateArray()))
+{
+}
+
+void DeviceArrayBuilder::addDatagram(const char *data, std::size_t size)
+{
+    const JsonPtr reply = makeJsonPtr(decodeMessage(data, size));
+    addReply(reply.get());
+}
+
+void DeviceArrayBuilder::addReply(const cJSON *reply)
+{
+    switch (checkReply(reply, expectedSyn)) {
+    case ReplyCheck::NoSyn:
+        writeLog("SYN is NULL!");
+        return;
+    case ReplyCheck::SynMismatch:
+        writeLog("syn not matched!");
+        return;
+    case ReplyCheck::NoData:
+        writeLog("Data is NULL!");
+        return;
+    case ReplyCheck::Accepted:
+        break;
+    }
+
+    const cJSON *data = cJSON_GetObjectItem(reply, "data");
+    const char *ip = stringMember(data, "ip", "");
+    const char *sn = stringMember(data, "sn", "");
+    const char *mac = stringMember(data, "mac", "");
+    const char *model = stringMember(data, "model", "");
+    const char *baseModel = stringMember(data, "baseModel", "---");
+    const char *active = stringMember(data, "Active_state", nullptr);
+    if (!active) {
+        writeLog("active_json is null!");
+        active = "active";
+    }
+    const char *version = stringMember(data, "V", "---");
+
+    if (!devices || hasAddress(ip))
+        return;
+
+    cJSON *device = cJSON_CreateObject();
+    if (!device)
+        return;
+    cJSON_AddStringToObject(device, "pid", "0");
+    cJSON_AddStringToObject(device, "ip", ip);
+    cJSON_AddStringToObject(device, "sn", sn);
+    cJSON_AddStringToObject(device, "mac", mac);
+    cJSON_AddStringToObject(device, "model", model);
+    cJSON_AddStringToObject(device, "baseModel", baseModel);
+    cJSON_AddStringToObject(device, "active", active);
+    cJSON_AddStringToObject(device, "V", version);
+    cJSON_AddItemToArray(devices.get(), device);
+}
+
+int DeviceArrayBuilder::count() const
+{
+    return devices ? cJSON_GetArraySize(devices.get()) : 0;
+}
+
+bool DeviceArrayBuilder::hasAddress(const char *ip) const
+{
+    const cJSON *device = nullptr;
+    cJSON_ArrayForEach(device, devices.get())
+    {
+        if (prefixEqual(stringMember(device, "ip", ""), ip, kAddressCompareLength))
+            return true;
+    }
+    return false;
+}
+
+void DeviceArrayBuilder::writeLog(const char *line) const
+{
+    if (log)
+        log(line);
+}

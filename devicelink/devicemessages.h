@@ -20,7 +20,7 @@ inline constexpr int kSynLength = 8;
 void makeSyn(int count, std::string &syn);
 
 // Envelope {"cmd":"calludp","syn":<fresh tag>,"data":body}; takes ownership of body.
-// The fresh tag replaces the contents of syn.
+// The fresh tag replaces the contents of syn. Null (syn untouched) when body is null.
 cJSON *makeRequest(cJSON *body, std::string &syn);
 cJSON *makeSearchBody();
 cJSON *makeLoginBody(const char *password, const char *sn);
@@ -59,10 +59,13 @@ public:
     void addReply(const cJSON *reply);
 
     const cJSON *array() const { return devices.get(); }
+    // For handing the array on as the search signal's argument; it stays owned here.
+    cJSON *array() { return devices.get(); }
     int count() const;
 
 private:
     bool hasAddress(const char *ip) const;
+    void writeLog(const char *line) const;
 
     std::string expectedSyn;
     LogSink log;

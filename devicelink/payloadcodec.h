@@ -32,8 +32,8 @@ char *encipherPayload(unsigned char *text, uint32_t n, const unsigned char key[1
 unsigned char *decipherPayload(const char *input, uint32_t length, const unsigned char key[16], bool base64,
                                unsigned char *output);
 
-// Base64 length L of an n-byte payload (n >= 1); the send buffer holds L + 3 bytes
-// for the CR LF and a terminating zero.
+// Base64 length L of an n-byte payload (0 for n == 0); the send buffer holds L + 3
+// bytes for the CR LF and a terminating zero.
 uint32_t base64EncodedLength(uint32_t n);
 // Output buffer for an m-character received text: room for the payload and a zero.
 uint32_t decodedBufferSize(uint32_t m);
