@@ -46,6 +46,10 @@ private slots:
     void default_timeout();
 
 private:
+    // Refuses a request while another is in flight or before any search made a socket.
+    bool mayStartRequest(const char *operation);
+    void sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool logSocketInfo);
+
     QUdpSocket *socket = nullptr;
     int devicePort = 10086;
     QMutex lock;

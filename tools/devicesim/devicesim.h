@@ -4,6 +4,8 @@
 // devices in tests, in the demo run and in benchmarks.
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QHostAddress>
 #include <QMutex>
@@ -14,6 +16,7 @@
 
 class QThread;
 class QUdpSocket;
+struct cJSON;
 
 struct SimDevice
 {
@@ -30,8 +33,15 @@ struct SimDevice
         Oversized,        // search reply padded to about 60 KB
     };
 
+    // "none", "no-reply", "wrong-syn", ... as the fleet file and the command line write them.
+    static QString faultName(Fault fault);
+    static bool faultFromName(const QString &name, Fault *fault);
+    static QStringList faultNames();
+
     // Replaces what the device would answer to one kind of request
-    // ("search", "login", "activate", "netcfg").
+    // ("search", "login", "activate", "netcfg"). The device's state does not change
+    // then: an overridden "activate" sets no password, an overridden "netcfg" neither
+    // moves nor restarts the device.
     struct Override
     {
         enum Kind { Data, NoData, NoReply } kind = Data;
@@ -45,9 +55,9 @@ struct SimDevice
     QString baseModel;
     QString activeState = QStringLiteral("active"); // what it reports as "Active_state"
     QString version;                                // what it reports as "V"
-    QString password;                               // empty: not activated yet
+    QString password;                               // empty: not activated yet, login refused
     Fault fault = Fault::None;
-    int replyDelayMs = 0;
+    int replyDelayMs = 0; // every reply of this device is sent this much later
     QHash<QString, Override> overrides;
 };
 
@@ -65,6 +75,13 @@ public:
         QString requestLogPath;    // one JSON line per decoded request, when set
     };
 
+    struct Stats
+    {
+        int requests = 0;       // decoded requests
+        int replies = 0;        // datagrams sent
+        int searchReplies = 0;  // of which answers to "search"
+    };
+
     explicit DeviceSimulator(const Options &options, const QVector<SimDevice> &devices,
                              QObject *parent = nullptr);
     ~DeviceSimulator() override;
@@ -75,20 +92,36 @@ public:
     // Thread-safe snapshots.
     QVector<QByteArray> requests() const; // every decoded request, compact JSON, in arrival order
     QVector<SimDevice> devices() const;
+    Stats stats() const;
 
     // count devices with distinct addresses, serials and MACs, a mix of active and
     // not-yet-active ones and of firmware on both sides of the web-page gate.
     static QVector<SimDevice> makeFleet(int count);
+    // The fleet file: {"devices": [ {...}, ... ]} or just the array. Each device:
+    // "ip" and "sn" (required), "mac", "model", "baseModel", "active", "V", "password",
+    // "fault" (a faultName), "delayMs", and "overrides": {"<kind>": {"data": {...}} or
+    // {"noData": true} or {"noReply": true}}. "active" defaults to "active" when the
+    // device has a password and to "inactive" otherwise.
     static bool loadFleet(const QString &path, QVector<SimDevice> *devices, QString *error);
+    static bool parseFleet(const QByteArray &json, QVector<SimDevice> *devices, QString *error);
 
 private:
     void readPending();
+    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort);
+    // Builds, encodes and (maybe later) sends one device's answer to one request.
+    void answer(int index, const QString &kind, const cJSON *request, const QHostAddress &sender,
+                quint16 senderPort);
+    void sendReply(const QByteArray &wire, bool isSearch, const QHostAddress &sender, quint16 senderPort);
 
     Options options;
     QVector<SimDevice> fleet;
+    QVector<qint64> silentUntilMs; // per device, on the clock below
+    QElapsedTimer clock;
     QUdpSocket *socket = nullptr;
+    QFile requestLogFile;
     mutable QMutex mutex;
     QVector<QByteArray> requestLog;
+    Stats counters;
 };
 
 // Runs a DeviceSimulator on a thread of its own, so that a caller that blocks its
@@ -106,8 +139,14 @@ public:
 
     QVector<QByteArray> requests() const;
     QVector<SimDevice> devices() const;
+    DeviceSimulator::Stats stats() const;
+    bool isRunning() const { return simulator != nullptr; }
 
 private:
     QThread *thread = nullptr;
     DeviceSimulator *simulator = nullptr;
+    // What the simulator held when it stopped, so that tests can look afterwards.
+    QVector<QByteArray> finalRequests;
+    QVector<SimDevice> finalDevices;
+    DeviceSimulator::Stats finalStats;
 };
