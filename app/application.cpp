@@ -1,13 +1,31 @@
 #include "application.h"
 
 #include "orv_window.h"
+#include "singleinstance.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+
+#include <memory>
 
 int runApplication(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    ORV_Window window(QStringLiteral("Local Mannage"));
-    window.show();
-    return app.exec();
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+
+    SingleInstance instance(QStringLiteral("PCORV_KEY"), QStringLiteral("PCorv"));
+    if (!instance.acquire())
+        return 0;
+
+    auto app = std::make_unique<QApplication>(argc, argv);
+    auto window = std::make_unique<ORV_Window>(QStringLiteral("Local Mannage"));
+    window->setWindowTitle(QObject::tr("Tarnvale_Managesystem"));
+    window->show();
+
+    const int exitCode = app->exec();
+    window.reset();
+    app.reset();
+    return exitCode;
 }

@@ -4,7 +4,9 @@
 #include <QString>
 #include <QSystemSemaphore>
 
-// Lets only one instance of the tool run at a time.
+// Lets only one instance of the tool run at a time: a system semaphore serialises the
+// check of processes that start together, and a one-byte shared-memory segment marks
+// the running instance for as long as this object lives.
 class SingleInstance
 {
 public:
@@ -15,6 +17,8 @@ public:
     bool acquire();
 
 private:
+    bool takeMarker();
+
     QSystemSemaphore semaphore;
     QSharedMemory marker;
 };

@@ -1,8 +1,233 @@
 #include "orv_window.h"
-void ORV_Window::setupTableHeader() {}
-void ORV_Window::buildPagination() {}
-void ORV_Window::fillCurrentPage() {}
-void ORV_Window::goToPage(int) {}
-void ORV_Window::goToPreviousPage() {}
-void ORV_Window::goToNextPage() {}
-void ORV_Window::retranslateDeviceTable() {}
+#include "ui_orv_window.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTableWidgetItem>
+
+namespace {
+
+const int kColumnCount = 7;
+const int kOperationColumn = 6;
+
+const char kTableStyle[] = "QTableWidget {"
+                           " border: none;"
+                           " background-color: white;"
+                           " alternate-background-color: #f7f7f7;"
+                           " selection-background-color: #409EFF;"
+                           " selection-color: white;"
+                           " font-size: 13px;"
+                           " background-clip: padding-box;"
+                           "}"
+                           "QTableWidget::item {"
+                           " padding: 2px;"
+                           " text-align: center;"
+                           "}";
+
+const char kHeaderStyle[] = "QHeaderView::section {"
+                            " border: none;"
+                            " font-size: 14px;"
+                            " background-color: #888888;"
+                            " color: #000000;"
+                            " padding: 2px;"
+                            "}";
+
+const char kUpdateButtonStyle[] = "QPushButton {"
+                                  " background-color: #2979ff;"
+                                  " color: white;"
+                                  " border: none;"
+                                  " border-radius: 4px;"
+                                  " padding: 4px 10px;"
+                                  "}"
+                                  "QPushButton:hover { background-color: #445ee0; }"
+                                  "QPushButton:disabled { background-color: #8f939c !important; }";
+
+const char kCurrentPageStyle[] =
+    "background-color:#2979ff; color:white; border-radius:4px;width:20px;height:20px;";
+const char kOtherPageStyle[] =
+    "background-color:white; color:black; border-radius:4px;width:20px;height:20px;";
+const char kTransparentStyle[] = "background-color: transparent;";
+
+QTableWidgetItem *centredItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+} // namespace
+
+void ORV_Window::setupTableHeader()
+{
+    QTableWidget *table = ui->tableWidget;
+    table->setColumnCount(kColumnCount);
+    table->setHorizontalHeaderLabels({QStringLiteral("IP"), tr("Device ID"), QStringLiteral("MAC"),
+                                      tr("Model"), tr("FirmwareVersion"), tr("Active Status"),
+                                      tr("Operation")});
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table->verticalHeader()->setDefaultSectionSize(42);
+    table->horizontalHeader()->setStyleSheet(QLatin1String(kHeaderStyle));
+}
+
+void ORV_Window::buildPagination()
+{
+    QWidget *strip = ui->paginationWidget;
+
+    // This runs inside the clicked handler of one of the strip's own buttons, so the old
+    // controls may only go once control is back in the event loop.
+    if (QLayout *old = strip->layout()) {
+        while (QLayoutItem *item = old->takeAt(0)) {
+            if (QWidget *widget = item->widget()) {
+                widget->hide();
+                widget->deleteLater();
+            }
+            delete item;
+        }
+        delete old;
+    }
+
+    auto *layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, 5, 0, 5);
+    layout->setSpacing(10);
+    layout->setAlignment(Qt::AlignCenter);
+
+    totalLabel = new QLabel(tr("Total") + QLatin1Char(' ') + QString::number(totalPages), strip);
+    totalLabel->setObjectName(QStringLiteral("totalLabel"));
+    totalLabel->setStyleSheet(QLatin1String(kTransparentStyle));
+
+    prevPageButton = new QPushButton(strip);
+    prevPageButton->setObjectName(QStringLiteral("prevPageButton"));
+    prevPageButton->setFlat(true);
+    prevPageButton->setIcon(QIcon(QStringLiteral(":/qss/prev.svg")));
+    prevPageButton->setToolTip(tr("Previous Page"));
+    prevPageButton->setStyleSheet(QLatin1String(kTransparentStyle));
+
+    nextPageButton = new QPushButton(strip);
+    nextPageButton->setObjectName(QStringLiteral("nextPageButton"));
+    nextPageButton->setFlat(true);
+    nextPageButton->setIcon(QIcon(QStringLiteral(":/qss/next.svg")));
+    nextPageButton->setToolTip(tr("Next Page"));
+    nextPageButton->setStyleSheet(QLatin1String(kTransparentStyle));
+
+    layout->addWidget(totalLabel);
+    layout->addWidget(prevPageButton);
+    for (int n = 1; n <= totalPages; ++n) {
+        if (n <= 3 || n == totalPages) {
+            auto *pageButton = new QPushButton(QString::number(n), strip);
+            pageButton->setObjectName(QStringLiteral("pageButton_%1").arg(n));
+            pageButton->setStyleSheet(QLatin1String(n == currentPage ? kCurrentPageStyle : kOtherPageStyle));
+            connect(pageButton, &QPushButton::clicked, this, [this, n] { goToPage(n); });
+            layout->addWidget(pageButton);
+        } else if (n == 4) {
+            auto *ellipsis = new QLabel(QStringLiteral("..."), strip);
+            ellipsis->setObjectName(QStringLiteral("ellipsisLabel"));
+            ellipsis->setStyleSheet(QStringLiteral("color: white;"));
+            layout->addWidget(ellipsis);
+        }
+    }
+    layout->addWidget(nextPageButton);
+
+    connect(prevPageButton, &QPushButton::clicked, this, &ORV_Window::goToPreviousPage);
+    connect(nextPageButton, &QPushButton::clicked, this, &ORV_Window::goToNextPage);
+}
+
+void ORV_Window::fillCurrentPage()
+{
+    QTableWidget *table = ui->tableWidget;
+    const int first = (currentPage - 1) * rowsPerPage;
+    const int end = qMin(first + rowsPerPage, deviceList.size());
+
+    totalLabel->setText(tr("Total") + QLatin1Char(' ') + QString::number(totalPages));
+    prevPageButton->setEnabled(currentPage > 1);
+    nextPageButton->setEnabled(currentPage < totalPages);
+
+    table->clearContents();
+    table->setRowCount(0);
+
+    table->setStyleSheet(QLatin1String(kTableStyle));
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table->verticalHeader()->setVisible(false);
+    table->setAlternatingRowColors(true);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->verticalHeader()->setDefaultSectionSize(32);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    for (int i = first; i < end; ++i) {
+        const DeviceEntry &entry = deviceList.at(i);
+        const QString texts[] = {
+            entry.text(QStringLiteral("ip")),    entry.text(QStringLiteral("sn")),
+            entry.text(QStringLiteral("mac")),   entry.text(QStringLiteral("model")),
+            entry.text(QStringLiteral("V")),     entry.text(QStringLiteral("active")),
+        };
+
+        const int r = table->rowCount();
+        table->insertRow(r);
+        for (int column = 0; column < 6; ++column)
+            table->setItem(r, column, centredItem(texts[column]));
+
+        auto *button = new QPushButton(tr("Update IP"));
+        button->setFixedSize(80, 24);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        button->setProperty("row", r);
+        button->setProperty("ipColumn", 0);
+        button->setProperty("textKey", button->text());
+        button->setStyleSheet(QLatin1String(kUpdateButtonStyle));
+        connect(button, &QPushButton::clicked, this, [this, r] { onUpdateIpClicked(r); });
+
+        auto *container = new QWidget;
+        container->setAttribute(Qt::WA_TranslucentBackground);
+        auto *containerLayout = new QHBoxLayout(container);
+        containerLayout->setContentsMargins(0, 0, 0, 0);
+        containerLayout->setAlignment(Qt::AlignCenter);
+        containerLayout->addWidget(button);
+        table->setCellWidget(r, kOperationColumn, container);
+
+        for (int column = 0; column < kColumnCount; ++column)
+            table->horizontalHeader()->setSectionResizeMode(
+                column, column == 1 ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
+    }
+
+    connect(table, &QTableWidget::cellDoubleClicked, this, &ORV_Window::onCellDoubleClicked,
+            Qt::UniqueConnection);
+}
+
+void ORV_Window::goToPage(int n)
+{
+    currentPage = qBound(1, n, totalPages);
+    buildPagination();
+    fillCurrentPage();
+}
+
+void ORV_Window::goToPreviousPage()
+{
+    if (currentPage > 1)
+        --currentPage;
+    buildPagination();
+    fillCurrentPage();
+}
+
+void ORV_Window::goToNextPage()
+{
+    if (currentPage < totalPages)
+        ++currentPage;
+    buildPagination();
+    fillCurrentPage();
+}
+
+void ORV_Window::retranslateDeviceTable()
+{
+    ui->state_text->setText(tr("Double-click the IP to enter the web page"));
+    setupTableHeader();
+    if (totalLabel)
+        totalLabel->setText(tr("Total") + QLatin1Char(' ') + QString::number(totalPages));
+    if (prevPageButton)
+        prevPageButton->setToolTip(tr("Previous Page"));
+    if (nextPageButton)
+        nextPageButton->setToolTip(tr("Next Page"));
+    if (!deviceList.isEmpty())
+        fillCurrentPage();
+}

@@ -1,3 +1,54 @@
 #include "orv_window.h"
-void ORV_Window::on_search_button_clicked() {}
-void ORV_Window::showSearchDeviceTableInfos(cJSON *) {}
+#include "ui_orv_window.h"
+
+#include "orv_conn2device.h"
+
+#include <QMessageBox>
+#include <QtDebug>
+
+
+void ORV_Window::on_search_button_clicked()
+{
+    // The link processes events while it waits for replies; a press landing there
+    // must not start a second search inside the first one.
+    if (deviceLink->isBusy())
+        return;
+
+    const QString selectedText = ui->NIC_select_box->currentText();
+    if (selectedText.isEmpty()) {
+        QMessageBox::information(this, tr("Tips"), tr("Please select network"), QMessageBox::Ok);
+        return;
+    }
+
+    disconnect(deviceLink, &ORV_CONN2DEVICE::searchdevice_RespDatas_signals, this,
+               &ORV_Window::showSearchDeviceTableInfos);
+    connect(deviceLink, &ORV_CONN2DEVICE::searchdevice_RespDatas_signals, this,
+            &ORV_Window::showSearchDeviceTableInfos);
+
+    deviceLink->search_device(selectedText);
+}
+
+void ORV_Window::showSearchDeviceTableInfos(cJSON *data)
+{
+    if (!data) {
+        qDebug() << "Data is empty!";
+        return;
+    }
+
+    if (char *printed = cJSON_Print(data)) {
+        qDebug().noquote() << "update_searchDevice:" << printed;
+        cJSON_free(printed);
+    }
+
+    deviceList.clear();
+    for (const cJSON *element = data->child; element; element = element->next) {
+        if (cJSON_IsObject(element))
+            deviceList.append(DeviceEntry::fromJson(element));
+    }
+
+    totalPages = qMax(1, (deviceList.size() + rowsPerPage - 1) / rowsPerPage);
+    currentPage = 1;
+
+    buildPagination();
+    fillCurrentPage();
+}

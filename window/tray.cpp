@@ -1,4 +1,40 @@
 #include "orv_window.h"
-void ORV_Window::setupTray() {}
-void ORV_Window::quit_event() {}
-void ORV_Window::open_event() {}
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QtDebug>
+
+void ORV_Window::setupTray()
+{
+    const QIcon icon(QStringLiteral(":/qss/logo_radius.ico"));
+    if (icon.isNull()) {
+        qWarning() << "Failed to load system tray icon";
+        return;
+    }
+
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(icon);
+    trayMenu = new QMenu(this);
+    quitAction = new QAction(tr("Quit"), this);
+    openAction = new QAction(tr("Open"), this);
+    trayMenu->addAction(openAction);
+    trayMenu->addSeparator();
+    trayMenu->addAction(quitAction);
+    connect(quitAction, &QAction::triggered, this, &ORV_Window::quit_event);
+    connect(openAction, &QAction::triggered, this, &ORV_Window::open_event);
+    trayIcon->setContextMenu(trayMenu);
+    trayIcon->show();
+}
+
+void ORV_Window::open_event()
+{
+    showNormal();
+}
+
+void ORV_Window::quit_event()
+{
+    close();
+    destroy(true, true);
+}
