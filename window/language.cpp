@@ -1,3 +1,46 @@
 #include "orv_window.h"
-bool ORV_Window::loadTranslation() { return false; }
-void ORV_Window::language_changed(QAction *) {}
+#include "ui_orv_window.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QSettings>
+#include <QTranslator>
+
+bool ORV_Window::loadTranslation()
+{
+    const QString path = language != 0 ? QStringLiteral(":/languages/us_EN.qm")
+                                       : QStringLiteral(":/languages/zh_CN.qm");
+    if (!QFile::exists(path)) {
+        qCritical().noquote() << "Translation file not found:" << path;
+        return false;
+    }
+    if (!translator->load(path)) {
+        qCritical().noquote() << "Failed to load translation file:" << path;
+        return false;
+    }
+    qDebug().noquote() << "Loaded translation file:" << path;
+    return true;
+}
+
+void ORV_Window::language_changed(QAction *project)
+{
+    // Any text other than "Chinese" counts as English.
+    language = project && project->text() == QLatin1String("Chinese") ? 0 : 1;
+
+    // Recorded for the operator's information only: nothing reads the file back.
+    settings->setValue(QStringLiteral("language"), language);
+    settings->sync();
+
+    if (!loadTranslation())
+        qCritical() << "Language resource loading failed!";
+
+    // Re-installing makes the application post its LanguageChange event; no widget here
+    // reacts to it, so the texts are re-applied below.
+    QCoreApplication::removeTranslator(translator);
+    QCoreApplication::installTranslator(translator);
+
+    ui->retranslateUi(this);
+    retranslateDeviceTable();
+}

@@ -1,4 +1,231 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
+<context>
+    <name>ORV_CONN2DEVICE</name>
+    <message>
+        <source>Timeout,Please try again!</source>
+        <translation>超时，请重试！</translation>
+    </message>
+</context>
+<context>
+    <name>ORV_Passwd_Window</name>
+    <message>
+        <source>MainWindow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Password</source>
+        <translation>设备密码</translation>
+    </message>
+    <message>
+        <source>IP address cannot be empty</source>
+        <translation>IP地址不能为空</translation>
+    </message>
+    <message>
+        <source>Incorrect IPv4 address format.</source>
+        <translation>请输入合法的IP地址</translation>
+    </message>
+    <message>
+        <source>Input Password</source>
+        <translation>请输入设备密码</translation>
+    </message>
+    <message>
+        <source>New IP</source>
+        <translation>新IP</translation>
+    </message>
+    <message>
+        <source>Password too long (max 12 chars)</source>
+        <translation>密码过长（最多12位）</translation>
+    </message>
+    <message>
+        <source>Password too short (min 6 chars)</source>
+        <translation>密码过短（至少6位）</translation>
+    </message>
+    <message>
+        <source>Please input IP address</source>
+        <translation>请输入新IP</translation>
+    </message>
+    <message>
+        <source>The new IP address cannot be the same as the original one.</source>
+        <translation>新IP地址不能与原始IP相同</translation>
+    </message>
+    <message>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>confirm</source>
+        <translation>确认</translation>
+    </message>
+</context>
+<context>
+    <name>ORV_Window</name>
+    <message>
+        <source>Active Status</source>
+        <translation>激活状态</translation>
+    </message>
+    <message>
+        <source>Change Language</source>
+        <translation>切换语言</translation>
+    </message>
+    <message>
+        <source>Device Restart</source>
+        <translation>设备重启</translation>
+    </message>
+    <message>
+        <source>Device did not accept IP change.</source>
+        <translation>设备不接受IP更改</translation>
+    </message>
+    <message>
+        <source>Device restart completed.</source>
+        <translation>设备重启完成</translation>
+    </message>
+    <message>
+        <source>Double-click the IP to enter the web page</source>
+        <translation>双击IP进入web页面</translation>
+    </message>
+    <message>
+        <source>Each part of the IP must be between 0 and 255.</source>
+        <translation>IP地址超出范围0 ~ 255</translation>
+    </message>
+    <message>
+        <source>Enter device active password</source>
+        <translation>请设置设备初始密码</translation>
+    </message>
+    <message>
+        <source>Failure</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>FirmwareVersion</source>
+        <translation>固件版本</translation>
+    </message>
+    <message>
+        <source>IP changed successfully,device rebooting.....</source>
+        <translation>IP修改成功，设备重启中......</translation>
+    </message>
+    <message>
+        <source>Incorrect IPv4 address format.</source>
+        <translation>请输入合法的IP地址</translation>
+    </message>
+    <message>
+        <source>Initing</source>
+        <translation>初始化中</translation>
+    </message>
+    <message>
+        <source>Invalid Format</source>
+        <translation>无效格式</translation>
+    </message>
+    <message>
+        <source>Invalid IP</source>
+        <translation>无效IP</translation>
+    </message>
+    <message>
+        <source>Invalid IP Address</source>
+        <translation>不合法IP地址</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>Next Page</source>
+        <translation>下一页</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开主界面</translation>
+    </message>
+    <message>
+        <source>Operation</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Password error, login device failed</source>
+        <translation>密码错误，登录设备失败</translation>
+    </message>
+    <message>
+        <source>Please enter a valid IPv4 address.</source>
+        <translation>请输入合法的IP地址</translation>
+    </message>
+    <message>
+        <source>Please select network</source>
+        <translation>请选择网卡</translation>
+    </message>
+    <message>
+        <source>Previous Page</source>
+        <translation>上一页</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出程序</translation>
+    </message>
+    <message>
+        <source>The version is low and does not support web functions</source>
+        <translation>当前版本不支持web</translation>
+    </message>
+    <message>
+        <source>Tips</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation>总页数</translation>
+    </message>
+    <message>
+        <source>Update IP</source>
+        <translation>修改IP</translation>
+    </message>
+    <message>
+        <source>device is already actived</source>
+        <translation>设备已激活</translation>
+    </message>
+    <message>
+        <source>device is not activated</source>
+        <translation>设备未激活</translation>
+    </message>
+    <message>
+        <source>device not open</source>
+        <translation>设备未响应</translation>
+    </message>
+    <message>
+        <source>device returned invalid data (no data field)</source>
+        <translation>设备返回数据有误（没有data内容)</translation>
+    </message>
+    <message>
+        <source>device returned invalid data (no login field)</source>
+        <translation>设备返回数据有误（没有login内容）</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Tarnvale_Managesystem</source>
+        <translation>Tarnvale管理系统</translation>
+    </message>
+</context>
+<context>
+    <name>Tarnvale_Managesystem</name>
+    <message>
+        <source>Tarnvale_Window</source>
+        <translation>Tarnvale管理系统</translation>
+    </message>
+    <message>
+        <source>Change Language</source>
+        <translation>切换语言</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>Select Network Card:</source>
+        <translation>请选择网卡：</translation>
+    </message>
+    <message>
+        <source>state bar:</source>
+        <translation>状态栏:</translation>
+    </message>
+</context>
 </TS>
