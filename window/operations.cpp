@@ -50,12 +50,7 @@ void ORV_Window::onUpdateIpClicked(int row)
 void ORV_Window::openUpdateIpDialog(int row, const QString &ip, const QString &sn)
 {
     auto *dialog = new ORV_Passwd_Window(this);
-    dialog->setWindowTitle(tr("Update IP"));
-    dialog->setFixedSize(dialog->size());
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->setCurrentIp(ip);
-    qDebug().noquote() << QStringLiteral("ip:%1,sn:%2").arg(ip, sn);
-    dialog->show();
+    showPasswordDialog(dialog, ip, sn, QString());
     connect(dialog, &ORV_Passwd_Window::ready2verify, this,
             [this, sn, row](const QString &currentIp, const QString &passwd, const QString &newIp) {
                 loginAndChangeIp(sn, row, currentIp, passwd, newIp);
@@ -68,16 +63,9 @@ void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip,
     qDebug().noquote() << QStringLiteral("ip:%1,passwd:******,sn:%2,newIP:%3").arg(ip, sn, newIp);
 
     deviceLink->loginDevice(ip, passwd, sn);
-    const cJSON *reply = deviceLink->replyJson();
-    if (!reply) {
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
+    const cJSON *data = replyData();
+    if (!data)
         return;
-    }
-    const cJSON *data = cJSON_GetObjectItem(reply, "data");
-    if (!data) {
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
-        return;
-    }
     bool hasLogin = false;
     const QString login = stringMember(data, "login", &hasLogin);
     if (!hasLogin) {
@@ -152,6 +140,32 @@ void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString 
     QTimer::singleShot(restartNoticeMs, Qt::PreciseTimer, this, &ORV_Window::showRestartNotice);
 }
 
+void ORV_Window::showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip, const QString &sn,
+                                    const QString &passwordPlaceholder)
+{
+    dialog->setWindowTitle(tr("Update IP"));
+    dialog->setFixedSize(dialog->size());
+    if (!passwordPlaceholder.isEmpty())
+        dialog->setPasswordPlaceholder(passwordPlaceholder);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setCurrentIp(ip);
+    qDebug().noquote() << QStringLiteral("ip:%1,sn:%2").arg(ip, sn);
+    dialog->show();
+}
+
+const cJSON *ORV_Window::replyData()
+{
+    const cJSON *reply = deviceLink->replyJson();
+    if (!reply) {
+        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
+        return nullptr;
+    }
+    const cJSON *data = cJSON_GetObjectItem(reply, "data");
+    if (!data)
+        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
+    return data;
+}
+
 void ORV_Window::showRestartNotice()
 {
     QMessageBox::information(this, tr("Device Restart"), tr("Device restart completed."));
@@ -163,13 +177,7 @@ void ORV_Window::openActivateDialog(int row, const QString &ip, const QString &s
     // window go first, it takes the dialog along.
     auto *dialog = new ORV_Passwd_Window(nullptr);
     connect(this, &QObject::destroyed, dialog, [dialog] { delete dialog; });
-    dialog->setWindowTitle(tr("Update IP"));
-    dialog->setFixedSize(dialog->size());
-    dialog->setPasswordPlaceholder(tr("Enter device active password"));
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->setCurrentIp(ip);
-    qDebug().noquote() << QStringLiteral("ip:%1,sn:%2").arg(ip, sn);
-    dialog->show();
+    showPasswordDialog(dialog, ip, sn, tr("Enter device active password"));
     connect(dialog, &ORV_Passwd_Window::ready2verify, this,
             [this, sn, row](const QString &currentIp, const QString &passwd, const QString &newIp) {
                 activateAndChangeIp(sn, row, currentIp, passwd, newIp);
@@ -182,16 +190,9 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
     qDebug().noquote() << QStringLiteral("ip:%1,passwd:******,sn:%2,newIP:%3").arg(ip, sn, newIp);
 
     deviceLink->activateDevice(ip, passwd, sn);
-    const cJSON *reply = deviceLink->replyJson();
-    if (!reply) {
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
+    const cJSON *data = replyData();
+    if (!data)
         return;
-    }
-    const cJSON *data = cJSON_GetObjectItem(reply, "data");
-    if (!data) {
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
-        return;
-    }
     bool hasActivate = false;
     const QString activate = stringMember(data, "activate", &hasActivate);
     qDebug() << "success_text_modify:" << activate;

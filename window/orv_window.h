@@ -9,6 +9,7 @@
 #include "deviceentry.h"
 
 class ORV_CONN2DEVICE;
+class ORV_Passwd_Window;
 class QAction;
 class QLabel;
 class QMenu;
@@ -68,6 +69,11 @@ private:
     void openActivateDialog(int row, const QString &ip, const QString &sn);
     void activateAndChangeIp(const QString &sn, int row, const QString &ip, const QString &passwd,
                              const QString &newIp);
+    void showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip, const QString &sn,
+                            const QString &passwordPlaceholder);
+    // The reply's "data" of a login or activate request; null once the operator has
+    // been told why there is none.
+    const cJSON *replyData();
     static bool isVersionAtLeast(const QString &version, const QString &minimum);
 
     Ui::Tarnvale_Managesystem *ui = nullptr;

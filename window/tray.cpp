@@ -8,8 +8,10 @@
 
 void ORV_Window::setupTray()
 {
+    // A QIcon made from a path is never null, even when nothing is at that path: ask it
+    // for a picture to learn whether the image really loads.
     const QIcon icon(QStringLiteral(":/qss/logo_radius.ico"));
-    if (icon.isNull()) {
+    if (icon.isNull() || icon.pixmap(16, 16).isNull()) {
         qWarning() << "Failed to load system tray icon";
         return;
     }

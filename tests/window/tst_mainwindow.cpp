@@ -34,6 +34,7 @@ private slots:
     void networkCardsInSystemOrder();
     void searchWithoutCardAsksForOne();
     void trayMenu();
+    void noTrayWithoutIcon();
     void trayOpenRestoresWindow_data();
     void trayOpenRestoresWindow();
     void trayQuitClosesLastWindow();
@@ -204,6 +205,18 @@ void tst_MainWindow::trayMenu()
     QCOMPARE(actions.at(0)->text(), QStringLiteral("Open"));
     QVERIFY(actions.at(1)->isSeparator());
     QCOMPARE(actions.at(2)->text(), QStringLiteral("Quit"));
+}
+
+void tst_MainWindow::noTrayWithoutIcon()
+{
+    Q_CLEANUP_RESOURCE(images);
+    QTest::ignoreMessage(QtWarningMsg, "Failed to load system tray icon");
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(!w.findChild<QSystemTrayIcon *>());
+        QVERIFY(w.isWindow()); // the window works on without a tray
+    }
+    Q_INIT_RESOURCE(images);
 }
 
 void tst_MainWindow::trayOpenRestoresWindow_data()
