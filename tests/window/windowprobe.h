@@ -7,13 +7,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QStringList>
 #include <QTableWidget>
-#include <QWidget>
 #include <QtTest>
 
 #include <cjson/cJSON.h>
@@ -27,114 +25,130 @@ inline QString deviceIp(int i)
     return QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg((i / 256) % 256).arg(i % 256);
 }
 
-// One device object with every member the link fills in, numbered i.
-inline cJSON *makeDeviceObject(int i)
+inline QStringList deviceIps(int from, int to) // [from, to)
 {
-    cJSON *device = cJSON_CreateObject();
-    cJSON_AddStringToObject(device, "pid", "0");
-    cJSON_AddStringToObject(device, "ip", deviceIp(i).toUtf8().constData());
-    cJSON_AddStringToObject(device, "sn", QStringLiteral("SN%1").arg(i, 6, 10, QLatin1Char('0')).toUtf8().constData());
-    cJSON_AddStringToObject(device, "mac", QStringLiteral("02:00:00:00:%1:%2")
-                                               .arg(i / 256, 2, 16, QLatin1Char('0'))
-                                               .arg(i % 256, 2, 16, QLatin1Char('0'))
-                                               .toUtf8().constData());
-    cJSON_AddStringToObject(device, "model", "TV-100");
-    cJSON_AddStringToObject(device, "baseModel", "TV");
-    cJSON_AddStringToObject(device, "active", i % 2 ? "inactive" : "active");
-    cJSON_AddStringToObject(device, "V", "6.0.231024");
-    return device;
+    QStringList ips;
+    for (int i = from; i < to; ++i)
+        ips << deviceIp(i);
+    return ips;
 }
 
 inline JsonTree makeDeviceArray(int count)
 {
     JsonTree array(cJSON_CreateArray(), &cJSON_Delete);
-    for (int i = 0; i < count; ++i)
-        cJSON_AddItemToArray(array.get(), makeDeviceObject(i));
+    for (int i = 0; i < count; ++i) {
+        cJSON *device = cJSON_CreateObject();
+        const auto add = [device](const char *key, const QString &value) {
+            cJSON_AddStringToObject(device, key, value.toUtf8().constData());
+        };
+        add("pid", QStringLiteral("0"));
+        add("ip", deviceIp(i));
+        add("sn", QStringLiteral("SN%1").arg(i, 6, 10, QLatin1Char('0')));
+        add("mac", QStringLiteral("02:00:00:00:%1:%2").arg(i / 256, 2, 16, QLatin1Char('0')).arg(i % 256, 2, 16, QLatin1Char('0')));
+        add("model", QStringLiteral("TV-100"));
+        add("baseModel", QStringLiteral("TV"));
+        add("active", QLatin1String(i % 2 ? "inactive" : "active"));
+        add("V", QStringLiteral("6.0.231024"));
+        cJSON_AddItemToArray(array.get(), device);
+    }
     return array;
 }
 
-// Hands an array to the window the way the link's signal does (direct call, the
-// array freed right after by its owner).
-inline void deliver(ORV_Window &window, cJSON *array)
+// Hands an array to the window the way the link's signal does (direct call, the array
+// freed right after by its owner).
+inline bool deliver(ORV_Window &window, cJSON *array)
 {
-    QVERIFY(QMetaObject::invokeMethod(&window, "showSearchDeviceTableInfos", Qt::DirectConnection,
-                                      Q_ARG(cJSON *, array)));
+    return QMetaObject::invokeMethod(&window, "showSearchDeviceTableInfos", Qt::DirectConnection,
+                                     Q_ARG(cJSON *, array));
 }
+
+inline bool deliverDevices(ORV_Window &window, int count) { return deliver(window, makeDeviceArray(count).get()); }
 
 // Runs the deferred deletions that the strip rebuild leaves behind.
-inline void flushDeletes()
+inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+inline void click(QWidget *widget)
 {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(widget);
+    QTest::mouseClick(widget, Qt::LeftButton);
+    flushDeletes();
 }
 
-inline QWidget *stripWidget(ORV_Window &window)
+template <typename T = QWidget>
+T *child(QWidget &window, const char *name)
 {
-    return window.findChild<QWidget *>(QStringLiteral("paginationWidget"));
+    return window.findChild<T *>(QLatin1String(name));
 }
 
-// A control of the current strip, looked up in its layout (the controls of the previous
-// strip may still exist, hidden, until their deferred deletion).
-template <typename T>
+inline QWidget *stripWidget(ORV_Window &window) { return child(window, "paginationWidget"); }
+
+// The current strip's controls, from its layout (the previous strip's may still exist,
+// hidden, until their deferred deletion).
+inline QList<QWidget *> stripControls(ORV_Window &window)
+{
+    QList<QWidget *> controls;
+    QLayout *layout = stripWidget(window)->layout();
+    for (int i = 0; layout && i < layout->count(); ++i)
+        controls << layout->itemAt(i)->widget();
+    return controls;
+}
+
+template <typename T = QPushButton>
 T *stripControl(ORV_Window &window, const char *name)
 {
-    QLayout *layout = stripWidget(window)->layout();
-    for (int i = 0; layout && i < layout->count(); ++i) {
-        QWidget *widget = layout->itemAt(i)->widget();
+    for (QWidget *widget : stripControls(window)) {
         if (widget && widget->objectName() == QLatin1String(name))
             return qobject_cast<T *>(widget);
     }
     return nullptr;
 }
 
+inline QPushButton *prevArrow(ORV_Window &window) { return stripControl(window, "prevPageButton"); }
+inline QPushButton *nextArrow(ORV_Window &window) { return stripControl(window, "nextPageButton"); }
+
 // The strip left to right as text: "Total 3 < [1] 2 3 >", the highlighted page in brackets.
 inline QString describeStrip(ORV_Window &window)
 {
-    QLayout *layout = stripWidget(window)->layout();
-    if (!layout)
-        return QStringLiteral("<no layout>");
     QStringList parts;
-    for (int i = 0; i < layout->count(); ++i) {
-        QWidget *widget = layout->itemAt(i)->widget();
-        if (!widget) {
-            parts << QStringLiteral("?");
-        } else if (widget->objectName() == QLatin1String("prevPageButton")) {
-            parts << QStringLiteral("<");
-        } else if (widget->objectName() == QLatin1String("nextPageButton")) {
-            parts << QStringLiteral(">");
-        } else if (auto *label = qobject_cast<QLabel *>(widget)) {
+    for (QWidget *widget : stripControls(window)) {
+        const QString name = widget ? widget->objectName() : QString();
+        auto *button = qobject_cast<QPushButton *>(widget);
+        if (name == QLatin1String("prevPageButton") || name == QLatin1String("nextPageButton"))
+            parts << QLatin1String(name.startsWith('p') ? "<" : ">");
+        else if (auto *label = qobject_cast<QLabel *>(widget))
             parts << label->text();
-        } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
-            const bool current = button->styleSheet().contains(QLatin1String("#2979ff"));
-            parts << (current ? QLatin1Char('[') + button->text() + QLatin1Char(']') : button->text());
-        }
+        else if (button && button->styleSheet().contains(QLatin1String("#2979ff")))
+            parts << '[' + button->text() + ']';
+        else
+            parts << (button ? button->text() : QStringLiteral("?"));
     }
     return parts.join(QLatin1Char(' '));
 }
 
 inline QPushButton *pageButton(ORV_Window &window, int n)
 {
-    QLayout *layout = stripWidget(window)->layout();
-    for (int i = 0; layout && i < layout->count(); ++i) {
-        auto *button = qobject_cast<QPushButton *>(layout->itemAt(i)->widget());
+    for (QWidget *widget : stripControls(window)) {
+        auto *button = qobject_cast<QPushButton *>(widget);
         if (button && button->text() == QString::number(n))
             return button;
     }
     return nullptr;
 }
 
-inline QTableWidget *table(ORV_Window &window)
-{
-    return window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
-}
+inline QTableWidget *table(ORV_Window &window) { return child<QTableWidget>(window, "tableWidget"); }
 
-inline QStringList column(ORV_Window &window, int c)
+// Cell texts of rows [r0, r1) and columns [c0, c1), row by row.
+inline QStringList cells(ORV_Window &window, int r0, int r1, int c0, int c1)
 {
     QStringList texts;
-    QTableWidget *t = table(window);
-    for (int r = 0; r < t->rowCount(); ++r)
-        texts << (t->item(r, c) ? t->item(r, c)->text() : QStringLiteral("<none>"));
+    for (int r = r0; r < r1; ++r)
+        for (int c = c0; c < c1; ++c)
+            texts << (table(window)->item(r, c) ? table(window)->item(r, c)->text() : QStringLiteral("<none>"));
     return texts;
 }
+
+inline QStringList column(ORV_Window &window, int c) { return cells(window, 0, table(window)->rowCount(), c, c + 1); }
+inline QStringList rowTexts(ORV_Window &window, int r) { return cells(window, r, r + 1, 0, 6); } // the text columns
 
 inline QPushButton *rowButton(ORV_Window &window, int row)
 {
