@@ -93,8 +93,7 @@ void ORV_CONN2DEVICE::loginDevice(const QString &address, const QString &passwor
     if (!mayStartRequest("loginDevice"))
         return;
     BusyScope scope(busy);
-    qDebug().noquote() << QStringLiteral("send_address:%1,passwd:%2,sn:%3")
-                              .arg(address, QLatin1String(kMaskedPassword), sn);
+    qDebug().noquote() << QStringLiteral("send_address:%1,passwd:******,sn:%2").arg(address, sn);
     const QByteArray passwordUtf8 = password.toUtf8();
     const QByteArray snUtf8 = sn.toUtf8();
     handled = false;
