@@ -59,6 +59,17 @@ QTableWidgetItem *centredItem(const QString &text)
     return item;
 }
 
+QPushButton *arrowButton(QWidget *strip, const QString &name, const QString &icon, const QString &toolTip)
+{
+    auto *button = new QPushButton(strip);
+    button->setObjectName(name);
+    button->setFlat(true);
+    button->setIcon(QIcon(icon));
+    button->setToolTip(toolTip);
+    button->setStyleSheet(QLatin1String(kTransparentStyle));
+    return button;
+}
+
 } // namespace
 
 void ORV_Window::setupTableHeader()
@@ -99,19 +110,10 @@ void ORV_Window::buildPagination()
     totalLabel->setObjectName(QStringLiteral("totalLabel"));
     totalLabel->setStyleSheet(QLatin1String(kTransparentStyle));
 
-    prevPageButton = new QPushButton(strip);
-    prevPageButton->setObjectName(QStringLiteral("prevPageButton"));
-    prevPageButton->setFlat(true);
-    prevPageButton->setIcon(QIcon(QStringLiteral(":/qss/prev.svg")));
-    prevPageButton->setToolTip(tr("Previous Page"));
-    prevPageButton->setStyleSheet(QLatin1String(kTransparentStyle));
-
-    nextPageButton = new QPushButton(strip);
-    nextPageButton->setObjectName(QStringLiteral("nextPageButton"));
-    nextPageButton->setFlat(true);
-    nextPageButton->setIcon(QIcon(QStringLiteral(":/qss/next.svg")));
-    nextPageButton->setToolTip(tr("Next Page"));
-    nextPageButton->setStyleSheet(QLatin1String(kTransparentStyle));
+    prevPageButton = arrowButton(strip, QStringLiteral("prevPageButton"), QStringLiteral(":/qss/prev.svg"),
+                                 tr("Previous Page"));
+    nextPageButton = arrowButton(strip, QStringLiteral("nextPageButton"), QStringLiteral(":/qss/next.svg"),
+                                 tr("Next Page"));
 
     layout->addWidget(totalLabel);
     layout->addWidget(prevPageButton);
