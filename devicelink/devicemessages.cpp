@@ -1,11 +1,14 @@
 #include "devicemessages.h"
 
+#include "ipv4address.h"
 #include "payloadcodec.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -15,7 +18,6 @@ const unsigned char *payloadKey()
     return reinterpret_cast<const unsigned char *>(kPayloadKey);
 }
 
-// Devices report addresses in dotted form, at most 15 characters.
 constexpr std::size_t kAddressCompareLength = 15;
 
 // Equal in the first `length` characters, or entirely equal when either string is
@@ -92,6 +94,23 @@ cJSON *makeActivateBody(const char *password, const char *sn)
     return securityBody(password, sn, "activate");
 }
 
+cJSON *makeNetcfgBody(const char *sn, const char *newIp)
+{
+    const std::string ip = newIp ? newIp : "";
+    cJSON *body = cJSON_CreateObject();
+    if (!body)
+        return nullptr;
+    cJSON_AddStringToObject(body, "callcmd", "netcfg");
+    cJSON_AddStringToObject(body, "sn", sn ? sn : "");
+    cJSON *calldata = cJSON_AddObjectToObject(body, "calldata");
+    cJSON_AddNumberToObject(calldata, "dhcp", 0);
+    cJSON_AddStringToObject(calldata, "ip", ip.c_str());
+    cJSON_AddStringToObject(calldata, "gw", gatewayFor(ip).c_str());
+    cJSON_AddStringToObject(calldata, "mask", "255.255.255.0");
+    cJSON_AddStringToObject(calldata, "dns", "114.114.114.114");
+    return body;
+}
+
 bool synMatches(const char *replySyn, const char *expectedSyn)
 {
     return prefixEqual(replySyn, expectedSyn, kSynLength);
@@ -165,30 +184,100 @@ const char *stringMember(const cJSON *object, const char *name, const char *fall
     return item->valuestring;
 }
 
-DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink)
+bool beginsWith(const char *value, const char *expected)
+{
+    return value && expected && std::strncmp(value, expected, std::strlen(expected)) == 0;
+}
+
+LoginReply classifyLoginReply(const cJSON *reply)
+{
+    if (!reply)
+        return LoginReply::None;
+    const cJSON *data = cJSON_GetObjectItem(reply, "data");
+    if (!data)
+        return LoginReply::NoData;
+    const char *login = stringMember(data, "login", nullptr);
+    if (!login)
+        return LoginReply::NoLoginField;
+    if (beginsWith(login, "success"))
+        return LoginReply::Success;
+    if (beginsWith(login, "Please activate the device first"))
+        return LoginReply::NotActivated;
+    return LoginReply::Refused;
+}
+
+ActivateReply classifyActivateReply(const cJSON *reply)
+{
+    if (!reply)
+        return ActivateReply::None;
+    const cJSON *data = cJSON_GetObjectItem(reply, "data");
+    if (!data)
+        return ActivateReply::NoData;
+    return beginsWith(stringMember(data, "activate", nullptr), "success") ? ActivateReply::Success
+                                                                           : ActivateReply::Refused;
+}
+
+bool netcfgAccepted(const cJSON *reply)
+{
+    const cJSON *data = reply ? cJSON_GetObjectItem(reply, "data") : nullptr;
+    const char *netcfg = stringMember(cJSON_GetObjectItem(data, "calldata"), "netcfg", nullptr);
+    return netcfg && std::strcmp(netcfg, "ok") == 0;
+}
+
+LimitedLog::LimitedLog(LogSink sink, int limit) : sink(std::move(sink)), limit(limit)
+{
+}
+
+LimitedLog::~LimitedLog()
+{
+    if (held == 0 || !sink)
+        return;
+    char line[96];
+    std::snprintf(line, sizeof line, "... and %lld more lines like these", held);
+    sink(line);
+}
+
+void LimitedLog::operator()(const char *line)
+{
+    if (!sink)
+        return;
+    if (written < limit) {
+        ++written;
+        sink(line);
+    } else {
+        ++held;
+    }
+}
+
+DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key)
     : expectedSyn(std::move(syn))
     , log(std::move(sink))
+    , key(key)
     , devices(makeJsonPtr(cJSON_CreateArray()))
 {
 }
 
 void DeviceArrayBuilder::addDatagram(const char *data, std::size_t size)
 {
+    if (full)
+        return;
     const JsonPtr reply = makeJsonPtr(decodeMessage(data, size));
     addReply(reply.get());
 }
 
 void DeviceArrayBuilder::addReply(const cJSON *reply)
 {
+    if (full)
+        return;
     switch (checkReply(reply, expectedSyn)) {
     case ReplyCheck::NoSyn:
-        writeLog("SYN is NULL!");
+        log("SYN is NULL!");
         return;
     case ReplyCheck::SynMismatch:
-        writeLog("syn not matched!");
+        log("syn not matched!");
         return;
     case ReplyCheck::NoData:
-        writeLog("Data is NULL!");
+        log("Data is NULL!");
         return;
     case ReplyCheck::Accepted:
         break;
@@ -202,13 +291,29 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     const char *baseModel = stringMember(data, "baseModel", "---");
     const char *active = stringMember(data, "Active_state", nullptr);
     if (!active) {
-        writeLog("active_json is null!");
+        log("active_json is null!");
         active = "active";
     }
     const char *version = stringMember(data, "V", "---");
 
-    if (!devices || hasAddress(ip))
+    if (!devices)
         return;
+    // Devices report addresses in dotted form, so only the first 15 characters count.
+    const std::string identity = key == Key::Address ? std::string(ip).substr(0, kAddressCompareLength)
+                                                     : std::string(sn);
+    if (seenKeys.count(identity))
+        return;
+
+    const std::size_t size = std::strlen(ip) + std::strlen(sn) + std::strlen(mac) + std::strlen(model)
+                             + std::strlen(baseModel) + std::strlen(active) + std::strlen(version);
+    if (deviceCount >= maxDevices || textBytes + size > maxTextBytes) {
+        full = true;
+        char line[128];
+        std::snprintf(line, sizeof line, "search: %d devices kept, the limit of what one search may hold; "
+                                         "further replies are ignored", deviceCount);
+        log(line);
+        return;
+    }
 
     cJSON *device = cJSON_CreateObject();
     if (!device)
@@ -222,26 +327,15 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     cJSON_AddStringToObject(device, "active", active);
     cJSON_AddStringToObject(device, "V", version);
     cJSON_AddItemToArray(devices.get(), device);
+    seenKeys.insert(identity);
+    textBytes += size;
+    ++deviceCount;
 }
 
-int DeviceArrayBuilder::count() const
+JsonPtr DeviceArrayBuilder::takeArray()
 {
-    return devices ? cJSON_GetArraySize(devices.get()) : 0;
-}
-
-bool DeviceArrayBuilder::hasAddress(const char *ip) const
-{
-    const cJSON *device = nullptr;
-    cJSON_ArrayForEach(device, devices.get())
-    {
-        if (prefixEqual(stringMember(device, "ip", ""), ip, kAddressCompareLength))
-            return true;
-    }
-    return false;
-}
-
-void DeviceArrayBuilder::writeLog(const char *line) const
-{
-    if (log)
-        log(line);
+    seenKeys.clear();
+    deviceCount = 0;
+    textBytes = 0;
+    return std::exchange(devices, makeJsonPtr(cJSON_CreateArray()));
 }

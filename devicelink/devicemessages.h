@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 // A cJSON tree with exactly one owner.
 using JsonPtr = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
@@ -25,6 +26,9 @@ cJSON *makeRequest(cJSON *body, std::string &syn);
 cJSON *makeSearchBody();
 cJSON *makeLoginBody(const char *password, const char *sn);
 cJSON *makeActivateBody(const char *password, const char *sn);
+// {"callcmd":"netcfg","sn":sn,"calldata":{"dhcp":0,"ip":newIp,"gw":<newIp's /24>.1,
+// "mask":"255.255.255.0","dns":"114.114.114.114"}}
+cJSON *makeNetcfgBody(const char *sn, const char *newIp);
 
 // First 8 characters equal, or the whole strings when either is shorter.
 // Null on either side never matches.
@@ -45,14 +49,54 @@ ReplyCheck checkReply(const cJSON *reply, const std::string &expectedSyn);
 // is absent or not a string.
 const char *stringMember(const cJSON *object, const char *name, const char *fallback);
 
+// True when value's first characters are exactly expected (a shorter value never is).
+bool beginsWith(const char *value, const char *expected);
+
+// What a device said to a login, read from the reply ("data" -> "login").
+enum class LoginReply { None, NoData, NoLoginField, Success, NotActivated, Refused };
+LoginReply classifyLoginReply(const cJSON *reply);
+
+// What a device said to an activation ("data" -> "activate"); a missing or non-string
+// "activate" counts as a refusal.
+enum class ActivateReply { None, NoData, Success, Refused };
+ActivateReply classifyActivateReply(const cJSON *reply);
+
+// "data" -> "calldata" -> "netcfg" is exactly "ok".
+bool netcfgAccepted(const cJSON *reply);
+
+using LogSink = std::function<void(const char *line)>;
+
+// Passes the first few lines on and only counts the rest, so that a flood of bad
+// datagrams costs one summary line instead of one line each.
+class LimitedLog
+{
+public:
+    explicit LimitedLog(LogSink sink, int limit = 10);
+    ~LimitedLog(); // writes the summary of what was held back
+
+    void operator()(const char *line);
+
+private:
+    LogSink sink;
+    int limit;
+    long long written = 0;
+    long long held = 0;
+};
+
 // Builds the device array of one search from the datagrams in the order they were read:
-// defaults, the duplicate-address rule and the log lines.
+// defaults, the duplicate rule and the log lines. What one search may hold is capped far
+// above any real network, so that forged replies cannot exhaust memory.
 class DeviceArrayBuilder
 {
 public:
-    using LogSink = std::function<void(const char *line)>;
+    // The first reply of each address wins (the window's rule), or of each serial number
+    // (to see devices that share an address).
+    enum class Key { Address, SerialNumber };
 
-    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {});
+    static constexpr int maxDevices = 65536;
+    static constexpr std::size_t maxTextBytes = 16 * 1024 * 1024; // of the members kept
+
+    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {}, Key key = Key::Address);
 
     void addDatagram(const char *data, std::size_t size);
     // Same steps for a reply that is already parsed (null counts as having no "syn").
@@ -61,13 +105,17 @@ public:
     const cJSON *array() const { return devices.get(); }
     // For handing the array on as the search signal's argument; it stays owned here.
     cJSON *array() { return devices.get(); }
-    int count() const;
+    JsonPtr takeArray();
+    int count() const { return deviceCount; }
+    bool isFull() const { return full; }
 
 private:
-    bool hasAddress(const char *ip) const;
-    void writeLog(const char *line) const;
-
     std::string expectedSyn;
-    LogSink log;
+    LimitedLog log;
+    Key key;
     JsonPtr devices;
+    std::unordered_set<std::string> seenKeys;
+    int deviceCount = 0;
+    std::size_t textBytes = 0;
+    bool full = false;
 };

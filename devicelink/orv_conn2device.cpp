@@ -2,16 +2,11 @@
 
 #include "devicemessages.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QHostAddress>
 #include <QMessageBox>
-#include <QNetworkInterface>
-#include <QThread>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUdpSocket>
-#include <QVector>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,16 +14,7 @@
 
 namespace {
 
-const QHostAddress kGroup(QStringLiteral("239.0.0.100"));
-constexpr quint16 kLocalPort = 10088;
-constexpr int kReplyWaitMs = 3000;
 constexpr int kTimerPeriodMs = 200;
-constexpr int kPollIntervalMs = 200;
-constexpr int kGatheringMs = 5000;
-// While gathering, replies are moved into memory in slices this long, so that a few
-// hundred devices answering at once cannot overflow the kernel's receive buffer.
-constexpr int kGatherSliceMs = 20;
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 const char kMaskedPassword[] = "******";
 
 // Members whose value is a password; matched without regard to case, like every
@@ -56,29 +42,9 @@ void maskPasswords(cJSON *item)
     }
 }
 
-QByteArray readDatagram(QUdpSocket *socket)
-{
-    const qint64 size = socket->pendingDatagramSize();
-    QByteArray data(size > 0 ? int(size) : 0, Qt::Uninitialized);
-    const qint64 got = socket->readDatagram(data.data(), data.size());
-    data.resize(got > 0 ? int(got) : 0);
-    return data;
-}
-
-// Ends a request on every return path.
-class BusyScope
-{
-public:
-    explicit BusyScope(bool &flag) : flag(flag) { flag = true; }
-    ~BusyScope() { flag = false; }
-
-private:
-    bool &flag;
-};
-
 } // namespace
 
-ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent)
+ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent), core(this)
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -92,13 +58,12 @@ void ORV_CONN2DEVICE::loginDevice(const QString &address, const QString &passwor
 {
     if (!mayStartRequest("loginDevice"))
         return;
-    BusyScope scope(busy);
-    qDebug().noquote() << QStringLiteral("send_address:%1,passwd:******,sn:%2").arg(address, sn);
-    const QByteArray passwordUtf8 = password.toUtf8();
-    const QByteArray snUtf8 = sn.toUtf8();
+    QScopedValueRollback<bool> scope(busy, true);
+    // Quoted: the serial number comes from the network.
+    qDebug().nospace() << "send_address:" << address << ",passwd:" << kMaskedPassword << ",sn:" << sn;
     handled = false;
-    JsonPtr request = makeJsonPtr(makeRequest(makeLoginBody(passwordUtf8.constData(), snUtf8.constData()),
-                                              expectedSyn));
+    JsonPtr request = makeJsonPtr(
+        makeRequest(makeLoginBody(password.toUtf8().constData(), sn.toUtf8().constData()), expectedSyn));
     sendAndWait(request.get(), &ORV_CONN2DEVICE::readingLogin, false);
 }
 
@@ -106,12 +71,10 @@ void ORV_CONN2DEVICE::activateDevice(const QString &, const QString &password, c
 {
     if (!mayStartRequest("activateDevice"))
         return;
-    BusyScope scope(busy);
-    const QByteArray passwordUtf8 = password.toUtf8();
-    const QByteArray snUtf8 = sn.toUtf8();
+    QScopedValueRollback<bool> scope(busy, true);
     handled = false;
-    JsonPtr request = makeJsonPtr(makeRequest(makeActivateBody(passwordUtf8.constData(), snUtf8.constData()),
-                                              expectedSyn));
+    JsonPtr request = makeJsonPtr(
+        makeRequest(makeActivateBody(password.toUtf8().constData(), sn.toUtf8().constData()), expectedSyn));
     sendAndWait(request.get(), &ORV_CONN2DEVICE::readingLogin, false);
 }
 
@@ -120,7 +83,7 @@ void ORV_CONN2DEVICE::sendCommand(const QString &, cJSON *body)
     JsonPtr ownedBody = makeJsonPtr(body);
     if (!mayStartRequest("sendCommand"))
         return;
-    BusyScope scope(busy);
+    QScopedValueRollback<bool> scope(busy, true);
     handled = false;
     JsonPtr request = makeJsonPtr(makeRequest(ownedBody.release(), expectedSyn));
     {
@@ -150,30 +113,13 @@ void ORV_CONN2DEVICE::search_device(QString selectedText)
         qWarning("search_device: a request is still in flight, search ignored");
         return;
     }
-    BusyScope scope(busy);
+    QScopedValueRollback<bool> scope(busy, true);
 
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-
-    // The previous search's socket would otherwise stay bound and joined: unicast
-    // replies could land on it and never be read.
-    if (socket) {
-        socket->close();
-        delete socket;
+    if (!core.open(selectedText)) {
+        qWarning().noquote() << "search_device: bind failed:" << core.status().socketText;
+        showFailure(core.status());
+        return;
     }
-    socket = new QUdpSocket(this);
-    if (!socket->bind(QHostAddress::AnyIPv4, kLocalPort,
-                      QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint))
-        qWarning().noquote() << "search_device: bind failed:" << socket->errorString();
-    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
-
-    for (const QNetworkInterface &iface : interfaces) {
-        if (iface.humanReadableName() != selectedText)
-            continue;
-        socket->setMulticastInterface(iface);
-        socket->joinMulticastGroup(kGroup, iface);
-        socket->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
-    }
-
     handled = false;
     JsonPtr request = makeJsonPtr(makeRequest(makeSearchBody(), expectedSyn));
     sendAndWait(request.get(), &ORV_CONN2DEVICE::readingSearch, true);
@@ -188,26 +134,9 @@ void ORV_CONN2DEVICE::readingLogin()
         return;
     }
 
-    cJSON *matched = nullptr;
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        QThread::msleep(kPollIntervalMs);
-        while (!matched && socket->hasPendingDatagrams()) {
-            const QByteArray datagram = readDatagram(socket);
-            JsonPtr parsed = makeJsonPtr(decodeMessage(datagram.constData(), size_t(datagram.size())));
-            const ReplyCheck check = checkReply(parsed.get(), expectedSyn);
-            if (check == ReplyCheck::NoSyn)
-                qDebug("SYN is NULL!");
-            else if (check == ReplyCheck::SynMismatch)
-                qDebug("syn not matched!");
-            else
-                matched = parsed.release();
-        }
-    } while (!matched && clock.elapsed() < kReplyWaitMs);
-
+    JsonPtr matched = core.pollReply(expectedSyn);
     cJSON_Delete(reply);
-    reply = matched;
+    reply = matched.release();
     handled = true;
     lock.unlock();
 }
@@ -221,26 +150,10 @@ void ORV_CONN2DEVICE::readingSearch()
         return;
     }
 
-    // The replies gather for the full time after the first one; they are read into
-    // memory as they come so that none is dropped by a full receive buffer.
-    QVector<QByteArray> datagrams;
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        while (socket->hasPendingDatagrams())
-            datagrams.append(readDatagram(socket));
-        const qint64 left = kGatheringMs - clock.elapsed();
-        if (left <= 0)
-            break;
-        // Inside this wait the socket may announce readyRead again; the lock held here
-        // makes that nested reading step return at once.
-        if (!socket->waitForReadyRead(int(qMin<qint64>(left, kGatherSliceMs))))
-            QThread::msleep(1); // an unbound socket returns at once; do not spin
-    }
-
+    // Inside the gathering the socket may announce readyRead again; the lock held here
+    // makes that nested reading step return at once.
     DeviceArrayBuilder builder(expectedSyn, [](const char *line) { qDebug("%s", line); });
-    for (const QByteArray &datagram : qAsConst(datagrams))
-        builder.addDatagram(datagram.constData(), size_t(datagram.size()));
+    core.gather(builder);
     emit searchdevice_RespDatas_signals(builder.array());
 
     handled = true;
@@ -252,8 +165,7 @@ void ORV_CONN2DEVICE::default_timeout()
     if (!lock.tryLock())
         return;
     if (waitLoop.isRunning()) {
-        cJSON_Delete(reply);
-        reply = nullptr;
+        clearReply();
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), tr("Timeout,Please try again!"),
                         QMessageBox::Ok);
         box.exec();
@@ -264,49 +176,58 @@ void ORV_CONN2DEVICE::default_timeout()
 
 bool ORV_CONN2DEVICE::mayStartRequest(const char *operation)
 {
+    // The caller must not mistake an earlier request's reply for its own.
     if (busy) {
         qWarning("%s: a request is still in flight, request ignored", operation);
-        // The caller must not mistake an earlier request's reply for its own.
-        cJSON_Delete(reply);
-        reply = nullptr;
+        clearReply();
         return false;
     }
-    if (!socket) {
+    if (!core.socket()) {
         qWarning("%s: no search has run yet, request ignored", operation);
-        cJSON_Delete(reply);
-        reply = nullptr;
+        clearReply();
         return false;
     }
     return true;
 }
 
-void ORV_CONN2DEVICE::sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool logSocketInfo)
+void ORV_CONN2DEVICE::sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool isSearch)
 {
-    const std::string wire = encodeMessage(request);
-    if (wire.empty()) {
-        // Nothing to send (no body): no reply either, not even the previous one.
-        cJSON_Delete(reply);
-        reply = nullptr;
+    if (!core.send(request)) {
+        // No request went out, so no reply can come, not even the previous one.
+        clearReply();
+        if (core.status().error == LinkCore::Error::SendFailed) {
+            qWarning().noquote() << "send failed:" << core.status().socketText;
+            showFailure(core.status());
+        }
         return;
     }
+    if (isSearch)
+        qDebug().noquote() << "socket_udp.info:" + core.socket()->errorString();
 
     QTimer timer;
-    const QMetaObject::Connection timerConnection =
-        connect(&timer, &QTimer::timeout, this, &ORV_CONN2DEVICE::default_timeout);
-    const QMetaObject::Connection readConnection = connect(socket, &QUdpSocket::readyRead, this, readingStep);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, this, &ORV_CONN2DEVICE::default_timeout);
+    const QMetaObject::Connection readConnection =
+        connect(core.socket(), &QUdpSocket::readyRead, this, readingStep);
 
-    socket->writeDatagram(wire.data(), qint64(wire.size()), kGroup, quint16(devicePort));
-    if (logSocketInfo)
-        qDebug().noquote() << "socket_udp.info:" + socket->errorString();
-
-    if (socket->waitForReadyRead(kReplyWaitMs)) {
+    if (core.awaitDatagram()) {
         // Usually the socket has already run the step while waiting; then this returns at once.
         (this->*readingStep)();
     } else {
         timer.start(kTimerPeriodMs);
         waitLoop.exec();
     }
-
-    disconnect(timerConnection);
     disconnect(readConnection);
+}
+
+void ORV_CONN2DEVICE::clearReply()
+{
+    cJSON_Delete(reply);
+    reply = nullptr;
+}
+
+void ORV_CONN2DEVICE::showFailure(const LinkCore::Status &status)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), status.message(), QMessageBox::Ok);
+    box.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linkcore.h"
+
 #include <QEventLoop>
 #include <QMutex>
 #include <QObject>
@@ -9,11 +11,10 @@
 
 #include <string>
 
-class QUdpSocket;
-
-// The tool's only connection to the devices: every request goes to the multicast group
-// through the network card of the latest search, and every call blocks until the
-// matching reply has been read or the request has timed out.
+// The window's connection to the devices: the requests of LinkCore, with the operator
+// told of a time-out or a network failure in a message box, and the search result handed
+// on by a signal. Every call blocks until the matching reply has been read or the request
+// has timed out.
 class ORV_CONN2DEVICE : public QObject
 {
     Q_OBJECT
@@ -48,10 +49,11 @@ private slots:
 private:
     // Refuses a request while another is in flight or before any search made a socket.
     bool mayStartRequest(const char *operation);
-    void sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool logSocketInfo);
+    void sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool isSearch);
+    void clearReply();
+    void showFailure(const LinkCore::Status &status);
 
-    QUdpSocket *socket = nullptr;
-    int devicePort = 10086;
+    LinkCore core;
     QMutex lock;
     QEventLoop waitLoop;
     std::string expectedSyn;

@@ -1,33 +1,25 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
+#include "devicemessages.h"
+#include "devicetable.h"
+#include "ipv4address.h"
 #include "orv_conn2device.h"
 #include "orv_passwd_window.h"
 
 #include <QDebug>
-#include <QHostAddress>
 #include <QMessageBox>
-#include <QStringList>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTimer>
 
-#include <cstring>
-
 namespace {
 
-constexpr int ipColumn = 0;
-constexpr int snColumn = 1;
-constexpr int activeColumn = 5;
 constexpr int restartNoticeMs = 5000;
 
-QString stringMember(const cJSON *object, const char *name, bool *present = nullptr)
+QString dataMember(const cJSON *reply, const char *name)
 {
-    const cJSON *item = object ? cJSON_GetObjectItem(object, name) : nullptr;
-    const bool isString = cJSON_IsString(item) && item->valuestring;
-    if (present)
-        *present = isString;
-    return isString ? QString::fromUtf8(item->valuestring) : QString();
+    return QString::fromUtf8(stringMember(cJSON_GetObjectItem(reply, "data"), name, ""));
 }
 
 } // namespace
@@ -35,9 +27,9 @@ QString stringMember(const cJSON *object, const char *name, bool *present = null
 void ORV_Window::onUpdateIpClicked(int row)
 {
     QTableWidget *table = ui->tableWidget;
-    const QTableWidgetItem *ipItem = table->item(row, ipColumn);
-    const QTableWidgetItem *snItem = table->item(row, snColumn);
-    const QTableWidgetItem *activeItem = table->item(row, activeColumn);
+    const QTableWidgetItem *ipItem = table->item(row, IpColumn);
+    const QTableWidgetItem *snItem = table->item(row, SnColumn);
+    const QTableWidgetItem *activeItem = table->item(row, ActiveColumn);
     if (!ipItem || !snItem || !activeItem)
         return;
 
@@ -60,63 +52,62 @@ void ORV_Window::openUpdateIpDialog(int row, const QString &ip, const QString &s
 void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip, const QString &passwd,
                                   const QString &newIp)
 {
-    qDebug().noquote() << QStringLiteral("ip:%1,passwd:******,sn:%2,newIP:%3").arg(ip, sn, newIp);
+    qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
+    // Checked before the login too, so that an address the device cannot take costs nothing.
+    if (!acceptNewAddress(newIp))
+        return;
 
     deviceLink->loginDevice(ip, passwd, sn);
-    const cJSON *data = replyData();
-    if (!data)
+    const cJSON *reply = deviceLink->replyJson();
+    const LoginReply outcome = classifyLoginReply(reply);
+    if (outcome == LoginReply::None) {
+        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
         return;
-    bool hasLogin = false;
-    const QString login = stringMember(data, "login", &hasLogin);
-    if (!hasLogin) {
+    }
+    if (outcome == LoginReply::NoData) {
+        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
+        return;
+    }
+    if (outcome == LoginReply::NoLoginField) {
         QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no login field)"));
         return;
     }
-    qDebug() << "success_text" << login; // quoted: the text comes from the network
+    qDebug() << "success_text" << dataMember(reply, "login");
 
-    if (login.startsWith(QLatin1String("success")))
+    if (outcome == LoginReply::Success)
         changeDeviceIp(row, ip, newIp);
-    else if (login.startsWith(QLatin1String("Please activate the device first")))
+    else if (outcome == LoginReply::NotActivated)
         QMessageBox::critical(this, tr("Tips"), tr("device is not activated"));
     else
         QMessageBox::critical(this, tr("Tips"), tr("Password error, login device failed"));
 }
 
+bool ORV_Window::acceptNewAddress(const QString &newIp)
+{
+    switch (checkNewAddress(newIp.toStdString())) {
+    case NewAddressCheck::Usable:
+        return true;
+    case NewAddressCheck::BadFormat:
+        QMessageBox::critical(this, tr("Invalid Format"), tr("Incorrect IPv4 address format."));
+        return false;
+    case NewAddressCheck::PartOutOfRange:
+        QMessageBox::critical(this, tr("Invalid IP"), tr("Each part of the IP must be between 0 and 255."));
+        return false;
+    case NewAddressCheck::Unusable:
+        QMessageBox::critical(this, tr("Invalid IP Address"), tr("Please enter a valid IPv4 address."));
+        return false;
+    }
+    return false;
+}
+
 void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString &newIp)
 {
-    const QStringList parts = newIp.split(QLatin1Char('.'), Qt::KeepEmptyParts);
-    if (parts.size() != 4) {
-        QMessageBox::critical(this, tr("Invalid Format"), tr("Incorrect IPv4 address format."));
+    if (!acceptNewAddress(newIp))
         return;
-    }
-    for (const QString &part : parts) {
-        bool ok = false;
-        const int value = part.toInt(&ok, 10);
-        if (!ok || value < 0 || value > 255) {
-            QMessageBox::critical(this, tr("Invalid IP"), tr("Each part of the IP must be between 0 and 255."));
-            return;
-        }
-    }
-    const QHostAddress address(newIp);
-    if (address.isNull() || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        QMessageBox::critical(this, tr("Invalid IP Address"), tr("Please enter a valid IPv4 address."));
-        return;
-    }
 
-    const QString gateway = parts.mid(0, 3).join(QLatin1Char('.')) + QStringLiteral(".1");
-    const QTableWidgetItem *snItem = ui->tableWidget->item(row, snColumn);
+    const QTableWidgetItem *snItem = ui->tableWidget->item(row, SnColumn);
     const QString sn = snItem ? snItem->text() : QString();
-
-    cJSON *body = cJSON_CreateObject();
-    cJSON_AddStringToObject(body, "callcmd", "netcfg");
-    cJSON_AddStringToObject(body, "sn", sn.toUtf8().constData());
-    cJSON *calldata = cJSON_AddObjectToObject(body, "calldata");
-    cJSON_AddNumberToObject(calldata, "dhcp", 0);
-    cJSON_AddStringToObject(calldata, "ip", newIp.toUtf8().constData());
-    cJSON_AddStringToObject(calldata, "gw", gateway.toUtf8().constData());
-    cJSON_AddStringToObject(calldata, "mask", "255.255.255.0");
-    cJSON_AddStringToObject(calldata, "dns", "114.114.114.114");
-    deviceLink->sendCommand(deviceIp, body);
+    deviceLink->sendCommand(deviceIp, makeNetcfgBody(sn.toUtf8().constData(), newIp.toUtf8().constData()));
 
     const cJSON *reply = deviceLink->replyJson();
     if (!reply) {
@@ -124,18 +115,13 @@ void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString 
         QMessageBox::critical(this, tr("Tips"), tr("device not open"));
         return;
     }
-    const cJSON *data = cJSON_GetObjectItem(reply, "data");
-    const cJSON *replyCalldata = data ? cJSON_GetObjectItem(data, "calldata") : nullptr;
-    const cJSON *netcfg = replyCalldata ? cJSON_GetObjectItem(replyCalldata, "netcfg") : nullptr;
-    const bool accepted = cJSON_IsString(netcfg) && netcfg->valuestring
-                          && std::strcmp(netcfg->valuestring, "ok") == 0;
-    if (!accepted) {
+    if (!netcfgAccepted(reply)) {
         QMessageBox::warning(this, tr("Failure"), tr("Device did not accept IP change."));
         return;
     }
 
     QMessageBox::information(this, tr("Tips"), tr("IP changed successfully,device rebooting....."));
-    if (QTableWidgetItem *ipItem = ui->tableWidget->item(row, ipColumn))
+    if (QTableWidgetItem *ipItem = ui->tableWidget->item(row, IpColumn))
         ipItem->setText(newIp);
     QTimer::singleShot(restartNoticeMs, Qt::PreciseTimer, this, &ORV_Window::showRestartNotice);
 }
@@ -149,21 +135,8 @@ void ORV_Window::showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip
         dialog->setPasswordPlaceholder(passwordPlaceholder);
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setCurrentIp(ip);
-    qDebug().noquote() << QStringLiteral("ip:%1,sn:%2").arg(ip, sn);
+    qDebug().nospace() << "ip:" << ip << ",sn:" << sn;
     dialog->show();
-}
-
-const cJSON *ORV_Window::replyData()
-{
-    const cJSON *reply = deviceLink->replyJson();
-    if (!reply) {
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
-        return nullptr;
-    }
-    const cJSON *data = cJSON_GetObjectItem(reply, "data");
-    if (!data)
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
-    return data;
 }
 
 void ORV_Window::showRestartNotice()
@@ -187,21 +160,28 @@ void ORV_Window::openActivateDialog(int row, const QString &ip, const QString &s
 void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &ip, const QString &passwd,
                                      const QString &newIp)
 {
-    qDebug().noquote() << QStringLiteral("ip:%1,passwd:******,sn:%2,newIP:%3").arg(ip, sn, newIp);
+    qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
+    // An activation sets the password for good: refuse a bad address before it.
+    if (!acceptNewAddress(newIp))
+        return;
 
     deviceLink->activateDevice(ip, passwd, sn);
-    const cJSON *data = replyData();
-    if (!data)
+    const cJSON *reply = deviceLink->replyJson();
+    const ActivateReply outcome = classifyActivateReply(reply);
+    if (outcome == ActivateReply::None) {
+        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
         return;
-    bool hasActivate = false;
-    const QString activate = stringMember(data, "activate", &hasActivate);
-    qDebug() << "success_text_modify:" << activate;
-
-    if (!hasActivate || !activate.startsWith(QLatin1String("success"))) {
+    }
+    if (outcome == ActivateReply::NoData) {
+        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
+        return;
+    }
+    qDebug() << "success_text_modify:" << dataMember(reply, "activate");
+    if (outcome != ActivateReply::Success) {
         QMessageBox::information(this, tr("Tips"), tr("device is already actived"));
         return;
     }
-    if (QTableWidgetItem *activeItem = ui->tableWidget->item(row, activeColumn))
+    if (QTableWidgetItem *activeItem = ui->tableWidget->item(row, ActiveColumn))
         activeItem->setText(QStringLiteral("active"));
     changeDeviceIp(row, ip, newIp);
 }

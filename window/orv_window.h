@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -71,10 +72,8 @@ private:
                              const QString &newIp);
     void showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip, const QString &sn,
                             const QString &passwordPlaceholder);
-    // The reply's "data" of a login or activate request; null once the operator has
-    // been told why there is none.
-    const cJSON *replyData();
-    static bool isVersionAtLeast(const QString &version, const QString &minimum);
+    // False, once the operator has been told why, when newIp may not be sent to a device.
+    bool acceptNewAddress(const QString &newIp);
 
     Ui::Tarnvale_Managesystem *ui = nullptr;
     ORV_CONN2DEVICE *deviceLink = nullptr;
@@ -92,5 +91,5 @@ private:
     QLabel *totalLabel = nullptr;
     QPushButton *prevPageButton = nullptr;
     QPushButton *nextPageButton = nullptr;
-    qint64 lastDoubleClickTime = 0;
+    QElapsedTimer lastDoubleClick; // invalid until the first accepted double-click
 };

@@ -1,6 +1,8 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
+#include "devicetable.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -10,9 +12,6 @@
 #include <QTableWidgetItem>
 
 namespace {
-
-const int kColumnCount = 7;
-const int kOperationColumn = 6;
 
 const char kTableStyle[] = "QTableWidget {"
                            " border: none;"
@@ -75,7 +74,7 @@ QPushButton *arrowButton(QWidget *strip, const QString &name, const QString &ico
 void ORV_Window::setupTableHeader()
 {
     QTableWidget *table = ui->tableWidget;
-    table->setColumnCount(kColumnCount);
+    table->setColumnCount(DeviceColumnCount);
     table->setHorizontalHeaderLabels({QStringLiteral("IP"), tr("Device ID"), QStringLiteral("MAC"),
                                       tr("Model"), tr("FirmwareVersion"), tr("Active Status"),
                                       tr("Operation")});
@@ -117,19 +116,19 @@ void ORV_Window::buildPagination()
 
     layout->addWidget(totalLabel);
     layout->addWidget(prevPageButton);
-    for (int n = 1; n <= totalPages; ++n) {
-        if (n <= 3 || n == totalPages) {
-            auto *pageButton = new QPushButton(QString::number(n), strip);
-            pageButton->setObjectName(QStringLiteral("pageButton_%1").arg(n));
-            pageButton->setStyleSheet(QLatin1String(n == currentPage ? kCurrentPageStyle : kOtherPageStyle));
-            connect(pageButton, &QPushButton::clicked, this, [this, n] { goToPage(n); });
-            layout->addWidget(pageButton);
-        } else if (n == 4) {
+    for (const int n : pageStrip(totalPages)) {
+        if (n == 0) {
             auto *ellipsis = new QLabel(QStringLiteral("..."), strip);
             ellipsis->setObjectName(QStringLiteral("ellipsisLabel"));
             ellipsis->setStyleSheet(QStringLiteral("color: white;"));
             layout->addWidget(ellipsis);
+            continue;
         }
+        auto *pageButton = new QPushButton(QString::number(n), strip);
+        pageButton->setObjectName(QStringLiteral("pageButton_%1").arg(n));
+        pageButton->setStyleSheet(QLatin1String(n == currentPage ? kCurrentPageStyle : kOtherPageStyle));
+        connect(pageButton, &QPushButton::clicked, this, [this, n] { goToPage(n); });
+        layout->addWidget(pageButton);
     }
     layout->addWidget(nextPageButton);
 
@@ -160,22 +159,20 @@ void ORV_Window::fillCurrentPage()
 
     for (int i = first; i < end; ++i) {
         const DeviceEntry &entry = deviceList.at(i);
-        const QString texts[] = {
-            entry.text(QStringLiteral("ip")),    entry.text(QStringLiteral("sn")),
-            entry.text(QStringLiteral("mac")),   entry.text(QStringLiteral("model")),
-            entry.text(QStringLiteral("V")),     entry.text(QStringLiteral("active")),
-        };
-
         const int r = table->rowCount();
         table->insertRow(r);
-        for (int column = 0; column < 6; ++column)
-            table->setItem(r, column, centredItem(texts[column]));
+        table->setItem(r, IpColumn, centredItem(entry.text(QStringLiteral("ip"))));
+        table->setItem(r, SnColumn, centredItem(entry.text(QStringLiteral("sn"))));
+        table->setItem(r, MacColumn, centredItem(entry.text(QStringLiteral("mac"))));
+        table->setItem(r, ModelColumn, centredItem(entry.text(QStringLiteral("model"))));
+        table->setItem(r, VersionColumn, centredItem(entry.text(QStringLiteral("V"))));
+        table->setItem(r, ActiveColumn, centredItem(entry.text(QStringLiteral("active"))));
 
         auto *button = new QPushButton(tr("Update IP"));
         button->setFixedSize(80, 24);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         button->setProperty("row", r);
-        button->setProperty("ipColumn", 0);
+        button->setProperty("ipColumn", int(IpColumn));
         button->setProperty("textKey", button->text());
         button->setStyleSheet(QLatin1String(kUpdateButtonStyle));
         connect(button, &QPushButton::clicked, this, [this, r] { onUpdateIpClicked(r); });
@@ -186,11 +183,11 @@ void ORV_Window::fillCurrentPage()
         containerLayout->setContentsMargins(0, 0, 0, 0);
         containerLayout->setAlignment(Qt::AlignCenter);
         containerLayout->addWidget(button);
-        table->setCellWidget(r, kOperationColumn, container);
+        table->setCellWidget(r, OperationColumn, container);
 
-        for (int column = 0; column < kColumnCount; ++column)
+        for (int column = 0; column < DeviceColumnCount; ++column)
             table->horizontalHeader()->setSectionResizeMode(
-                column, column == 1 ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
+                column, column == SnColumn ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
     }
 
     connect(table, &QTableWidget::cellDoubleClicked, this, &ORV_Window::onCellDoubleClicked,

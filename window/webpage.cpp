@@ -1,76 +1,48 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include <QDateTime>
+#include "devicetable.h"
+#include "ipv4address.h"
+
 #include <QDebug>
 #include <QDesktopServices>
-#include <QHostAddress>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QUrl>
-#include <QVersionNumber>
 
 namespace {
 
-constexpr int ipColumn = 0;
-constexpr int versionColumn = 4;
 constexpr qint64 doubleClickGuardMs = 500;
-
-// The IP cell holds whatever a device reported; only a plain dotted IPv4 address may
-// become the host of the address handed to the browser.
-bool isDottedIPv4(const QString &text)
-{
-    static const QRegularExpression dotted(QStringLiteral("\\A[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\z"));
-    if (!dotted.match(text).hasMatch())
-        return false;
-    const QHostAddress address(text);
-    return !address.isNull() && address.protocol() == QAbstractSocket::IPv4Protocol;
-}
 
 } // namespace
 
 void ORV_Window::onCellDoubleClicked(int row, int column)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - lastDoubleClickTime < doubleClickGuardMs)
+    // A monotonic clock: setting the system clock back must not block the next clicks.
+    if (lastDoubleClick.isValid() && lastDoubleClick.elapsed() < doubleClickGuardMs)
         return;
-    lastDoubleClickTime = now;
+    lastDoubleClick.start();
 
-    if (column != ipColumn)
+    if (column != IpColumn)
         return;
 
     QTableWidget *table = ui->tableWidget;
-    const QTableWidgetItem *versionItem = table->item(row, versionColumn);
-    const QString version = versionItem ? versionItem->text() : QString();
-    const bool mayOpen = isVersionAtLeast(version, QStringLiteral("6.0.231024"))
-                         && version != QLatin1String("6.0.240514") && version != QLatin1String("6.0.240630");
-    if (!mayOpen) {
+    const QTableWidgetItem *versionItem = table->item(row, VersionColumn);
+    if (!servesWebPage(versionItem ? versionItem->text() : QString())) {
         QMessageBox::information(this, tr("Tips"), tr("The version is low and does not support web functions"));
         return;
     }
 
-    const QTableWidgetItem *ipItem = table->item(row, ipColumn);
+    const QTableWidgetItem *ipItem = table->item(row, IpColumn);
     if (!ipItem)
         return;
+    // The IP cell holds whatever a device reported; a browser reads "010.1.2.3" as another
+    // host than the table shows, so only a plain decimal address becomes the page's host.
     const QString ip = ipItem->text();
-    if (!isDottedIPv4(ip)) {
-        qWarning() << "onCellDoubleClicked: not an IPv4 address, no web page opened:" << ip;
+    if (!isPlainDottedQuad(ip.toStdString())) {
+        qWarning() << "onCellDoubleClicked: not a plain IPv4 address, no web page opened:" << ip;
         return;
     }
     QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ip, QUrl::TolerantMode));
-}
-
-bool ORV_Window::isVersionAtLeast(const QString &version, const QString &minimum)
-{
-    const QString v = version.trimmed();
-    const QString m = minimum.trimmed();
-    if (v.isEmpty() || m.isEmpty() || v == QLatin1String("---"))
-        return false;
-    const QVersionNumber have = QVersionNumber::fromString(v);
-    const QVersionNumber need = QVersionNumber::fromString(m);
-    if (have.isNull() || need.isNull())
-        return false;
-    return QVersionNumber::compare(have, need) >= 0;
 }

@@ -7,6 +7,26 @@
         <source>Timeout,Please try again!</source>
         <translation>超时，请重试！</translation>
     </message>
+    <message>
+        <source>No search has been made yet.</source>
+        <translation>尚未搜索设备。</translation>
+    </message>
+    <message>
+        <source>No matching reply came from the device.</source>
+        <translation>设备没有返回匹配的回复。</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is in use by another program, so the replies of the devices cannot be received. Close that program and search again.</source>
+        <translation>UDP端口10088已被其他程序占用，无法接收设备的回复。请关闭该程序后重新搜索。</translation>
+    </message>
+    <message>
+        <source>Network unreachable: check that the chosen network card is connected and has an IPv4 address.</source>
+        <translation>网络不可达：请检查所选网卡是否已连接并具有IPv4地址。</translation>
+    </message>
+    <message>
+        <source>Network error: %1</source>
+        <translation>网络错误：%1</translation>
+    </message>
 </context>
 <context>
     <name>ORV_Passwd_Window</name>

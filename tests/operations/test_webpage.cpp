@@ -147,7 +147,7 @@ void TestWebPage::gate()
     QFETCH(int, column);
     setRow(0, ip, version);
     if (outcome == QLatin1String("bad ip"))
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not an IPv4 address")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not a plain IPv4 address")));
 
     doubleClick(0, column);
 

@@ -1,0 +1,84 @@
+#include "ipv4address.h"
+
+#include <vector>
+
+namespace {
+
+std::vector<std::string> splitAtDots(const std::string &text)
+{
+    std::vector<std::string> parts(1);
+    for (const char c : text) {
+        if (c == '.')
+            parts.emplace_back();
+        else
+            parts.back().push_back(c);
+    }
+    return parts;
+}
+
+bool isDigits(const std::string &text)
+{
+    if (text.empty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+// The decimal value of a part of one to three digits, or -1.
+int partValue(const std::string &part)
+{
+    if (!isDigits(part) || part.size() > 3)
+        return -1;
+    const int value = std::stoi(part);
+    return value <= 255 ? value : -1;
+}
+
+} // namespace
+
+NewAddressCheck checkNewAddress(const std::string &text)
+{
+    const std::vector<std::string> parts = splitAtDots(text);
+    if (parts.size() != 4)
+        return NewAddressCheck::BadFormat;
+
+    int value[4];
+    for (int i = 0; i < 4; ++i) {
+        // Long runs of leading zeros still name a number from 0 to 255.
+        const std::string &part = parts[std::size_t(i)];
+        const std::size_t firstSignificant = part.find_first_not_of('0');
+        const std::string trimmed = firstSignificant == std::string::npos ? "0" : part.substr(firstSignificant);
+        value[i] = isDigits(part) ? partValue(trimmed) : -1;
+        if (value[i] < 0)
+            return NewAddressCheck::PartOutOfRange;
+    }
+
+    if (!isPlainDottedQuad(text))
+        return NewAddressCheck::Unusable;
+    const bool hostPartReserved = value[3] == 0 || value[3] == 255;
+    const bool loopback = value[0] == 127;
+    const bool multicast = value[0] >= 224 && value[0] <= 239;
+    if (hostPartReserved || loopback || multicast)
+        return NewAddressCheck::Unusable;
+    return NewAddressCheck::Usable;
+}
+
+bool isPlainDottedQuad(const std::string &text)
+{
+    const std::vector<std::string> parts = splitAtDots(text);
+    if (parts.size() != 4)
+        return false;
+    for (const std::string &part : parts) {
+        if (partValue(part) < 0 || (part.size() > 1 && part[0] == '0'))
+            return false;
+    }
+    return true;
+}
+
+std::string gatewayFor(const std::string &address)
+{
+    const std::size_t lastDot = address.rfind('.');
+    return (lastDot == std::string::npos ? address : address.substr(0, lastDot)) + ".1";
+}
