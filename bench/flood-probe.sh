@@ -161,9 +161,9 @@ login | login-match)
         title="login amid non-matching replies (as fast as possible), no device answers"
         target="ends by 3200 ms"
     else
-        start_sim --count 1 --delay 1=500 --flood mismatch --flood-on login --flood-seconds 12
+        start_sim --count 1 --delay 1=500 --flood mismatch --flood-rate 100000 --flood-on login --flood-seconds 12
         probe 60 --login 192.168.1.2,SN00000001,admin123
-        title="the same, the device's reply 500 ms into the stream"
+        title="a login amid 100,000 non-matching replies a second, the device's reply 500 ms into the stream"
         target="\"success\" by 3200 ms"
     fi
     stop_sim

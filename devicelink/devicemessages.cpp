@@ -318,14 +318,15 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     cJSON *device = cJSON_CreateObject();
     if (!device)
         return;
-    cJSON_AddStringToObject(device, "pid", "0");
-    cJSON_AddStringToObject(device, "ip", ip);
-    cJSON_AddStringToObject(device, "sn", sn);
-    cJSON_AddStringToObject(device, "mac", mac);
-    cJSON_AddStringToObject(device, "model", model);
-    cJSON_AddStringToObject(device, "baseModel", baseModel);
-    cJSON_AddStringToObject(device, "active", active);
-    cJSON_AddStringToObject(device, "V", version);
+    // Constant member names: the array may hold tens of thousands of devices.
+    cJSON_AddItemToObjectCS(device, "pid", cJSON_CreateString("0"));
+    cJSON_AddItemToObjectCS(device, "ip", cJSON_CreateString(ip));
+    cJSON_AddItemToObjectCS(device, "sn", cJSON_CreateString(sn));
+    cJSON_AddItemToObjectCS(device, "mac", cJSON_CreateString(mac));
+    cJSON_AddItemToObjectCS(device, "model", cJSON_CreateString(model));
+    cJSON_AddItemToObjectCS(device, "baseModel", cJSON_CreateString(baseModel));
+    cJSON_AddItemToObjectCS(device, "active", cJSON_CreateString(active));
+    cJSON_AddItemToObjectCS(device, "V", cJSON_CreateString(version));
     cJSON_AddItemToArray(devices.get(), device);
     seenKeys.insert(identity);
     textBytes += size;

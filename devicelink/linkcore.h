@@ -78,6 +78,7 @@ public:
 private:
     Result exchange(cJSON *body);
     bool fail(Error error);
+    // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 
     QObject *socketParent;
