@@ -249,10 +249,11 @@ void LimitedLog::operator()(const char *line)
     }
 }
 
-DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key)
+DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key, SearchLimits limits)
     : expectedSyn(std::move(syn))
     , log(std::move(sink))
     , key(key)
+    , limits(limits)
     , devices(makeJsonPtr(cJSON_CreateArray()))
 {
 }
@@ -306,7 +307,7 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
 
     const std::size_t size = std::strlen(ip) + std::strlen(sn) + std::strlen(mac) + std::strlen(model)
                              + std::strlen(baseModel) + std::strlen(active) + std::strlen(version);
-    if (deviceCount >= maxDevices || textBytes + size > maxTextBytes) {
+    if (deviceCount >= limits.devices || textBytes + size > limits.textBytes) {
         full = true;
         char line[128];
         std::snprintf(line, sizeof line, "search: %d devices kept, the limit of what one search may hold; "
