@@ -17,30 +17,23 @@
 
 namespace {
 
-// initStyleOption is protected; a member pointer formed through a derived class may be
-// called on any object of the base class.
-struct Edit : QLineEdit
+// The width of a style sheet's content box. initStyleOption is protected; a member pointer
+// formed through a derived class may be called on any object of the base class.
+template <typename Widget, typename Option>
+int contentWidth(const QWidget *w, QStyle::SubElement element)
 {
-    static void init(const QLineEdit *e, QStyleOptionFrame *o) { (e->*(&Edit::initStyleOption))(o); }
-};
-struct Button : QPushButton
-{
-    static void init(const QPushButton *b, QStyleOptionButton *o) { (b->*(&Button::initStyleOption))(o); }
-};
+    struct Open : Widget { using Widget::initStyleOption; };
+    Option option;
+    (static_cast<const Widget *>(w)->*(&Open::initStyleOption))(&option);
+    return w->style()->subElementRect(element, &option, w).width();
+}
 
-// The width a caption may take: a line edit keeps 2 pixels each side and 1 for its cursor.
 int room(const QWidget *w)
 {
-    if (auto *edit = qobject_cast<const QLineEdit *>(w)) {
-        QStyleOptionFrame option;
-        Edit::init(edit, &option);
-        return w->style()->subElementRect(QStyle::SE_LineEditContents, &option, w).width() - 5;
-    }
-    if (auto *button = qobject_cast<const QPushButton *>(w)) {
-        QStyleOptionButton option;
-        Button::init(button, &option);
-        return w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width();
-    }
+    if (qobject_cast<const QLineEdit *>(w)) // which keeps 2 pixels each side and 1 for its cursor
+        return contentWidth<QLineEdit, QStyleOptionFrame>(w, QStyle::SE_LineEditContents) - 5;
+    if (qobject_cast<const QPushButton *>(w))
+        return contentWidth<QPushButton, QStyleOptionButton>(w, QStyle::SE_PushButtonContents);
     return w->contentsRect().width();
 }
 
@@ -85,7 +78,7 @@ private slots:
             QVERIFY2(w, name);
             const QString text = w->property("text").toString();
             const int width = w->fontMetrics().horizontalAdvance(text);
-            widths << QStringLiteral("%1 %2/%3 (%4)").arg(text).arg(width).arg(room(w)).arg(QFontInfo(w->font()).family());
+            widths << QStringLiteral("%1 %2/%3 px (%4)").arg(text).arg(width).arg(room(w)).arg(QFontInfo(w->font()).family());
             QVERIFY2(width <= room(w), qPrintable(widths.last()));
         }
         qInfo().noquote() << widths.join(QLatin1String(", "));
