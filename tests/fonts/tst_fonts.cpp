@@ -1,19 +1,12 @@
-// The fixed-size captions fit their boxes, in English and in Chinese, with the families that
-// the program puts in place of the forms' Windows fonts. A caption too wide for a line
-// edit scrolls its first letters away ("elect Network Card:"); a label or button cuts it.
+// The fixed-size captions fit their boxes in English and Chinese with the fonts put in place of
+// the forms' Windows fonts: a line edit scrolls a caption too wide, a label or button cuts it.
 
 #include "fonts.h"
 #include "orv_passwd_window.h"
 #include "orv_window.h"
 
-#include <QAction>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QStyleOption>
-#include <QTemporaryDir>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -42,13 +35,10 @@ int room(const QWidget *w)
 class tst_Fonts : public QObject
 {
     Q_OBJECT
+    QTemporaryDir workDir; // the language switch writes ./Settings.ini
 
 private slots:
-    void initTestCase()
-    {
-        substituteWindowsFonts();
-        QVERIFY(QDir::setCurrent(workDir.path())); // the language switch writes ./Settings.ini
-    }
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir.path())); }
 
     void captionsFit_data()
     {
@@ -60,6 +50,7 @@ private slots:
     void captionsFit()
     {
         QFETCH(QString, language);
+        substituteWindowsFonts();
         ORV_Window window(QStringLiteral("Local Mannage"));
         for (QAction *action : window.findChild<QToolButton *>(QStringLiteral("language_button"))->menu()->actions()) {
             if (action->text() == language)
@@ -70,22 +61,17 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowExposed(&dialog));
 
-        QStringList widths;
         for (const char *name : {"NIC_edit", "state_bar_label", "search_button", "lineEdit_1", "lineEdit_2",
                                  "confirm_button", "cancel_button"}) {
-            QWidget *w = window.findChild<QWidget *>(QLatin1String(name));
-            w = w ? w : dialog.findChild<QWidget *>(QLatin1String(name));
+            QWidget *w = window.findChild<QWidget *>(name);
+            w = w ? w : dialog.findChild<QWidget *>(name);
             QVERIFY2(w, name);
             const QString text = w->property("text").toString();
             const int width = w->fontMetrics().horizontalAdvance(text);
-            widths << QStringLiteral("%1 %2/%3 px (%4)").arg(text).arg(width).arg(room(w)).arg(QFontInfo(w->font()).family());
-            QVERIFY2(width <= room(w), qPrintable(widths.last()));
+            qInfo().noquote() << text << width << "px of" << room(w) << "in" << QFontInfo(w->font()).family();
+            QVERIFY2(width <= room(w), name);
         }
-        qInfo().noquote() << widths.join(QLatin1String(", "));
     }
-
-private:
-    QTemporaryDir workDir;
 };
 
 QTEST_MAIN(tst_Fonts)
