@@ -7,6 +7,7 @@
 #include "roads.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QNetworkInterface>
@@ -217,10 +218,13 @@ bool TarnvaleCli::chooseInterface(const QString &requested, QString *error)
 int TarnvaleCli::list(Format format, bool allReplies)
 {
     LinkCore link;
+    QElapsedTimer clock;
+    clock.start();
     const LinkCore::Result result =
         link.search(interfaceName, allReplies ? DeviceArrayBuilder::Key::SerialNumber : DeviceArrayBuilder::Key::Address);
     if (!result.status.ok())
         return searchFailure(result.status);
+    qDebug("search: first reply after %lld ms, gathering done after %lld ms", result.firstReplyMs, clock.elapsed());
     const QVector<QStringList> rows = deviceRows(result.json.get());
     if (rows.isEmpty())
         return searchFailure(LinkCore::Status{LinkCore::Error::NoMatchingReply});
