@@ -123,7 +123,8 @@ QByteArray deviceJson(const QVector<QStringList> &rows)
     for (const QStringList &row : rows) {
         cJSON *device = cJSON_CreateObject();
         for (int i = 0; i < row.size(); ++i)
-            cJSON_AddStringToObject(device, deviceCsvColumns().at(i).toUtf8().constData(), row.at(i).toUtf8().constData());
+            cJSON_AddStringToObject(device, deviceCsvColumns().at(i).toUtf8().constData(),
+                                    row.at(i).toUtf8().constData());
         cJSON_AddItemToArray(array.get(), device);
     }
     char *text = cJSON_Print(array.get());

@@ -108,11 +108,15 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         }
         // Two rows for one device, or two devices for one address, cannot both be meant.
         if (serialLines.contains(row.sn)) {
-            *error = QStringLiteral("serial number %1 is already planned on line %2").arg(row.sn).arg(serialLines[row.sn]);
+            *error = QStringLiteral("serial number %1 is already planned on line %2")
+                         .arg(row.sn)
+                         .arg(serialLines[row.sn]);
             return false;
         }
         if (addressLines.contains(row.newIp)) {
-            *error = QStringLiteral("address %1 is already planned on line %2").arg(row.newIp).arg(addressLines[row.newIp]);
+            *error = QStringLiteral("address %1 is already planned on line %2")
+                         .arg(row.newIp)
+                         .arg(addressLines[row.newIp]);
             return false;
         }
         serialLines.insert(row.sn, row.line);

@@ -208,10 +208,11 @@ bool TarnvaleCli::chooseInterface(const QString &requested, QString *error)
             return true;
         }
     }
-    *error = requested.isEmpty()
-                 ? QStringLiteral("no network interface is up with an IPv4 address; name one with --interface "
-                                  "(known: %1)").arg(names.join(QLatin1String(", ")))
-                 : QStringLiteral("unknown interface \"%1\" (known: %2)").arg(requested, names.join(QLatin1String(", ")));
+    const QString known = names.join(QLatin1String(", "));
+    *error = requested.isEmpty() ? QStringLiteral("no network interface is up with an IPv4 address; name one with "
+                                                  "--interface (known: %1)")
+                                       .arg(known)
+                                 : QStringLiteral("unknown interface \"%1\" (known: %2)").arg(requested, known);
     return false;
 }
 
@@ -220,8 +221,8 @@ int TarnvaleCli::list(Format format, bool allReplies)
     LinkCore link;
     QElapsedTimer clock;
     clock.start();
-    const LinkCore::Result result =
-        link.search(interfaceName, allReplies ? DeviceArrayBuilder::Key::SerialNumber : DeviceArrayBuilder::Key::Address);
+    const auto key = allReplies ? DeviceArrayBuilder::Key::SerialNumber : DeviceArrayBuilder::Key::Address;
+    const LinkCore::Result result = link.search(interfaceName, key);
     if (!result.status.ok())
         return searchFailure(result.status);
     qDebug("search: first reply after %lld ms, gathering done after %lld ms", result.firstReplyMs, clock.elapsed());
@@ -285,7 +286,8 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
         return fail(ExitPlanFile, QStringLiteral("%1:%2: %3").arg(planPath).arg(line).arg(error));
 
     QString password;
-    const bool passwordNeeded = std::any_of(plan.cbegin(), plan.cend(), [](const PlanRow &row) { return row.password.isEmpty(); });
+    const bool passwordNeeded =
+        std::any_of(plan.cbegin(), plan.cend(), [](const PlanRow &row) { return row.password.isEmpty(); });
     if (!dryRun && passwordNeeded) {
         if (!obtainPassword(passwordFile, &password, &error))
             return fail(ExitUsage, error);
