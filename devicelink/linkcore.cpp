@@ -167,7 +167,10 @@ LinkCore::Result LinkCore::search(const QString &interfaceName, DeviceArrayBuild
     Result result;
     std::string syn;
     const JsonPtr request = makeJsonPtr(makeRequest(makeSearchBody(), syn));
+    QElapsedTimer clock;
+    clock.start();
     if (open(interfaceName) && send(request.get()) && awaitDatagram()) {
+        result.firstReplyMs = clock.elapsed();
         DeviceArrayBuilder builder(syn, logLine, key);
         gather(builder);
         result.json = builder.takeArray();

@@ -48,6 +48,7 @@ public:
     {
         Status status;
         JsonPtr json = makeJsonPtr(); // the device array of a search, or the matching reply
+        qint64 firstReplyMs = -1;     // search: from its start to the first datagram
     };
 
     // The sockets are made with socketParent as their Qt parent; they stay owned here.
