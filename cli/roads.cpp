@@ -7,7 +7,7 @@
 
 Road roadFor(const QString &activeState)
 {
-    return activeState.trimmed().toLower() == QLatin1String("active") ? Road::Login : Road::Activate;
+    return isActivatedState(activeState) ? Road::Login : Road::Activate;
 }
 
 QString roadName(Road road)

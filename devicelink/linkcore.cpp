@@ -224,3 +224,8 @@ bool LinkCore::readDatagram()
     datagram.resize(got > 0 ? int(got) : 0);
     return true;
 }
+
+bool isActivatedState(const QString &activeState)
+{
+    return activeState.trimmed().toLower() == QLatin1String("active");
+}

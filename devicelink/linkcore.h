@@ -87,3 +87,7 @@ private:
     QByteArray datagram; // the last datagram read; its buffer is reused
     Status lastStatus;
 };
+
+// Whether a device's reported activation state ("Active_state") marks it as activated:
+// "active" in any letter case, blanks around it allowed. Other devices are activated first.
+bool isActivatedState(const QString &activeState);
