@@ -23,30 +23,8 @@ for program in "$sim" "$cli"; do
     [ -x "$program" ] || { echo "missing $program: build the targets devicesim and tarnvale-cli" >&2; exit 1; }
 done
 work=$(mktemp -d)
-simpid=
-trap '[ -n "$simpid" ] && kill -TERM $simpid 2>/dev/null; rm -rf "$work"' EXIT
-
-start_sim() {
-    rm -f "$work/sim.out" # else the previous run's line could be read before this one starts
-    "$sim" "$@" --max-seconds 600 >"$work/sim.out" 2>"$work/sim.err" &
-    simpid=$!
-    tries=0
-    until grep -q listening "$work/sim.out" 2>/dev/null; do
-        tries=$((tries + 1))
-        if [ $tries -gt 100 ] || ! kill -0 $simpid 2>/dev/null; then
-            echo "devicesim did not start:" >&2
-            cat "$work/sim.err" >&2
-            exit 1
-        fi
-        sleep 0.05
-    done
-}
-
-stop_sim() {
-    kill -TERM $simpid
-    wait $simpid || true
-    simpid=
-}
+. "$top/bench/simulator.sh"
+trap '[ -z "$sim_pid" ] || kill -TERM $sim_pid 2>/dev/null; rm -rf "$work"' EXIT
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 

@@ -63,25 +63,9 @@ export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/xdg"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 cd "$work"
 
-start_sim() {
-    "$sim" --max-seconds 600 "$@" >"$work/sim.out" 2>"$work/sim.err" &
-    sim_pid=$!
-    tries=0
-    until grep -q listening "$work/sim.out" 2>/dev/null; do
-        tries=$((tries + 1))
-        if [ $tries -gt 100 ] || ! kill -0 $sim_pid 2>/dev/null; then
-            echo "| $ORV_PROBE_SCENARIO | devicesim did not start: $(cat "$work/sim.err") | |"
-            exit 0
-        fi
-        sleep 0.05
-    done
-}
-
-stop_sim() {
-    kill -TERM $sim_pid
-    wait $sim_pid || true
-    sim_pid=
-    sent=$(sed -n 's/^devicesim: flood [a-z]*: \([0-9]*\) datagrams sent$/\1/p' "$work/sim.out")
+. "$top/bench/simulator.sh"
+flood_sent() {
+    sed -n 's/^devicesim: flood [a-z]*: \([0-9]*\) datagrams sent$/\1/p' "$work/sim.out"
 }
 
 # probe LIMIT_S [floodprobe options]: the probe's figures go to probe.out.
@@ -119,7 +103,7 @@ flood_search() { # TITLE DEVICES LIMIT_S TARGET [devicesim flood options]
     start_sim --count "$devices" --flood-on search "$@"
     probe "$limit"
     stop_sim
-    row "$title" "$(search_figure); $(get listed)/$devices listed; $(memory_figure); $sent sent, $(get log_lines) log lines" "$target"
+    row "$title" "$(search_figure); $(get listed)/$devices listed; $(memory_figure); $(flood_sent) sent, $(get log_lines) log lines" "$target"
 }
 
 case $ORV_PROBE_SCENARIO in
@@ -136,7 +120,7 @@ forged64k)
     probe 90
     stop_sim
     row "3,000 distinct 64 KB valid replies, 1,000/s (5 devices)" \
-        "$(search_figure); $(get listed) listed; $(memory_figure); after the search $(mb "$(get rss_after_kb)" "$(get idle_rss_kb)"); $sent sent" \
+        "$(search_figure); $(get listed) listed; $(memory_figure); after the search $(mb "$(get rss_after_kb)" "$(get idle_rss_kb)"); $(flood_sent) sent" \
         "≤ 5300 ms, ≤ +64 MB"
     ;;
 forged40k)
@@ -147,7 +131,7 @@ forged40k)
     [ -n "$array" ] && [ "$array" -ge 0 ] && array="array delivered at 5000 $(echo "$array" | awk '{ printf "%+d", $1 - 5000 }') ms" ||
         array="no array"
     row "40,000 forged valid replies, 10,000/s (5 devices)" \
-        "$(search_figure); $array; $(get listed) listed; $(memory_figure); $sent sent" \
+        "$(search_figure); $array; $(get listed) listed; $(memory_figure); $(flood_sent) sent" \
         "array < 200 ms after the 5000 ms gathering, call ≤ 5300 ms"
     ;;
 genuine200)
@@ -172,7 +156,7 @@ login | login-match)
     else
         login="login $(get login_ms) ms, reply $(get login_reply)"
     fi
-    row "$title" "$login; $(get login_syn_not_matched_lines) \"syn not matched!\" lines; $(boxes login_boxes); $sent sent" "$target"
+    row "$title" "$login; $(get login_syn_not_matched_lines) \"syn not matched!\" lines; $(boxes login_boxes); $(flood_sent) sent" "$target"
     ;;
 port-held)
     "$build/bench/floodprobe" --hold-port 10088 >"$work/hold.out" 2>&1 &

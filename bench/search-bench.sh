@@ -26,25 +26,14 @@ for program in "$sim" "$bench"; do
 done
 export QT_QPA_PLATFORM=offscreen
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$top/bench/simulator.sh"
+trap '[ -z "$sim_pid" ] || kill $sim_pid 2>/dev/null; rm -rf "$work"' EXIT
 
 printf '%8s  %9s  %6s  %12s  %14s  %14s\n' devices answering listed "search ms" "peak RSS KB" "RSS before KB"
 for n in $sizes; do
-    "$sim" --count "$n" --max-seconds 120 >"$work/sim.out" 2>"$work/sim.err" &
-    pid=$!
-    tries=0
-    until grep -q listening "$work/sim.out" 2>/dev/null; do
-        tries=$((tries + 1))
-        if [ $tries -gt 100 ] || ! kill -0 $pid 2>/dev/null; then
-            echo "devicesim did not start:" >&2
-            cat "$work/sim.err" >&2
-            exit 1
-        fi
-        sleep 0.05
-    done
+    start_sim --count "$n"
     result=$("$bench" lo 2>"$work/bench.err") || { echo "searchbench failed ($n devices):" >&2; cat "$work/bench.err" >&2; }
-    kill -TERM $pid
-    wait $pid || true
+    stop_sim
     answering=$(sed -n 's/^devicesim: stopped; .* \([0-9]*\) search replies$/\1/p' "$work/sim.out")
     field() { echo "$result" | tr ' ' '\n' | sed -n "s/^$1=//p"; }
     printf '%8s  %9s  %6s  %12s  %14s  %14s\n' "$n" "$answering" "$(field listed)" "$(field wall_ms)" \

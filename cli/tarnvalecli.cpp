@@ -184,6 +184,15 @@ int TarnvaleCli::run(const QStringList &arguments)
     return changeOne(name == QLatin1String("activate"), positional.at(0), positional.at(1));
 }
 
+int TarnvaleCli::readPassword(QString *password)
+{
+    QString error;
+    if (!obtainPassword(passwordFile, password, &error))
+        return fail(ExitUsage, error);
+    const Outcome rule = checkPassword(*password);
+    return rule.status == ExitOk ? int(ExitOk) : fail(rule.status, rule.text);
+}
+
 bool TarnvaleCli::chooseInterface(const QString &requested, QString *error)
 {
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
@@ -257,12 +266,8 @@ int TarnvaleCli::changeOne(bool activate, const QString &sn, const QString &newI
     if (address.status != ExitOk)
         return fail(address.status, who + address.text);
     QString password;
-    QString error;
-    if (!obtainPassword(passwordFile, &password, &error))
-        return fail(ExitUsage, error);
-    const Outcome passwordRule = checkPassword(password);
-    if (passwordRule.status != ExitOk)
-        return fail(passwordRule.status, passwordRule.text);
+    if (const int status = readPassword(&password))
+        return status;
 
     LinkCore link;
     if (!link.open(interfaceName))
@@ -289,11 +294,8 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
     const bool passwordNeeded =
         std::any_of(plan.cbegin(), plan.cend(), [](const PlanRow &row) { return row.password.isEmpty(); });
     if (!dryRun && passwordNeeded) {
-        if (!obtainPassword(passwordFile, &password, &error))
-            return fail(ExitUsage, error);
-        const Outcome passwordRule = checkPassword(password);
-        if (passwordRule.status != ExitOk)
-            return fail(passwordRule.status, passwordRule.text);
+        if (const int status = readPassword(&password))
+            return status;
     }
 
     LinkCore link;

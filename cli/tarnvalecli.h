@@ -31,6 +31,8 @@ private:
     int apply(const QString &planPath, bool dryRun);
 
     bool chooseInterface(const QString &requested, QString *error);
+    // The password for the roads, wherever it comes from, within the dialog's length rule.
+    int readPassword(QString *password);
     int searchFailure(const LinkCore::Status &status);
     int fail(ExitStatus status, const QString &line);
     void print(FILE *stream, const QString &text);
