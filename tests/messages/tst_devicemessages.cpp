@@ -1,32 +1,28 @@
 #include "devicemessages.h"
+#include "ipv4address.h"
 #include "payloadcodec.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
-Q_DECLARE_METATYPE(ReplyCheck)
+Q_DECLARE_METATYPE(LoginReply)
+Q_DECLARE_METATYPE(ActivateReply)
+Q_DECLARE_METATYPE(NewAddressCheck)
+Q_DECLARE_METATYPE(DeviceArrayBuilder::Key)
 
 namespace {
-
-constexpr char kTag[] = "Ab3dE6gH";
 
 QByteArray printed(const cJSON *tree)
 {
     char *text = cJSON_PrintUnformatted(tree);
-    const QByteArray result(text ? text : "<null>");
+    const QByteArray result(text ? text : "null");
     cJSON_free(text);
     return result;
 }
 
-JsonPtr parsed(const QByteArray &json)
-{
-    return makeJsonPtr(json.isNull() ? nullptr : cJSON_Parse(json.constData()));
-}
-
-// Wire form of an arbitrary text (not necessarily JSON) under a given key, with CR LF.
+// Wire form of any text under a key, with CR LF.
 QByteArray wireOf(QByteArray text, const char *key = kPayloadKey)
 {
     QByteArray output(int(base64EncodedLength(uint32_t(text.size()))), '\0');
@@ -35,48 +31,32 @@ QByteArray wireOf(QByteArray text, const char *key = kPayloadKey)
     return output + "\r\n";
 }
 
-QByteArray wireOfJson(const QByteArray &json)
+QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
 {
-    JsonPtr tree = parsed(json);
-    if (!tree)
-        qFatal("bad test JSON: %s", json.constData());
-    return QByteArray::fromStdString(encodeMessage(tree.get()));
-}
-
-QByteArray reply(const QByteArray &data, const QByteArray &syn = kTag)
-{
-    return wireOfJson("{\"syn\":\"" + syn + "\",\"data\":" + data + "}");
-}
-
-// Exactly the datagram's bytes on the heap, no terminator, so that AddressSanitizer
-// reports any read past its end.
-std::unique_ptr<char[]> heapCopy(const QByteArray &datagram)
-{
-    std::unique_ptr<char[]> copy(new char[std::size_t(datagram.size())]);
-    std::memcpy(copy.get(), datagram.constData(), std::size_t(datagram.size()));
-    return copy;
-}
-
-JsonPtr decodeExact(const QByteArray &datagram)
-{
-    return makeJsonPtr(decodeMessage(heapCopy(datagram).get(), std::size_t(datagram.size())));
-}
-
-QByteArray nested(int depth)
-{
-    return "{\"syn\":\"" + QByteArray(kTag) + "\",\"data\":{\"ip\":\"10.0.0.9\",\"Active_state\":\"active\",\"x\":"
-           + QByteArray(depth, '[') + QByteArray(depth, ']') + "}}";
-}
-
-QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &active = "active")
-{
-    return "{\"pid\":\"0\",\"ip\":\"" + ip + "\",\"sn\":\"" + sn
-           + "\",\"mac\":\"\",\"model\":\"\",\"baseModel\":\"---\",\"active\":\"" + active + "\",\"V\":\"---\"}";
+    return wireOf("{\"syn\":\"" + syn + "\",\"data\":" + data + "}");
 }
 
 QByteArray active(const char *ip, const char *sn)
 {
-    return reply(QByteArray(R"({"ip":")") + ip + R"(","sn":")" + sn + R"(","Active_state":"active"})");
+    return reply(QByteArray("{\"ip\":\"") + ip + "\",\"sn\":\"" + sn + "\",\"Active_state\":\"active\"}");
+}
+
+// A device as the array lists it, with the defaults of a reply that carries only these.
+QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &active = "active")
+{
+    return R"({"pid":"0","ip":")" + ip + R"(","sn":")" + sn + R"(","mac":"","model":"","baseModel":"---","active":")"
+           + active + R"(","V":"---"})";
+}
+
+// A login or activate body whose password needs JSON escapes.
+QByteArray securityBody(const char *command)
+{
+    return R"({"callcmd":"Security verification","password":"a\"b\\c/d\t","sn":"SN-1","command":")" + QByteArray(command) + "\"}";
+}
+
+QByteArray nested(int depth)
+{
+    return reply(R"({"ip":"10.0.0.9","Active_state":"active","x":)" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}");
 }
 
 } // namespace
@@ -86,249 +66,245 @@ class TestDeviceMessages : public QObject
     Q_OBJECT
 
 private slots:
-    void requests_data();
-    void requests();
-    void makeSynCharacters();
-    void synMatches_data();
-    void synMatches();
-    void wireKnownAnswers();
-    void checkReply_data();
-    void checkReply();
-    void stringMember_data();
-    void stringMember();
-    void deviceArray_data();
-    void deviceArray();
+    void requests_data()
+    {
+        QTest::addColumn<QByteArray>("data"); // the body, printed as it must go out
+
+        QTest::newRow("search") << QByteArray(R"({"callcmd":"search"})");
+        QTest::newRow("login") << securityBody("login");
+        QTest::newRow("activate") << securityBody("activate");
+        QTest::newRow("netcfg 10.0.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.0.0.5","gw":"10.0.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
+        QTest::newRow("netcfg 10.010.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.010.0.5","gw":"10.010.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
+    }
+
+    void requests()
+    {
+        QFETCH(QByteArray, data);
+        const QByteArray kind = QTest::currentDataTag();
+        const char *password = "a\"b\\c/d\t"; // with JSON escapes
+        cJSON *body = kind == "search" ? makeSearchBody()
+                      : kind == "login" ? makeLoginBody(password, "SN-1")
+                      : kind == "activate" ? makeActivateBody(password, "SN-1")
+                                           : makeNetcfgBody("SN-1", kind.mid(7).constData());
+        std::string syn = "stale";
+        const JsonPtr request = makeJsonPtr(makeRequest(body, syn));
+        QVERIFY(QRegularExpression("^[0-9a-zA-Z]{8}$").match(QString::fromStdString(syn)).hasMatch());
+        const QByteArray expected = "{\"cmd\":\"calludp\",\"syn\":\"" + QByteArray::fromStdString(syn) + "\",\"data\":" + data + "}";
+        QCOMPARE(printed(request.get()), expected);
+        const std::string wire = encodeMessage(request.get()); // goes out as printed
+        QCOMPARE(printed(makeJsonPtr(decodeMessage(wire.data(), wire.size())).get()), expected);
+    }
+
+    void synMatches_data()
+    {
+        QTest::addColumn<QByteArray>("replySyn");
+        QTest::addColumn<QByteArray>("expectedSyn");
+        QTest::addColumn<bool>("matches");
+
+        QTest::newRow("equal") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6gH") << true;
+        QTest::newRow("differ after eight") << QByteArray("Ab3dE6gHx") << QByteArray("Ab3dE6gHy") << true;
+        QTest::newRow("short reply, prefix") << QByteArray("Ab3dE6g") << QByteArray("Ab3dE6gH") << false;
+        QTest::newRow("short expected, prefix") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6g") << false;
+        QTest::newRow("null reply") << QByteArray() << QByteArray("Ab3dE6gH") << false;
+    }
+
+    void synMatches()
+    {
+        QFETCH(QByteArray, replySyn);
+        QFETCH(QByteArray, expectedSyn);
+        QFETCH(bool, matches);
+        QCOMPARE(::synMatches(replySyn.isNull() ? nullptr : replySyn.constData(),
+                              expectedSyn.isNull() ? nullptr : expectedSyn.constData()), matches);
+    }
+
+    // One reply's "data" as a device may send it, read by each of the three readers.
+    void replyPredicates_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<LoginReply>("login");
+        QTest::addColumn<ActivateReply>("activate");
+        QTest::addColumn<bool>("netcfg");
+
+        using L = LoginReply;
+        using A = ActivateReply;
+        // clang-format off
+        QTest::newRow("no data") << QByteArray() << L::NoData << A::NoData << false;
+        QTest::newRow("empty data") << QByteArray("{}") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("data a string") << QByteArray(R"("success")") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("login success") << QByteArray(R"({"login":"success"})") << L::Success << A::Refused << false;
+        QTest::newRow("login successful") << QByteArray(R"({"login":"successful"})") << L::Success << A::Refused << false;
+        QTest::newRow("login succ") << QByteArray(R"({"login":"succ"})") << L::Refused << A::Refused << false;
+        QTest::newRow("login Success") << QByteArray(R"({"login":"Success"})") << L::Refused << A::Refused << false;
+        QTest::newRow("not activated") << QByteArray(R"({"login":"Please activate the device first"})") << L::NotActivated << A::Refused << false;
+        QTest::newRow("not activated, more") << QByteArray(R"({"login":"Please activate the device first!"})") << L::NotActivated << A::Refused << false;
+        QTest::newRow("not activated, cut") << QByteArray(R"({"login":"Please activate the device"})") << L::Refused << A::Refused << false;
+        QTest::newRow("activate success") << QByteArray(R"({"activate":"success"})") << L::NoLoginField << A::Success << false;
+        QTest::newRow("activate successfully") << QByteArray(R"({"Activate":"successfully"})") << L::NoLoginField << A::Success << false;
+        QTest::newRow("activate Success") << QByteArray(R"({"activate":"Success"})") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("netcfg ok") << QByteArray(R"({"calldata":{"netcfg":"ok"}})") << L::NoLoginField << A::Refused << true;
+        QTest::newRow("netcfg in capitals") << QByteArray(R"({"CallData":{"NETCFG":"ok"}})") << L::NoLoginField << A::Refused << true;
+        QTest::newRow("netcfg OK") << QByteArray(R"({"calldata":{"netcfg":"OK"}})") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("netcfg ok and a blank") << QByteArray(R"({"calldata":{"netcfg":"ok "}})") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("netcfg outside calldata") << QByteArray(R"({"netcfg":"ok"})") << L::NoLoginField << A::Refused << false;
+        // clang-format on
+    }
+
+    void replyPredicates()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(LoginReply, login);
+        QFETCH(ActivateReply, activate);
+        QFETCH(bool, netcfg);
+        const JsonPtr reply = makeJsonPtr(cJSON_Parse("{\"syn\":\"x\"" + (data.isNull() ? "" : ",\"data\":" + data) + "}"));
+        QCOMPARE(classifyLoginReply(reply.get()), login);
+        QCOMPARE(classifyActivateReply(reply.get()), activate);
+        QCOMPARE(netcfgAccepted(reply.get()), netcfg);
+        QVERIFY(classifyLoginReply(nullptr) == LoginReply::None && classifyActivateReply(nullptr) == ActivateReply::None);
+    }
+
+    void newAddress_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<NewAddressCheck>("check");
+        QTest::addColumn<bool>("plain"); // a web page host that every reader takes as shown
+
+        using C = NewAddressCheck;
+        // clang-format off
+        QTest::newRow("usable") << QByteArray("10.0.0.5") << C::Usable << true;
+        QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
+        QTest::newRow("above loopback") << QByteArray("128.0.0.1") << C::Usable << true;
+        QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
+        QTest::newRow("above multicast") << QByteArray("240.0.0.1") << C::Usable << true;
+        QTest::newRow("three parts") << QByteArray("192.168.1") << C::BadFormat << false;
+        QTest::newRow("trailing dot") << QByteArray("192.168.1.5.") << C::BadFormat << false;
+        QTest::newRow("empty") << QByteArray("") << C::BadFormat << false;
+        QTest::newRow("empty part") << QByteArray("192.168..7") << C::PartOutOfRange << false;
+        QTest::newRow("part above 255") << QByteArray("192.168.1.256") << C::PartOutOfRange << false;
+        QTest::newRow("leading blank") << QByteArray(" 1.2.3.4") << C::PartOutOfRange << false;
+        QTest::newRow("trailing line break") << QByteArray("1.2.3.4\n") << C::PartOutOfRange << false;
+        QTest::newRow("port") << QByteArray("192.168.1.20:8080") << C::PartOutOfRange << false;
+        QTest::newRow("fullwidth digit") << QByteArray("１.2.3.4") << C::PartOutOfRange << false;
+        QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::Unusable << false;
+        QTest::newRow("008") << QByteArray("192.168.001.008") << C::Unusable << false;
+        QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::Unusable << true;
+        QTest::newRow("broadcast of its /24") << QByteArray("192.168.9.255") << C::Unusable << true;
+        QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << C::Unusable << true;
+        QTest::newRow("loopback /8") << QByteArray("127.255.1.2") << C::Unusable << true;
+        QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Unusable << true;
+        QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Unusable << true;
+        QTest::newRow("broadcast") << QByteArray("255.255.255.255") << C::Unusable << true;
+        // clang-format on
+    }
+
+    void newAddress()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(NewAddressCheck, check);
+        QFETCH(bool, plain);
+        QCOMPARE(checkNewAddress(text.toStdString()), check);
+        QCOMPARE(isPlainDottedQuad(text.toStdString()), plain);
+    }
+
+    void deviceArray_data()
+    {
+        QTest::addColumn<QByteArrayList>("datagrams");
+        QTest::addColumn<DeviceArrayBuilder::Key>("key");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("log");
+
+        using Q = QByteArrayList;
+        const auto ip = DeviceArrayBuilder::Key::Address, sn = DeviceArrayBuilder::Key::SerialNumber;
+        // clang-format off
+        QTest::newRow("no replies") << Q{} << ip << QByteArray("[]") << "";
+        QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << ip << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
+        QTest::newRow("defaults") << Q{reply("{}")} << ip << "[" + device("", "") + "]" << "active_json is null!";
+        QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << ip << "[" + device("10.0.0.1", "S", "x") + "]" << "";
+        QTest::newRow("non-string fields") << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")} << ip << "[" + device("10.0.0.1", "") + "]" << "active_json is null!";
+        QTest::newRow("same address, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << ip << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same serial, both listed") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
+        QTest::newRow("address that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]" << "";
+        QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "B")} << ip << "[" + device("192.168.100.1001", "A") + "]" << "";
+        QTest::newRow("by serial: same serial, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << sn << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("by serial: same address, both") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << sn << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.1", "B") + "]" << "";
+        QTest::newRow("wrong tag") << Q{reply(R"({"ip":"10.0.0.1"})", "Zb3dE6gH")} << ip << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << ip << QByteArray("[]") << "Data is NULL!";
+        QTest::newRow("data not an object") << Q{reply(R"("ok")")} << ip << QByteArray("[]") << "Data is NULL!";
+        QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << ip << QByteArray("[]") << "SYN is NULL!";
+        // clang-format on
+
+        // Whatever arrives, nothing is read outside the datagram and a bad one reads as having
+        // no tag. One accepted is a good reply in disguise: the good one after it is a duplicate.
+        const QByteArray good = reply(R"({"ip":"10.0.0.9","Active_state":"active"})");
+        const QVector<QPair<const char *, QByteArray>> hostile = {
+            {"zero byte inside", good.left(20) + '\0' + good.mid(21)},
+            {"invalid character inside", good.left(20) + '*' + good.mid(21)},
+            {"truncated", good.left(good.size() - 10)},
+            {"empty datagram", QByteArray()},
+            {"garbage", "\x13\x37garbage\xff"},
+            {"other key", wireOf(R"({"syn":"Ab3dE6gH","data":{}})", "0123456789abcdef")},
+            {"plain JSON", R"({"syn":"Ab3dE6gH","data":{}})"},
+            {"60 KB of base64", QByteArray(60 * 1024, 'A')},
+            {"nesting 20000 deep", nested(20000)},
+            {"reply is an array", wireOf(R"([{"syn":"Ab3dE6gH","data":{}}])")},
+            {"without CR LF", good.chopped(2)},
+            {"zero bytes after CR LF", good + QByteArray("\0\0AAAA", 6)},
+            {"nesting within the parser's limit", nested(900)},
+        };
+        for (int i = 0; i < hostile.size(); ++i) // the last three are accepted
+            QTest::newRow(hostile[i].first) << Q{hostile[i].second, good} << ip << "[" + device("10.0.0.9", "") + "]"
+                                            << (i < hostile.size() - 3 ? "SYN is NULL!" : "");
+    }
+
+    void deviceArray()
+    {
+        QFETCH(QByteArrayList, datagrams);
+        QFETCH(DeviceArrayBuilder::Key, key);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, log);
+        QStringList lines;
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); }, key);
+        for (int round = 0; round < 2; ++round) { // taking the array starts the next afresh
+            for (const QByteArray &datagram : datagrams) { // exactly its bytes: ASan sees any read past them
+                const std::unique_ptr<char[]> exact(new char[std::size_t(datagram.size())]);
+                std::copy(datagram.cbegin(), datagram.cend(), exact.get());
+                builder.addDatagram(exact.get(), std::size_t(datagram.size()));
+            }
+            QCOMPARE(builder.count(), cJSON_GetArraySize(builder.array()));
+            QCOMPARE(printed(builder.takeArray().get()), expected);
+        }
+        QCOMPARE(lines.mid(0, lines.size() / 2).join(QLatin1Char('|')), log);
+    }
+
+    void deviceArrayCaps_data()
+    {
+        QTest::addColumn<int>("modelBytes");
+        QTest::addColumn<int>("kept");
+
+        QTest::newRow("device count") << 1 << DeviceArrayBuilder::maxDevices;
+        // Each device keeps its model, 14 characters of address and two "---" defaults.
+        QTest::newRow("bytes of text") << 60000 << int(DeviceArrayBuilder::maxTextBytes / 60020);
+    }
+
+    void deviceArrayCaps()
+    {
+        QFETCH(int, modelBytes);
+        QFETCH(int, kept);
+        QStringList lines;
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); });
+        const JsonPtr reply = makeJsonPtr(cJSON_Parse("{\"syn\":\"Ab3dE6gH\",\"data\":{\"Active_state\":\"\"}}"));
+        cJSON *data = cJSON_GetObjectItem(reply.get(), "data");
+        cJSON_AddStringToObject(data, "model", QByteArray(modelBytes, 'm').constData());
+        cJSON *ip = cJSON_AddStringToObject(data, "ip", "10.000.000.000");
+        for (int i = 0; i < kept + 5; ++i) {
+            std::snprintf(ip->valuestring, 15, "10.%03d.%03d.%03d", i >> 16, (i >> 8) & 255, i & 255);
+            QCOMPARE(builder.isFull(), i > kept);
+            builder.addReply(reply.get());
+        }
+        QCOMPARE(builder.count(), kept);
+        QCOMPARE(lines, QStringList{QStringLiteral("search: %1 devices kept, the limit of what one search may hold; "
+                                                   "further replies are ignored").arg(kept)});
+    }
 };
 
-void TestDeviceMessages::requests_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QByteArray>("password");
-    QTest::addColumn<QByteArray>("expectedData");
-
-    const QByteArray security = R"({"callcmd":"Security verification","password":")";
-    QTest::newRow("search") << 0 << QByteArray() << QByteArray(R"({"callcmd":"search"})");
-    QTest::newRow("activate") << 2 << QByteArray("Pa55word")
-                              << security + R"(Pa55word","sn":"SN-0001","command":"activate"})";
-    QTest::newRow("login, password with JSON escapes")
-        << 1 << QByteArray("a\"b\\c/d\t") << security + R"(a\"b\\c/d\t","sn":"SN-0001","command":"login"})";
-}
-
-void TestDeviceMessages::requests()
-{
-    QFETCH(int, kind);
-    QFETCH(QByteArray, password);
-    QFETCH(QByteArray, expectedData);
-
-    cJSON *body = kind == 0 ? makeSearchBody()
-                  : kind == 1 ? makeLoginBody(password.constData(), "SN-0001")
-                              : makeActivateBody(password.constData(), "SN-0001");
-    std::string syn = "stale";
-    JsonPtr request = makeJsonPtr(makeRequest(body, syn));
-    QVERIFY(request);
-    QCOMPARE(int(syn.size()), kSynLength);
-    QCOMPARE(printed(request.get()),
-             R"({"cmd":"calludp","syn":")" + QByteArray::fromStdString(syn) + R"(","data":)" + expectedData + "}");
-    // The envelope goes on the wire as it was printed.
-    QCOMPARE(printed(decodeExact(QByteArray::fromStdString(encodeMessage(request.get()))).get()),
-             printed(request.get()));
-}
-
-void TestDeviceMessages::makeSynCharacters()
-{
-    // Each character takes two draws: the class from r mod 3, then the character.
-    std::srand(4711);
-    QByteArray expected;
-    for (int i = 0; i < 600; ++i) {
-        const int r = std::rand();
-        const int next = std::rand();
-        expected += r % 3 == 0 ? char('0' + next % 10) : r % 3 == 1 ? char('a' + next % 26) : char('A' + next % 26);
-    }
-    std::srand(4711);
-    std::string syn = "keep";
-    makeSyn(600, syn);
-    QCOMPARE(QByteArray::fromStdString(syn), "keep" + expected);
-    makeSyn(0, syn);
-    QCOMPARE(int(syn.size()), 604);
-
-    // Every request gets a fresh tag.
-    std::string first, second;
-    JsonPtr a = makeJsonPtr(makeRequest(makeSearchBody(), first));
-    JsonPtr b = makeJsonPtr(makeRequest(makeSearchBody(), second));
-    QVERIFY(first != second);
-    QVERIFY(!makeRequest(nullptr, first));
-}
-
-void TestDeviceMessages::synMatches_data()
-{
-    QTest::addColumn<QByteArray>("replySyn");
-    QTest::addColumn<QByteArray>("expectedSyn");
-    QTest::addColumn<bool>("matches");
-
-    QTest::newRow("equal") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6gH") << true;
-    QTest::newRow("differ after eight") << QByteArray("Ab3dE6gHx") << QByteArray("Ab3dE6gHy") << true;
-    QTest::newRow("case differs in eighth") << QByteArray("Ab3dE6gh") << QByteArray("Ab3dE6gH") << false;
-    QTest::newRow("short, equal") << QByteArray("Ab3") << QByteArray("Ab3") << true;
-    QTest::newRow("short reply, prefix") << QByteArray("Ab3dE6g") << QByteArray("Ab3dE6gH") << false;
-    QTest::newRow("short expected, prefix") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6g") << false;
-    QTest::newRow("null reply") << QByteArray() << QByteArray("Ab3dE6gH") << false;
-    QTest::newRow("null expected") << QByteArray("Ab3dE6gH") << QByteArray() << false;
-}
-
-void TestDeviceMessages::synMatches()
-{
-    QFETCH(QByteArray, replySyn);
-    QFETCH(QByteArray, expectedSyn);
-    QFETCH(bool, matches);
-    QCOMPARE(::synMatches(replySyn.isNull() ? nullptr : replySyn.constData(),
-                          expectedSyn.isNull() ? nullptr : expectedSyn.constData()),
-             matches);
-}
-
-void TestDeviceMessages::wireKnownAnswers()
-{
-    // Both from an independent implementation of the codec: a request and a device's reply.
-    QCOMPARE(wireOfJson(R"({"cmd":"calludp","syn":"Ab3dE6gH","data":{"callcmd":"search"}})"),
-             "h4dNS3ZWDRRqGbwwU+L0OYFsi/4fZOW+YH+eABXPX4I3tpBygigIC2yyyZMbfu1qOR2JD9pVYlrSI+hCXX0=\r\n");
-    QVERIFY(encodeMessage(nullptr).empty());
-    JsonPtr decoded =
-        decodeExact("bhHtOhikTfdgf54AFc9fgje2kHKCKAgLQe1RPNffC4U2wQd2A4m4ZOpKs3q3fpnXlbEbbuVRk7uQ8aKdXQ==\r\n");
-    QCOMPARE(printed(decoded.get()), R"({"syn":"Ab3dE6gH","data":{"ip":"192.168.1.64","sn":"SN0001"}})");
-}
-
-void TestDeviceMessages::checkReply_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<ReplyCheck>("result");
-
-    QTest::newRow("accepted") << QByteArray(R"({"syn":"Ab3dE6gH","data":{}})") << ReplyCheck::Accepted;
-    QTest::newRow("numeric syn") << QByteArray(R"({"syn":12345678,"data":{}})") << ReplyCheck::NoSyn;
-    QTest::newRow("wrong syn") << QByteArray(R"({"syn":"Zb3dE6gH","data":{}})") << ReplyCheck::SynMismatch;
-    QTest::newRow("data is a string") << QByteArray(R"({"syn":"Ab3dE6gH","data":"ok"})") << ReplyCheck::NoData;
-    QTest::newRow("null reply") << QByteArray() << ReplyCheck::NoSyn;
-}
-
-void TestDeviceMessages::checkReply()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(ReplyCheck, result);
-    QCOMPARE(::checkReply(parsed(json).get(), kTag), result); // more cases through deviceArray
-}
-
-void TestDeviceMessages::stringMember_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QByteArray>("value");
-
-    QTest::newRow("present") << QByteArray(R"({"ip":"10.0.0.1"})") << QByteArray("10.0.0.1");
-    QTest::newRow("empty string") << QByteArray(R"({"ip":""})") << QByteArray("");
-    QTest::newRow("absent") << QByteArray(R"({"sn":"x"})") << QByteArray("fallback");
-    QTest::newRow("not an object") << QByteArray(R"(["ip"])") << QByteArray("fallback");
-    QTest::newRow("null tree") << QByteArray() << QByteArray("fallback");
-}
-
-void TestDeviceMessages::stringMember()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(QByteArray, value);
-    QCOMPARE(QByteArray(::stringMember(parsed(json).get(), "ip", "fallback")), value);
-}
-
-void TestDeviceMessages::deviceArray_data()
-{
-    QTest::addColumn<QList<QByteArray>>("datagrams");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<QStringList>("log");
-
-    const QString noSyn = "SYN is NULL!", noActive = "active_json is null!";
-    const QByteArray full = R"({"ip":"192.168.1.64","sn":"SN1","mac":"00:11:22:33:44:55","model":"M-1",)"
-                            R"("baseModel":"B-1","Active_state":"inactive","V":"6.0.231024","extra":1})";
-    using Q = QList<QByteArray>;
-
-    QTest::newRow("no replies") << Q{} << QByteArray("[]") << QStringList{};
-    QTest::newRow("all fields")
-        << Q{reply(full)}
-        << QByteArray(R"([{"pid":"0","ip":"192.168.1.64","sn":"SN1","mac":"00:11:22:33:44:55","model":"M-1",)"
-                      R"("baseModel":"B-1","active":"inactive","V":"6.0.231024"}])")
-        << QStringList{};
-    QTest::newRow("defaults") << Q{reply("{}")} << "[" + device("", "") + "]" << QStringList{noActive};
-    QTest::newRow("capitals in member names")
-        << Q{wireOfJson(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")}
-        << "[" + device("10.0.0.1", "S", "x") + "]" << QStringList{};
-    QTest::newRow("non-string fields")
-        << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")}
-        << "[" + device("10.0.0.1", "") + "]" << QStringList{noActive};
-    QTest::newRow("duplicate ip, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")}
-                                              << "[" + device("10.0.0.1", "A") + "]" << QStringList{};
-    QTest::newRow("same sn, different ip") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")}
-                                           << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]"
-                                           << QStringList{};
-    QTest::newRow("ip that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")}
-                                             << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]"
-                                             << QStringList{};
-    QTest::newRow("ips equal in 15 characters")
-        << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "B")}
-        << "[" + device("192.168.100.1001", "A") + "]" << QStringList{};
-    QTest::newRow("two replies without ip") << Q{active("", "A"), active("", "B")} << "[" + device("", "A") + "]"
-                                            << QStringList{};
-    QTest::newRow("wrong tag") << Q{reply(R"({"ip":"10.0.0.1"})", "Zb3dE6gH")} << QByteArray("[]")
-                               << QStringList{"syn not matched!"};
-    QTest::newRow("no data") << Q{wireOfJson(R"({"syn":"Ab3dE6gH"})")} << QByteArray("[]")
-                             << QStringList{"Data is NULL!"};
-    QTest::newRow("no syn") << Q{wireOfJson(R"({"data":{"ip":"10.0.0.1"}})")} << QByteArray("[]")
-                            << QStringList{noSyn};
-
-    // Whatever arrives, nothing is read outside the datagram and a bad one reads as having no
-    // tag. An accepted one is a good reply in disguise, so the good one after it is a duplicate.
-    const QByteArray good = reply(R"({"ip":"10.0.0.9","Active_state":"active"})");
-    const struct
-    {
-        const char *name;
-        QByteArray datagram;
-        bool accepted;
-    } rows[] = {
-        {"without CR LF", good.chopped(2), true},
-        {"zero bytes after CR LF", good + QByteArray("\0\0AAAA", 6), true},
-        {"zero byte inside", good.left(20) + '\0' + good.mid(21), false},
-        {"invalid character inside", good.left(20) + '*' + good.mid(21), false},
-        {"truncated", good.left(good.size() - 10), false},
-        {"empty datagram", QByteArray(), false},
-        {"CR LF only", "\r\n", false},
-        {"garbage", "\x13\x37garbage\xff", false},
-        {"other key", wireOf(R"({"syn":"Ab3dE6gH","data":{}})", "0123456789abcdef"), false},
-        {"plain JSON", R"({"syn":"Ab3dE6gH","data":{}})", false},
-        {"60 KB of base64", QByteArray(60 * 1024, 'A'), false},
-        {"60 KB of zero bytes", QByteArray(60 * 1024, '\0'), false},
-        {"nesting within the parser's limit", wireOf(nested(900)), true},
-        {"nesting 20000 deep", wireOf(nested(20000)), false},
-        {"reply is an array", wireOfJson(R"([{"syn":"Ab3dE6gH","data":{}}])"), false},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.name) << Q{row.datagram, good} << "[" + device("10.0.0.9", "") + "]"
-                                << (row.accepted ? QStringList{} : QStringList{noSyn});
-    const QByteArray longModel(44 * 1024, 'm');
-    QTest::newRow("60 KB reply")
-        << Q{reply(R"({"ip":"10.0.0.3","model":")" + longModel + R"(","Active_state":"active"})")}
-        << R"([{"pid":"0","ip":"10.0.0.3","sn":"","mac":"","model":")" + longModel
-               + R"(","baseModel":"---","active":"active","V":"---"}])"
-        << QStringList{};
-}
-
-void TestDeviceMessages::deviceArray()
-{
-    QFETCH(QList<QByteArray>, datagrams);
-    QFETCH(QByteArray, expected);
-    QFETCH(QStringList, log);
-
-    QStringList lines;
-    DeviceArrayBuilder builder(kTag, [&lines](const char *line) { lines << QString::fromUtf8(line); });
-    for (const QByteArray &datagram : datagrams)
-        builder.addDatagram(heapCopy(datagram).get(), std::size_t(datagram.size()));
-    QCOMPARE(printed(builder.array()), expected);
-    QCOMPARE(builder.count(), cJSON_GetArraySize(builder.array()));
-    QCOMPARE(lines, log);
-}
-
 QTEST_APPLESS_MAIN(TestDeviceMessages)
-
 #include "tst_devicemessages.moc"
