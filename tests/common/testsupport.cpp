@@ -86,16 +86,8 @@ QString visibleWindows(const QWidget *except)
 
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password)
 {
-    SimDevice d;
-    d.ip = ip;
-    d.sn = sn;
-    d.mac = QStringLiteral("02:00:00:00:00:") + ip.section(QLatin1Char('.'), 3);
-    d.model = QStringLiteral("IPC-2120");
-    d.baseModel = QStringLiteral("IPC21");
-    d.version = QStringLiteral("6.0.231024");
-    d.password = password;
-    d.activeState = password.isEmpty() ? QStringLiteral("inactive") : QStringLiteral("active");
-    return d;
+    return {ip, sn, "02:00:00:00:00:" + ip.section('.', 3), "IPC-2120", "IPC21",
+            password.isEmpty() ? "inactive" : "active", "6.0.231024", password};
 }
 
 JsonPtr deviceArray(const QVector<SimDevice> &fleet)

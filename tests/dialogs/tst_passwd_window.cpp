@@ -91,17 +91,6 @@ private slots:
         QCOMPARE(spy->count(), 0);
     }
 
-    void eyeAndCancel()
-    {
-        QTest::mouseClick(button("passwd_visible_button"), Qt::LeftButton);
-        QCOMPARE(field("passwd_text")->echoMode(), QLineEdit::Normal);
-        QTest::mouseClick(button("passwd_visible_button"), Qt::LeftButton);
-        QCOMPARE(field("passwd_text")->echoMode(), QLineEdit::Password);
-        QTest::mouseClick(button("cancel_button"), Qt::LeftButton);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY2(dialog.isNull() && spy->isEmpty(), "a cancelled dialog is deleted, and says nothing");
-    }
-
     // The receiver of ready2verify talks to a device and shows message boxes, both of which
     // spin nested event loops inside the emission; the dialog must not vanish meanwhile.
     void dialogOutlivesNestedLoopsInReceiver()

