@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "fonts.h"
 #include "orv_window.h"
 #include "singleinstance.h"
 
@@ -20,6 +21,8 @@ int runApplication(int argc, char *argv[])
         return 0;
 
     auto app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
+    substituteWindowsFonts();
     auto window = std::make_unique<ORV_Window>(QStringLiteral("Local Mannage"));
     window->setWindowTitle(QObject::tr("Tarnvale_Managesystem"));
     window->show();

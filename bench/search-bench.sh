@@ -1,15 +1,16 @@
 #!/bin/sh
-# Search benchmark: for 100, 500, 1000 and 2000 simulated devices, starts devicesim on the
-# loopback interface and runs one search through the device link, then prints a table of
-# devices answering, devices listed, the wall time of the search call and peak memory.
+# Search benchmark: for 100, 500, 1000, 2000, 5000 and 10000 simulated devices, starts
+# devicesim on the loopback interface and runs one search through the device link, then
+# prints a table of devices answering, devices listed, the wall time of the search call
+# and peak memory.
 # Runs in network and IPC namespaces of its own, so nothing leaves the machine.
 #
-# Usage: bench/search-bench.sh [BUILD_DIR] [SIZES...]   (default: build, 100 500 1000 2000)
+# Usage: bench/search-bench.sh [BUILD_DIR] [SIZES...]   (default: build, 100 500 1000 2000 5000 10000)
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build}" && pwd)
 [ $# -gt 0 ] && shift
-sizes=${*:-100 500 1000 2000}
+sizes=${*:-100 500 1000 2000 5000 10000}
 
 if [ -z "$ORV_BENCH_NETNS" ]; then
     map=

@@ -249,10 +249,11 @@ void LimitedLog::operator()(const char *line)
     }
 }
 
-DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key)
+DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key, SearchLimits limits)
     : expectedSyn(std::move(syn))
     , log(std::move(sink))
     , key(key)
+    , limits(limits)
     , devices(makeJsonPtr(cJSON_CreateArray()))
 {
 }
@@ -306,7 +307,7 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
 
     const std::size_t size = std::strlen(ip) + std::strlen(sn) + std::strlen(mac) + std::strlen(model)
                              + std::strlen(baseModel) + std::strlen(active) + std::strlen(version);
-    if (deviceCount >= maxDevices || textBytes + size > maxTextBytes) {
+    if (deviceCount >= limits.devices || textBytes + size > limits.textBytes) {
         full = true;
         char line[128];
         std::snprintf(line, sizeof line, "search: %d devices kept, the limit of what one search may hold; "
@@ -318,14 +319,15 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     cJSON *device = cJSON_CreateObject();
     if (!device)
         return;
-    cJSON_AddStringToObject(device, "pid", "0");
-    cJSON_AddStringToObject(device, "ip", ip);
-    cJSON_AddStringToObject(device, "sn", sn);
-    cJSON_AddStringToObject(device, "mac", mac);
-    cJSON_AddStringToObject(device, "model", model);
-    cJSON_AddStringToObject(device, "baseModel", baseModel);
-    cJSON_AddStringToObject(device, "active", active);
-    cJSON_AddStringToObject(device, "V", version);
+    // Constant member names: the array may hold tens of thousands of devices.
+    cJSON_AddItemToObjectCS(device, "pid", cJSON_CreateString("0"));
+    cJSON_AddItemToObjectCS(device, "ip", cJSON_CreateString(ip));
+    cJSON_AddItemToObjectCS(device, "sn", cJSON_CreateString(sn));
+    cJSON_AddItemToObjectCS(device, "mac", cJSON_CreateString(mac));
+    cJSON_AddItemToObjectCS(device, "model", cJSON_CreateString(model));
+    cJSON_AddItemToObjectCS(device, "baseModel", cJSON_CreateString(baseModel));
+    cJSON_AddItemToObjectCS(device, "active", cJSON_CreateString(active));
+    cJSON_AddItemToObjectCS(device, "V", cJSON_CreateString(version));
     cJSON_AddItemToArray(devices.get(), device);
     seenKeys.insert(identity);
     textBytes += size;

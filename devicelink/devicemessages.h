@@ -83,9 +83,16 @@ private:
     long long held = 0;
 };
 
+// What one search may hold: far above any real network, so that forged replies cannot
+// exhaust memory.
+struct SearchLimits
+{
+    int devices = 65536;
+    std::size_t textBytes = 16 * 1024 * 1024; // of the members kept
+};
+
 // Builds the device array of one search from the datagrams in the order they were read:
-// defaults, the duplicate rule and the log lines. What one search may hold is capped far
-// above any real network, so that forged replies cannot exhaust memory.
+// defaults, the duplicate rule, the limits and the log lines.
 class DeviceArrayBuilder
 {
 public:
@@ -93,10 +100,8 @@ public:
     // (to see devices that share an address).
     enum class Key { Address, SerialNumber };
 
-    static constexpr int maxDevices = 65536;
-    static constexpr std::size_t maxTextBytes = 16 * 1024 * 1024; // of the members kept
-
-    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {}, Key key = Key::Address);
+    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {}, Key key = Key::Address,
+                                SearchLimits limits = {});
 
     void addDatagram(const char *data, std::size_t size);
     // Same steps for a reply that is already parsed (null counts as having no "syn").
@@ -113,6 +118,7 @@ private:
     std::string expectedSyn;
     LimitedLog log;
     Key key;
+    SearchLimits limits;
     JsonPtr devices;
     std::unordered_set<std::string> seenKeys;
     int deviceCount = 0;

@@ -114,12 +114,10 @@ void LinkCore::gather(DeviceArrayBuilder &builder)
     clock.start();
     // The clock is looked at after every datagram: a flood must not stretch the gathering.
     for (qint64 left = gatheringMs; left > 0; left = gatheringMs - clock.elapsed()) {
-        if (udp->hasPendingDatagrams()) {
-            if (readDatagram())
-                builder.addDatagram(datagram.constData(), std::size_t(datagram.size()));
-        } else if (!udp->waitForReadyRead(int(qMin<qint64>(left, kGatherSliceMs)))) {
+        if (readDatagram())
+            builder.addDatagram(datagram.constData(), std::size_t(datagram.size()));
+        else if (!udp->waitForReadyRead(int(qMin<qint64>(left, kGatherSliceMs))))
             QThread::msleep(1); // should the socket fail, do not spin
-        }
     }
 }
 
@@ -137,13 +135,11 @@ JsonPtr LinkCore::pollReply(const std::string &syn)
         // Datagrams are read as they come rather than after sleeping through the step, so
         // that a stream of other datagrams cannot crowd the reply out of the receive buffer.
         for (qint64 left = stepEnd - clock.elapsed(); !matched && left > 0; left = stepEnd - clock.elapsed()) {
-            if (!udp->hasPendingDatagrams()) {
+            if (!readDatagram()) {
                 if (!udp->waitForReadyRead(int(left)))
                     QThread::msleep(1);
                 continue;
             }
-            if (!readDatagram())
-                continue;
             JsonPtr reply = makeJsonPtr(decodeMessage(datagram.constData(), std::size_t(datagram.size())));
             switch (checkReply(reply.get(), syn)) {
             case ReplyCheck::NoSyn:
@@ -171,7 +167,10 @@ LinkCore::Result LinkCore::search(const QString &interfaceName, DeviceArrayBuild
     Result result;
     std::string syn;
     const JsonPtr request = makeJsonPtr(makeRequest(makeSearchBody(), syn));
+    QElapsedTimer clock;
+    clock.start();
     if (open(interfaceName) && send(request.get()) && awaitDatagram()) {
+        result.firstReplyMs = clock.elapsed();
         DeviceArrayBuilder builder(syn, logLine, key);
         gather(builder);
         result.json = builder.takeArray();
@@ -218,8 +217,15 @@ bool LinkCore::fail(Error error)
 bool LinkCore::readDatagram()
 {
     const qint64 size = udp->pendingDatagramSize();
-    datagram.resize(size > 0 ? int(size) : 0);
+    if (size < 0)
+        return false;
+    datagram.resize(int(size));
     const qint64 got = udp->readDatagram(datagram.data(), datagram.size());
     datagram.resize(got > 0 ? int(got) : 0);
-    return got >= 0;
+    return true;
+}
+
+bool isActivatedState(const QString &activeState)
+{
+    return activeState.trimmed().toLower() == QLatin1String("active");
 }

@@ -48,6 +48,7 @@ public:
     {
         Status status;
         JsonPtr json = makeJsonPtr(); // the device array of a search, or the matching reply
+        qint64 firstReplyMs = -1;     // search: from its start to the first datagram
     };
 
     // The sockets are made with socketParent as their Qt parent; they stay owned here.
@@ -78,6 +79,7 @@ public:
 private:
     Result exchange(cJSON *body);
     bool fail(Error error);
+    // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 
     QObject *socketParent;
@@ -85,3 +87,7 @@ private:
     QByteArray datagram; // the last datagram read; its buffer is reused
     Status lastStatus;
 };
+
+// Whether a device's reported activation state ("Active_state") marks it as activated:
+// "active" in any letter case, blanks around it allowed. Other devices are activated first.
+bool isActivatedState(const QString &activeState);

@@ -1,20 +1,61 @@
 #include "deviceentry.h"
 
+namespace {
+
+const char *const memberNames[] = {"pid", "ip", "sn", "mac", "model", "baseModel", "active", "V"};
+constexpr int memberCount = 8;
+
+} // namespace
+
 DeviceEntry DeviceEntry::fromJson(const cJSON *object)
 {
-    DeviceEntry entry;
-    if (!cJSON_IsObject(object))
-        return entry;
-    for (const cJSON *member = object->child; member; member = member->next) {
-        if (!member->string)
-            continue;
-        const QString name = QString::fromUtf8(member->string);
+    const cJSON *found[memberCount] = {};
+    bool seen[memberCount] = {};
+    for (const cJSON *member = cJSON_IsObject(object) ? object->child : nullptr; member; member = member->next) {
+        const int i = member->string ? indexOf(QString::fromUtf8(member->string)) : -1;
         // The first of two members with the same name wins, as a cJSON lookup would.
-        if (entry.members.contains(name))
+        if (i >= 0 && !seen[i]) {
+            seen[i] = true;
+            found[i] = member;
+        }
+    }
+
+    DeviceEntry entry;
+    for (int i = 0; i < memberCount; ++i) {
+        if (!seen[i])
             continue;
-        entry.members.insert(name, cJSON_IsString(member) && member->valuestring
-                                       ? QString::fromUtf8(member->valuestring)
-                                       : QString(QLatin1String("")));
+        entry.present |= 1u << i;
+        if (cJSON_IsString(found[i]) && found[i]->valuestring)
+            entry.texts.append(found[i]->valuestring);
+        entry.texts.append('\0');
     }
     return entry;
+}
+
+bool DeviceEntry::has(const QString &member) const
+{
+    const int i = indexOf(member);
+    return i >= 0 && present & (1u << i);
+}
+
+QString DeviceEntry::text(const QString &member) const
+{
+    const int i = indexOf(member);
+    if (i < 0 || !(present & (1u << i)))
+        return QStringLiteral("---");
+    int start = 0;
+    for (int j = 0; j < i; ++j) {
+        if (present & (1u << j))
+            start = texts.indexOf('\0', start) + 1;
+    }
+    return QString::fromUtf8(texts.constData() + start);
+}
+
+int DeviceEntry::indexOf(const QString &member)
+{
+    for (int i = 0; i < memberCount; ++i) {
+        if (member == QLatin1String(memberNames[i]))
+            return i;
+    }
+    return -1;
 }

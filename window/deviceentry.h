@@ -1,19 +1,25 @@
 #pragma once
 
-#include <QHash>
+#include <QByteArray>
 #include <QString>
 
 #include <cjson/cJSON.h>
 
-// The window's copy of one discovered device. Members are kept exactly as received;
-// an absent member stays absent (shown as "---"), one that is present but not a
-// string is kept as an empty text.
-struct DeviceEntry
+// The window's copy of one discovered device: the eight members of a device-array element,
+// kept exactly as received. An absent member stays absent (shown as "---"); one that is
+// present but not a string is kept as an empty text. Stored as one buffer rather than a
+// JSON copy or eight strings, because a search may list tens of thousands of devices.
+class DeviceEntry
 {
+public:
     static DeviceEntry fromJson(const cJSON *object);
 
-    bool has(const QString &member) const { return members.contains(member); }
-    QString text(const QString &member) const { return members.value(member, QStringLiteral("---")); }
+    bool has(const QString &member) const;
+    QString text(const QString &member) const;
 
-    QHash<QString, QString> members;
+private:
+    static int indexOf(const QString &member);
+
+    QByteArray texts;       // the present members' UTF-8 texts in member order, each ended by a zero byte
+    unsigned char present = 0; // bit i: member i is present
 };

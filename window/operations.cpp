@@ -33,7 +33,7 @@ void ORV_Window::onUpdateIpClicked(int row)
     if (!ipItem || !snItem || !activeItem)
         return;
 
-    if (activeItem->text().trimmed().toLower() == QLatin1String("active"))
+    if (isActivatedState(activeItem->text()))
         openUpdateIpDialog(row, ipItem->text(), snItem->text());
     else
         openActivateDialog(row, ipItem->text(), snItem->text());

@@ -1,6 +1,7 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
+#include "export.h"
 #include "orv_conn2device.h"
 
 #include <QAction>
@@ -48,6 +49,7 @@ ORV_Window::ORV_Window(const QString &text, QWidget *parent)
     fillNetworkCards();
     setupTableHeader();
     buildPagination();
+    installDeviceTableMenu(this, ui->tableWidget);
 }
 
 ORV_Window::~ORV_Window()

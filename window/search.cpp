@@ -1,11 +1,38 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
+#include "devicemessages.h"
 #include "orv_conn2device.h"
 
 #include <QMessageBox>
 #include <QtDebug>
 
+namespace {
+
+// A flood of forged replies can list tens of thousands of devices; printing them all
+// would take tens of megabytes for one log line.
+constexpr int loggedDevices = 1000;
+
+void logDevices(const cJSON *data)
+{
+    const int total = cJSON_GetArraySize(data);
+    JsonPtr firstOnes = makeJsonPtr();
+    if (total > loggedDevices) {
+        firstOnes.reset(cJSON_CreateArray());
+        const cJSON *element = data->child;
+        for (int i = 0; i < loggedDevices; ++i, element = element->next)
+            cJSON_AddItemToArray(firstOnes.get(), cJSON_Duplicate(element, true));
+    }
+
+    if (char *printed = cJSON_Print(firstOnes ? firstOnes.get() : data)) {
+        qDebug().noquote() << "update_searchDevice:" << printed;
+        cJSON_free(printed);
+    }
+    if (firstOnes)
+        qDebug("update_searchDevice: %d more devices not shown", total - loggedDevices);
+}
+
+} // namespace
 
 void ORV_Window::on_search_button_clicked()
 {
@@ -35,10 +62,7 @@ void ORV_Window::showSearchDeviceTableInfos(cJSON *data)
         return;
     }
 
-    if (char *printed = cJSON_Print(data)) {
-        qDebug().noquote() << "update_searchDevice:" << printed;
-        cJSON_free(printed);
-    }
+    logDevices(data);
 
     deviceList.clear();
     for (const cJSON *element = data->child; element; element = element->next) {

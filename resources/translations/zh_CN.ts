@@ -90,6 +90,22 @@
         <translation>切换语言</translation>
     </message>
     <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Copy IP</source>
+        <translation>复制IP</translation>
+    </message>
+    <message>
+        <source>Copy row</source>
+        <translation>复制整行</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>无法写入%1：%2</translation>
+    </message>
+    <message>
         <source>Device Restart</source>
         <translation>设备重启</translation>
     </message>
@@ -112,6 +128,14 @@
     <message>
         <source>Enter device active password</source>
         <translation>请设置设备初始密码</translation>
+    </message>
+    <message>
+        <source>Export all devices to CSV</source>
+        <translation>导出所有设备到CSV</translation>
+    </message>
+    <message>
+        <source>Export all devices to CSV…</source>
+        <translation>导出所有设备到CSV…</translation>
     </message>
     <message>
         <source>Failure</source>

@@ -11,11 +11,13 @@
 #include <QMutexLocker>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -25,6 +27,7 @@ constexpr quint16 kToolPort = 10088;
 // Big enough for the datagram to be near the UDP limit once enciphered and base64-encoded.
 constexpr int kOversizePadding = 45000;
 const char kOtherKey[] = "0123456789abcdef";
+constexpr int kMaxDatagram = 65507; // IPv4 UDP payload limit
 
 struct FaultName
 {
@@ -100,6 +103,112 @@ QString utf8(const char *text)
 
 } // namespace
 
+// Sends the flood of one simulator run from a thread of its own.
+class FloodSender : public QThread
+{
+public:
+    using Flood = DeviceSimulator::Options::Flood;
+
+    FloodSender(const Flood &flood, const QByteArray &syn, const QHostAddress &target, quint16 targetPort)
+        : flood(flood), syn(syn), target(target), targetPort(targetPort)
+    {
+        if (flood.kind == Flood::Junk || flood.kind == Flood::Oversized) {
+            const int size = flood.size > 0 ? flood.size : flood.kind == Flood::Junk ? 16 : kMaxDatagram;
+            junk.resize(size);
+            for (char &c : junk)
+                c = char(QRandomGenerator::global()->bounded(256));
+        }
+        if (flood.kind == Flood::Mismatch) {
+            if (!this->syn.isEmpty())
+                this->syn[0] = this->syn.at(0) == 'Z' ? 'Y' : 'Z';
+            mismatch = make(0); // the tool drops them all alike: one is enough, and fast
+        }
+    }
+
+    ~FloodSender() override
+    {
+        requestInterruption();
+        wait();
+    }
+
+    qint64 sent() const { return count.load(); }
+
+protected:
+    void run() override
+    {
+        QUdpSocket socket;
+        socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+        socket.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4 * 1024 * 1024);
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 limitMs = flood.seconds > 0 ? qint64(flood.seconds * 1000) : -1;
+        QByteArray datagram;
+        while (!isInterruptionRequested()) {
+            const qint64 n = count.load();
+            if ((flood.count > 0 && n >= flood.count) || (limitMs >= 0 && clock.elapsed() >= limitMs))
+                break;
+            if (flood.rate > 0 && clock.nsecsElapsed() < n * 1000000000 / flood.rate) {
+                QThread::usleep(200); // ahead of the rate
+                continue;
+            }
+            if (datagram.isEmpty())
+                datagram = flood.kind == Flood::Mismatch && !mismatch.isEmpty() ? mismatch : make(n);
+            if (socket.writeDatagram(datagram, target, targetPort) < 0) {
+                if (socket.error() == QAbstractSocket::DatagramTooLargeError)
+                    break;
+                QThread::usleep(100); // send buffer full: let the kernel drain it
+                continue;
+            }
+            datagram.clear();
+            ++count;
+        }
+    }
+
+private:
+    QByteArray make(qint64 n)
+    {
+        if (!junk.isEmpty()) {
+            // Distinct datagrams, so that nothing on the way can fold repeats together.
+            std::memcpy(junk.data(), &n, size_t(qMin(junk.size(), int(sizeof n))));
+            return junk;
+        }
+        JsonPtr reply = makeJsonPtr(cJSON_CreateObject());
+        cJSON_AddStringToObject(reply.get(), "syn", syn.constData());
+        cJSON *data = cJSON_AddObjectToObject(reply.get(), "data");
+        addString(data, "ip", QStringLiteral("10.%1.%2.%3").arg(1 + n / 62500).arg(n / 250 % 250).arg(1 + n % 250));
+        addString(data, "sn", QStringLiteral("FL%1").arg(n + 1, 10, 10, QLatin1Char('0')));
+        addString(data, "mac", QStringLiteral("06:00:%1:%2:%3:%4")
+                                   .arg((n >> 24) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg((n >> 16) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg((n >> 8) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg(n & 0xff, 2, 16, QLatin1Char('0'))
+                                   .toUpper());
+        cJSON_AddStringToObject(data, "model", "IPC-2120");
+        cJSON_AddStringToObject(data, "baseModel", "IPC21");
+        cJSON_AddStringToObject(data, "Active_state", "active");
+        cJSON_AddStringToObject(data, "V", "6.0.231024");
+        if (flood.size > 0) {
+            // Base64 makes 4 characters of 3 bytes, and CR LF ends the datagram.
+            const int room = (qMin(flood.size, kMaxDatagram) - 2) / 4 * 3;
+            char *text = cJSON_PrintUnformatted(reply.get());
+            const int padding = room - int(std::strlen(text)) - int(sizeof ",\"padding\":\"\"" - 1);
+            cJSON_free(text);
+            if (padding > 0)
+                addString(data, "padding", QString(padding, QLatin1Char('x')));
+        }
+        const std::string wire = encodeMessage(reply.get());
+        return QByteArray(wire.data(), int(wire.size()));
+    }
+
+    const Flood flood;
+    QByteArray syn;
+    const QHostAddress target;
+    const quint16 targetPort;
+    QByteArray junk;
+    QByteArray mismatch;
+    std::atomic<qint64> count{0};
+};
+
 QString SimDevice::faultName(Fault fault)
 {
     for (const FaultName &entry : kFaultNames) {
@@ -134,7 +243,10 @@ DeviceSimulator::DeviceSimulator(const Options &options, const QVector<SimDevice
     clock.start();
 }
 
-DeviceSimulator::~DeviceSimulator() = default;
+DeviceSimulator::~DeviceSimulator()
+{
+    delete flooder;
+}
 
 bool DeviceSimulator::start(QString *error)
 {
@@ -191,7 +303,10 @@ QVector<SimDevice> DeviceSimulator::devices() const
 DeviceSimulator::Stats DeviceSimulator::stats() const
 {
     QMutexLocker locker(&mutex);
-    return counters;
+    Stats stats = counters;
+    if (flooder)
+        stats.floodDatagrams = flooder->sent();
+    return stats;
 }
 
 void DeviceSimulator::readPending()
@@ -239,6 +354,11 @@ void DeviceSimulator::handleDatagram(const QByteArray &datagram, const QHostAddr
     }
     if (kind.isEmpty())
         return;
+
+    // Before the answers, so that they arrive amid the flood.
+    if (!flooder && options.flood.kind != Options::Flood::None
+        && (options.flood.on.isEmpty() || options.flood.on == kind))
+        startFlood(stringMember(request.get(), "syn", ""), sender, senderPort);
 
     const bool everyone = kind == QLatin1String("search");
     const QString sn = utf8(stringMember(data, "sn", ""));
@@ -385,6 +505,14 @@ void DeviceSimulator::sendReply(const QByteArray &wire, bool isSearch, const QHo
     ++counters.replies;
     if (isSearch)
         ++counters.searchReplies;
+}
+
+void DeviceSimulator::startFlood(const QByteArray &syn, const QHostAddress &target, quint16 targetPort)
+{
+    auto *sender = new FloodSender(options.flood, syn, target, targetPort);
+    sender->start();
+    QMutexLocker locker(&mutex);
+    flooder = sender;
 }
 
 QVector<SimDevice> DeviceSimulator::makeFleet(int count)

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QVector>
 
+class FloodSender;
 class QThread;
 class QUdpSocket;
 struct cJSON;
@@ -73,6 +74,25 @@ public:
         bool replyToGroup = false; // default: reply to the sender's address and port
         int restartMs = 3000;      // silence after an accepted "netcfg"
         QString requestLogPath;    // one JSON line per decoded request, when set
+
+        // Unwanted traffic towards the tool, for reproducing a hostile or noisy network.
+        // It starts at the first request of kind `on` (any kind when empty), goes to that
+        // request's sender and runs on a thread of its own, so the devices keep answering.
+        struct Flood
+        {
+            enum Kind {
+                None,
+                Junk,      // random bytes, 16 per datagram unless size says otherwise
+                Oversized, // the same, 65507 bytes (the UDP limit) unless size says otherwise
+                Forged,    // valid search replies with the request's tag, each a distinct device
+                Mismatch,  // one such reply over and over, with a tag that is not the request's
+            } kind = None;
+            QString on;        // "search", "login", "activate", "netcfg"; empty: any
+            int size = 0;      // bytes per datagram (replies: padded up to it); 0: the default
+            int rate = 0;      // datagrams per second; 0: as fast as possible
+            qint64 count = 0;  // stop after this many datagrams; 0: no limit
+            double seconds = 0; // stop after this long; 0: no limit
+        } flood;
     };
 
     struct Stats
@@ -80,6 +100,7 @@ public:
         int requests = 0;       // decoded requests
         int replies = 0;        // datagrams sent
         int searchReplies = 0;  // of which answers to "search"
+        qint64 floodDatagrams = 0; // sent by the flood
     };
 
     explicit DeviceSimulator(const Options &options, const QVector<SimDevice> &devices,
@@ -112,6 +133,7 @@ private:
     void answer(int index, const QString &kind, const cJSON *request, const QHostAddress &sender,
                 quint16 senderPort);
     void sendReply(const QByteArray &wire, bool isSearch, const QHostAddress &sender, quint16 senderPort);
+    void startFlood(const QByteArray &syn, const QHostAddress &target, quint16 targetPort);
 
     Options options;
     QVector<SimDevice> fleet;
@@ -122,6 +144,7 @@ private:
     mutable QMutex mutex;
     QVector<QByteArray> requestLog;
     Stats counters;
+    FloodSender *flooder = nullptr;
 };
 
 // Runs a DeviceSimulator on a thread of its own, so that a caller that blocks its

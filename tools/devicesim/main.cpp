@@ -57,7 +57,33 @@ const char kDescription[] =
     "  missing-fields     search answer without \"baseModel\", \"Active_state\", \"V\"\n"
     "  non-string-fields  search answer with numbers where strings belong\n"
     "  upper-case         member names in capitals (\"SYN\", \"DATA\", \"IP\", ...)\n"
-    "  oversized          search answer padded to about 60 KB";
+    "  oversized          search answer padded to about 60 KB\n"
+    "\n"
+    "Floods (--flood KIND): unwanted traffic towards the tool, as a hostile or noisy network\n"
+    "sends it. It starts when the first request of the --flood-on kind arrives, goes to that\n"
+    "request's sender address and port (the tool's socket) from a thread of its own, so the\n"
+    "devices keep answering meanwhile, and runs once per start of the simulator until\n"
+    "--flood-count datagrams were sent or --flood-seconds passed (or until the simulator stops).\n"
+    "  junk       random bytes, --flood-size per datagram (default 16)\n"
+    "  oversized  random bytes, --flood-size per datagram (default 65507, the UDP limit)\n"
+    "  forged     valid search replies carrying the request's tag, each from a device of its\n"
+    "             own (10.x.y.z, serial FL0000000001, ..., MAC 06:00:...); with --flood-size\n"
+    "             each is padded up to that many bytes\n"
+    "  mismatch   one such reply over and over, with a tag that is not the request's\n"
+    "Example: 40,000 forged replies at 10,000 a second to the next search:\n"
+    "  devicesim --count 5 --flood forged --flood-on search --flood-count 40000 --flood-rate 10000";
+
+// Flood kinds as the command line writes them.
+const struct
+{
+    const char *name;
+    DeviceSimulator::Options::Flood::Kind kind;
+} kFloodKinds[] = {
+    {"junk", DeviceSimulator::Options::Flood::Junk},
+    {"oversized", DeviceSimulator::Options::Flood::Oversized},
+    {"forged", DeviceSimulator::Options::Flood::Forged},
+    {"mismatch", DeviceSimulator::Options::Flood::Mismatch},
+};
 
 bool parseIndexed(const QString &text, int fleetSize, int *index, QString *value, QString *error)
 {
@@ -111,8 +137,28 @@ int main(int argc, char *argv[])
     const QCommandLineOption duplicateOption(QStringLiteral("duplicate-address"),
                                              QStringLiteral("Device N reports the address of device N-1; repeatable."),
                                              QStringLiteral("N"));
+    const QCommandLineOption floodOption(QStringLiteral("flood"),
+                                         QStringLiteral("Flood the tool: junk, oversized, forged or mismatch (above)."),
+                                         QStringLiteral("KIND"));
+    const QCommandLineOption floodOnOption(
+        QStringLiteral("flood-on"),
+        QStringLiteral("Start the flood at the first search, login, activate, netcfg or any request (default any)."),
+        QStringLiteral("REQUEST"), QStringLiteral("any"));
+    const QCommandLineOption floodSizeOption(QStringLiteral("flood-size"),
+                                             QStringLiteral("Bytes per flood datagram, at most 65507 (default above)."),
+                                             QStringLiteral("BYTES"), QStringLiteral("0"));
+    const QCommandLineOption floodRateOption(QStringLiteral("flood-rate"),
+                                             QStringLiteral("Flood datagrams per second; 0: as fast as possible (default)."),
+                                             QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption floodCountOption(QStringLiteral("flood-count"),
+                                              QStringLiteral("Stop the flood after N datagrams (default: no limit)."),
+                                              QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption floodSecondsOption(QStringLiteral("flood-seconds"),
+                                                QStringLiteral("Stop the flood after S seconds (default: no limit)."),
+                                                QStringLiteral("S"), QStringLiteral("0"));
     parser.addOptions({interfaceOption, countOption, fleetOption, groupOption, restartOption, logOption,
-                       maxSecondsOption, faultOption, delayOption, duplicateOption});
+                       maxSecondsOption, faultOption, delayOption, duplicateOption, floodOption, floodOnOption,
+                       floodSizeOption, floodRateOption, floodCountOption, floodSecondsOption});
     parser.process(app);
 
     auto usageError = [&err](const QString &message) {
@@ -130,6 +176,33 @@ int main(int argc, char *argv[])
     if (!ok || options.restartMs < 0)
         return usageError(QStringLiteral("--restart-ms: expected milliseconds"));
     options.requestLogPath = parser.value(logOption);
+
+    DeviceSimulator::Options::Flood &flood = options.flood;
+    if (parser.isSet(floodOption)) {
+        for (const auto &entry : kFloodKinds) {
+            if (parser.value(floodOption) == QLatin1String(entry.name))
+                flood.kind = entry.kind;
+        }
+        if (flood.kind == DeviceSimulator::Options::Flood::None)
+            return usageError(QStringLiteral("--flood: expected junk, oversized, forged or mismatch"));
+    }
+    flood.on = parser.value(floodOnOption);
+    if (flood.on == QLatin1String("any"))
+        flood.on.clear();
+    else if (!QStringList({"search", "login", "activate", "netcfg"}).contains(flood.on))
+        return usageError(QStringLiteral("--flood-on: expected search, login, activate, netcfg or any"));
+    flood.size = parser.value(floodSizeOption).toInt(&ok);
+    if (!ok || flood.size < 0 || flood.size > 65507)
+        return usageError(QStringLiteral("--flood-size: expected bytes, at most 65507"));
+    flood.rate = parser.value(floodRateOption).toInt(&ok);
+    if (!ok || flood.rate < 0)
+        return usageError(QStringLiteral("--flood-rate: expected datagrams per second"));
+    flood.count = parser.value(floodCountOption).toLongLong(&ok);
+    if (!ok || flood.count < 0)
+        return usageError(QStringLiteral("--flood-count: expected a number of datagrams"));
+    flood.seconds = parser.value(floodSecondsOption).toDouble(&ok);
+    if (!ok || flood.seconds < 0)
+        return usageError(QStringLiteral("--flood-seconds: expected seconds"));
 
     QVector<SimDevice> fleet;
     if (parser.isSet(fleetOption)) {
@@ -193,6 +266,8 @@ int main(int argc, char *argv[])
 
     const int result = app.exec();
     const DeviceSimulator::Stats stats = simulator.stats();
+    if (flood.kind != DeviceSimulator::Options::Flood::None)
+        out << "devicesim: flood " << parser.value(floodOption) << ": " << stats.floodDatagrams << " datagrams sent\n";
     out << "devicesim: stopped; " << stats.requests << " requests, " << stats.replies << " replies, "
         << stats.searchReplies << " search replies\n";
     out.flush();

@@ -8,6 +8,7 @@
 // (tests/netns-run), under Xvfb or with QT_QPA_PLATFORM=offscreen.
 
 #include "devicesim.h"
+#include "fonts.h"
 #include "orv_window.h"
 
 #include <QAction>
@@ -45,6 +46,7 @@ void settle(int ms)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    substituteWindowsFonts();
     // The search prints every device it found at debug level.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const QStringList args = app.arguments();

@@ -1,0 +1,5 @@
+#pragma once
+
+// Puts installed families of about the same widths in place of the Windows fonts that the
+// forms ask for, where those are missing. Call it before the first window is made.
+void substituteWindowsFonts();

@@ -1,0 +1,134 @@
+#include "deviceoutput.h"
+
+#include "devicecsv.h"
+#include "devicemessages.h"
+#include "ipv4address.h"
+
+#include <QHash>
+#include <QHostAddress>
+
+#include <algorithm>
+
+namespace {
+
+enum Member { Pid, Ip, Sn, Mac, Model, BaseModel, Active, Version };
+
+bool needsEscape(ushort c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e || c == 0x200f
+           || c == 0x061c || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Plain addresses first, in numeric order; texts that are no address after them.
+quint64 addressKey(const QString &ip)
+{
+    return isPlainDottedQuad(ip.toStdString()) ? QHostAddress(ip).toIPv4Address() : quint64(1) << 32;
+}
+
+} // namespace
+
+QString printable(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            result += QLatin1String("\\\\");
+        else if (!needsEscape(c.unicode()))
+            result += c;
+        else if (c.unicode() < 0x100)
+            result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return result;
+}
+
+QString textTable(const QVector<QStringList> &rows)
+{
+    QVector<QStringList> cells;
+    QVector<int> widths;
+    for (const QStringList &row : rows) {
+        QStringList printed;
+        for (int i = 0; i < row.size(); ++i) {
+            printed << printable(row.at(i));
+            if (widths.size() <= i)
+                widths << 0;
+            widths[i] = qMax(widths[i], printed.last().size());
+        }
+        cells << printed;
+    }
+    QString text;
+    for (const QStringList &row : qAsConst(cells)) {
+        QString line;
+        for (int i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QVector<QStringList> deviceRows(const cJSON *array)
+{
+    QVector<QStringList> rows;
+    const cJSON *device = nullptr;
+    cJSON_ArrayForEach(device, array)
+    {
+        QStringList row;
+        for (const QString &name : deviceCsvColumns())
+            row << QString::fromUtf8(stringMember(device, name.toUtf8().constData(), ""));
+        rows << row;
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) {
+        const quint64 ka = addressKey(a.at(Ip));
+        const quint64 kb = addressKey(b.at(Ip));
+        if (ka != kb)
+            return ka < kb;
+        return a.at(Ip) != b.at(Ip) ? a.at(Ip) < b.at(Ip) : a.at(Sn) < b.at(Sn);
+    });
+    return rows;
+}
+
+QHash<QString, int> addressCounts(const QVector<QStringList> &rows)
+{
+    QHash<QString, int> counts;
+    for (const QStringList &row : rows)
+        ++counts[row.at(Ip)];
+    return counts;
+}
+
+QString deviceTable(const QVector<QStringList> &rows, bool markShared)
+{
+    const QHash<QString, int> counts = addressCounts(rows);
+    markShared = markShared && std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n > 1; });
+    QStringList header = {QStringLiteral("IP"), QStringLiteral("SN"), QStringLiteral("MAC"),
+                          QStringLiteral("MODEL"), QStringLiteral("VERSION"), QStringLiteral("ACTIVE")};
+    if (markShared)
+        header << QStringLiteral("SHARED");
+    QVector<QStringList> table = {header};
+    for (const QStringList &row : rows) {
+        QStringList cells = {row.at(Ip), row.at(Sn), row.at(Mac), row.at(Model), row.at(Version), row.at(Active)};
+        if (markShared)
+            cells << (counts.value(row.at(Ip)) > 1 ? QStringLiteral("x%1").arg(counts.value(row.at(Ip))) : QString());
+        table << cells;
+    }
+    return textTable(table);
+}
+
+QByteArray deviceJson(const QVector<QStringList> &rows)
+{
+    JsonPtr array = makeJsonPtr(cJSON_CreateArray());
+    for (const QStringList &row : rows) {
+        cJSON *device = cJSON_CreateObject();
+        for (int i = 0; i < row.size(); ++i)
+            cJSON_AddStringToObject(device, deviceCsvColumns().at(i).toUtf8().constData(),
+                                    row.at(i).toUtf8().constData());
+        cJSON_AddItemToArray(array.get(), device);
+    }
+    char *text = cJSON_Print(array.get());
+    const QByteArray json(text ? text : "[]");
+    cJSON_free(text);
+    return json + '\n';
+}

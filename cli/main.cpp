@@ -1,0 +1,13 @@
+// tarnvale-cli: the command-line companion of the Tarnvale Manager window.
+
+#include "tarnvalecli.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(TarnvaleCli::messageHandler);
+    TarnvaleCli cli;
+    return cli.run(QCoreApplication::arguments());
+}

@@ -1,0 +1,132 @@
+#include "plan.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace {
+
+struct Record
+{
+    int line = 0;
+    QStringList cells;
+};
+
+// RFC 4180 records, tolerant of LF line ends and blanks around a quoted cell.
+bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error)
+{
+    const int n = text.size();
+    int line = 1;
+    int i = 0;
+    while (i < n) {
+        Record record;
+        record.line = line;
+        if (text.at(i) == QLatin1Char('#')) {
+            while (i < n && text.at(i) != QLatin1Char('\n'))
+                ++i;
+            ++i;
+            ++line;
+            continue;
+        }
+        QString cell;
+        bool inQuotes = false;
+        bool quoted = false;
+        for (; i < n; ++i) {
+            const QChar c = text.at(i);
+            if (inQuotes) {
+                if (c == QLatin1Char('"') && i + 1 < n && text.at(i + 1) == QLatin1Char('"')) {
+                    cell += c;
+                    ++i;
+                } else if (c == QLatin1Char('"')) {
+                    inQuotes = false;
+                } else {
+                    line += c == QLatin1Char('\n');
+                    cell += c;
+                }
+            } else if (c == QLatin1Char(',')) {
+                record.cells << cell;
+                cell.clear();
+                quoted = false;
+            } else if (c == QLatin1Char('\n')) {
+                ++i;
+                ++line;
+                break;
+            } else if (c == QLatin1Char('\r') || (quoted && c.isSpace())) {
+                continue;
+            } else if (quoted) {
+                *errorLine = line;
+                *error = QStringLiteral("text after a closing quote");
+                return false;
+            } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
+                inQuotes = quoted = true;
+                cell.clear();
+            } else {
+                cell += c;
+            }
+        }
+        if (inQuotes) {
+            *errorLine = record.line;
+            *error = QStringLiteral("a quoted cell is not closed");
+            return false;
+        }
+        record.cells << cell;
+        if (record.cells.size() > 1 || quoted || !cell.trimmed().isEmpty())
+            records->append(record);
+    }
+    return true;
+}
+
+} // namespace
+
+bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error)
+{
+    QString decoded = QString::fromUtf8(text);
+    if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
+        decoded.remove(0, 1);
+    QVector<Record> records;
+    if (!readRecords(decoded, &records, errorLine, error))
+        return false;
+
+    QHash<QString, int> serialLines;
+    QHash<QString, int> addressLines;
+    rows->clear();
+    for (const Record &record : qAsConst(records)) {
+        *errorLine = record.line;
+        if (record.line == records.first().line && record.cells.first().trimmed().toLower() == QLatin1String("sn"))
+            continue;
+        if (record.cells.size() < 2 || record.cells.size() > 3) {
+            *error = QStringLiteral("expected sn,new_ip[,password], found %1 cells").arg(record.cells.size());
+            return false;
+        }
+        PlanRow row;
+        row.line = record.line;
+        row.sn = record.cells.at(0).trimmed();
+        row.newIp = record.cells.at(1).trimmed();
+        row.password = record.cells.value(2);
+        if (row.sn.isEmpty()) {
+            *error = QStringLiteral("empty serial number");
+            return false;
+        }
+        // Two rows for one device, or two devices for one address, cannot both be meant.
+        if (serialLines.contains(row.sn)) {
+            *error = QStringLiteral("serial number %1 is already planned on line %2")
+                         .arg(row.sn)
+                         .arg(serialLines[row.sn]);
+            return false;
+        }
+        if (addressLines.contains(row.newIp)) {
+            *error = QStringLiteral("address %1 is already planned on line %2")
+                         .arg(row.newIp)
+                         .arg(addressLines[row.newIp]);
+            return false;
+        }
+        serialLines.insert(row.sn, row.line);
+        addressLines.insert(row.newIp, row.line);
+        rows->append(row);
+    }
+    if (rows->isEmpty()) {
+        *errorLine = 0;
+        *error = QStringLiteral("the plan holds no device");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// The device list as CSV, one format for the window's export and the command line:
+// UTF-8, comma-separated, CR LF line ends, quoted as RFC 4180 says.
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVector>
+
+// The members of a device as a search lists it, in column order; also the header row.
+const QStringList &deviceCsvColumns();
+
+// One cell. A text that a spreadsheet would run as a formula (one that starts with =, +,
+// -, @, a tab or a carriage return) gets a single quote in front; then the cell is quoted
+// when it holds a comma, a double quote or a line break.
+QString csvField(const QString &text);
+
+// The rows, each cell through csvField, as UTF-8 text.
+QByteArray csvDocument(const QVector<QStringList> &rows);

@@ -1,0 +1,89 @@
+#include "export.h"
+
+#include "devicecsv.h"
+#include "devicetable.h"
+#include "orv_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTableWidget>
+
+namespace {
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+QString rowText(const QTableWidget *table, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < OperationColumn; ++column)
+        cells << cellText(table, row, column).simplified(); // keeps the row on one line, tab-separated
+    return cells.join(QLatin1Char('\t'));
+}
+
+void exportWithDialog(ORV_Window *window)
+{
+    const QString path = QFileDialog::getSaveFileName(
+        window, QCoreApplication::translate("ORV_Window", "Export all devices to CSV"), QStringLiteral("devices.csv"),
+        QCoreApplication::translate("ORV_Window", "CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!exportDevicesCsv(window->devices(), path, &error))
+        QMessageBox::critical(window, QCoreApplication::translate("ORV_Window", "Tips"),
+                              QCoreApplication::translate("ORV_Window", "Could not write %1: %2").arg(path, error));
+}
+
+} // namespace
+
+void installDeviceTableMenu(ORV_Window *window, QTableWidget *table)
+{
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(table, &QWidget::customContextMenuRequested, window, [window, table](const QPoint &pos) {
+        QMenu *menu = deviceTableMenu(window, table, table->indexAt(pos).row());
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(table->viewport()->mapToGlobal(pos));
+    });
+}
+
+QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row)
+{
+    auto *menu = new QMenu(table);
+    QAction *copyIp = menu->addAction(QCoreApplication::translate("ORV_Window", "Copy IP"), menu, [table, row] {
+        QApplication::clipboard()->setText(cellText(table, row, IpColumn));
+    });
+    QAction *copyRow = menu->addAction(QCoreApplication::translate("ORV_Window", "Copy row"), menu, [table, row] {
+        QApplication::clipboard()->setText(rowText(table, row));
+    });
+    QAction *exportAll = menu->addAction(QCoreApplication::translate("ORV_Window", "Export all devices to CSV…"),
+                                         window, [window] { exportWithDialog(window); });
+    copyIp->setEnabled(row >= 0);
+    copyRow->setEnabled(row >= 0);
+    exportAll->setEnabled(!window->devices().isEmpty());
+    return menu;
+}
+
+bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QString *error)
+{
+    QVector<QStringList> rows = {deviceCsvColumns()};
+    for (const DeviceEntry &device : devices) {
+        QStringList row;
+        for (const QString &member : deviceCsvColumns())
+            row << device.text(member);
+        rows << row;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csvDocument(rows)) < 0 || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
