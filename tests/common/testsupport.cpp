@@ -10,14 +10,6 @@
 
 static LogCapture *activeCapture = nullptr;
 
-qint64 nowMs()
-{
-    static QElapsedTimer clock;
-    if (!clock.isValid())
-        clock.start();
-    return clock.elapsed();
-}
-
 LogCapture::LogCapture() : previous(qInstallMessageHandler(&LogCapture::handle))
 {
     activeCapture = this;

@@ -10,7 +10,11 @@
 
 class ORV_Window;
 
-qint64 nowMs(); // on one monotonic clock for the whole test program
+inline qint64 nowMs() // on one monotonic clock for the whole test program
+{
+    static const QElapsedTimer clock = [] { QElapsedTimer started; started.start(); return started; }();
+    return clock.elapsed();
+}
 
 // Upper bounds sit below nominal * 4/3, so that a constant changed by a third fails them. The
 // slower sanitizer build gets more room there; the fault-catching runs use the plain build.

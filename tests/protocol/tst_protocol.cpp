@@ -1,8 +1,10 @@
+// The protocol as plain C++: the payload codec's known answers, the messages as they go
+// out, the reply readers, the address rules and the device array, hostile datagrams included.
+
 #include "devicemessages.h"
 #include "ipv4address.h"
 #include "payloadcodec.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -14,6 +16,38 @@ Q_DECLARE_METATYPE(DeviceArrayBuilder::Key)
 
 namespace {
 
+const QByteArray kGuards(8, char(0xA5)); // after every output: a write past its end shows
+
+// Enciphered (and base64-encoded, when asked) into a buffer of exactly the promised size.
+QByteArray encipherText(QByteArray text, bool base64, const char *key = kPayloadKey)
+{
+    const int size = base64 ? int(base64EncodedLength(uint32_t(text.size()))) : text.size();
+    QByteArray output = QByteArray(size, '\0') + kGuards;
+    const bool done = encipherPayload(reinterpret_cast<unsigned char *>(text.data()), uint32_t(text.size()),
+                                      reinterpret_cast<const unsigned char *>(key), base64, output.data());
+    return !done ? "null" : output.endsWith(kGuards) ? output.left(size) : "overrun";
+}
+
+QByteArray decipherRaw(const QByteArray &payload, const char *key = kPayloadKey)
+{
+    QByteArray restored(payload.size(), '\0');
+    decipherPayload(payload.constData(), uint32_t(payload.size()), reinterpret_cast<const unsigned char *>(key), false,
+                    reinterpret_cast<unsigned char *>(restored.data()));
+    return restored;
+}
+
+// Decodes a heap copy that ends at its terminator (so AddressSanitizer sees any read past it)
+// into exactly the room the callers give.
+QByteArray decode(const QByteArray &text)
+{
+    std::unique_ptr<char[]> input(qstrdup(text.constData()));
+    const int room = int(decodedBufferSize(uint32_t(text.size()))) - 1;
+    QByteArray output = QByteArray(room, '\0') + kGuards;
+    uint32_t count = 0;
+    base64Decode(input.get(), reinterpret_cast<unsigned char *>(output.data()), &count);
+    return output.endsWith(kGuards) && int(count) <= room ? output.left(int(count)) : "overrun";
+}
+
 QByteArray printed(const cJSON *tree)
 {
     char *text = cJSON_PrintUnformatted(tree);
@@ -23,13 +57,7 @@ QByteArray printed(const cJSON *tree)
 }
 
 // Wire form of any text under a key, with CR LF.
-QByteArray wireOf(QByteArray text, const char *key = kPayloadKey)
-{
-    QByteArray output(int(base64EncodedLength(uint32_t(text.size()))), '\0');
-    encipherPayload(reinterpret_cast<unsigned char *>(text.data()), uint32_t(text.size()),
-                    reinterpret_cast<const unsigned char *>(key), true, output.data());
-    return output + "\r\n";
-}
+QByteArray wireOf(const QByteArray &text, const char *key = kPayloadKey) { return encipherText(text, true, key) + "\r\n"; }
 
 QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
 {
@@ -61,11 +89,85 @@ QByteArray nested(int depth)
 
 } // namespace
 
-class TestDeviceMessages : public QObject
+class TestProtocol : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void knownAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("plain");
+        QTest::addColumn<QByteArray>("cipher");
+
+        // TEA: the Linux kernel's crypto/testmgr.h tea_enc_tv_template, little-endian words as the
+        // codec reads them; longer texts are independent blocks. The tail, worked by hand: with t
+        // the table character and k the low byte of key word j mod 4, X = ((t >> 3) + k) ^ ((t << 2)
+        // + k) in bytes, and tail byte j grows by 32 * X mod 256: 0x60 0xC0 0x80 0x20 0xE0 0x00 0x60.
+        QTest::newRow("zero key, zero block") << QByteArray(16, '\0') << QByteArray(8, '\0') << QByteArray::fromHex("0a3aea4140a9ba94");
+        QTest::newRow("one block") << QByteArray::fromHex("2b02056806144976775d0e266c287843") << QByteArray("test me.") << QByteArray::fromHex("775d2a6af6ce9209");
+        QTest::newRow("two blocks") << QByteArray::fromHex("0965431166443925513a16100a08126e") << QByteArray("longer_test_vect") << QByteArray::fromHex("be7abb81952d1f1edd89a1250421df95");
+        QTest::newRow("four blocks") << QByteArray::fromHex("4d763217053f752c5d0416361572632f") << QByteArray("Tea is good for you!!! really!!!") << QByteArray::fromHex("e04d5d3cb78c364794189591a9fc49f844d12dc299b8082a078973c24592c690");
+        QTest::newRow("seven tail bytes") << QByteArray(kPayloadKey) << QByteArray("abcdefg") << QByteArray::fromHex("c122e3844566c7");
+        QTest::newRow("wrapping tail byte") << QByteArray(kPayloadKey) << QByteArray::fromHex("ff") << QByteArray::fromHex("5f");
+        QTest::newRow("tail after a block") << QByteArray(kPayloadKey) << QByteArray("12345678x") << QByteArray::fromHex("c6160ff7e41a38bfd8");
+    }
+
+    void knownAnswers()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, plain);
+        QFETCH(QByteArray, cipher);
+        QCOMPARE(encipherText(plain, false, key.constData()).toHex(), cipher.toHex());
+        QCOMPARE(decipherRaw(cipher, key.constData()).toHex(), plain.toHex());
+    }
+
+    void wireKnownAnswer()
+    {
+        // From an independent implementation: 62 bytes, so 7 blocks, a 6-byte tail and one "=".
+        const QByteArray request = R"({"cmd":"calludp","syn":"Ab3dE6gH","data":{"callcmd":"search"}})";
+        const QByteArray wire = "h4dNS3ZWDRRqGbwwU+L0OYFsi/4fZOW+YH+eABXPX4I3tpBygigIC2yyyZMbfu1qOR2JD9pVYlrSI+hCXX0=";
+        QCOMPARE(encipherText(request, true), wire);
+        QByteArray output(int(decodedBufferSize(uint32_t(wire.size()))), '\0');
+        QVERIFY(decipherPayload(wire + "\r\n", 0, reinterpret_cast<const unsigned char *>(kPayloadKey), true,
+                                reinterpret_cast<unsigned char *>(output.data())));
+        QCOMPARE(output, request.leftJustified(output.size(), '\0'));
+    }
+
+    void base64_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("encodes"); // text is also what data encodes to
+
+        // RFC 4648, section 10, and where decoding stops.
+        QTest::newRow("f") << QByteArray("Zg==") << QByteArray("f") << true;
+        QTest::newRow("fo") << QByteArray("Zm8=") << QByteArray("fo") << true;
+        QTest::newRow("foo") << QByteArray("Zm9v") << QByteArray("foo") << true;
+        QTest::newRow("foobar") << QByteArray("Zm9vYmFy") << QByteArray("foobar") << true;
+        QTest::newRow("high bits") << QByteArray("+/8A") << QByteArray::fromHex("fbff00") << true;
+        QTest::newRow("empty") << QByteArray("") << QByteArray("") << false;
+        QTest::newRow("CR LF ignored") << QByteArray("Zm9vYmE=\r\n") << QByteArray("fooba") << false;
+        QTest::newRow("unpadded two") << QByteArray("Zm9vYg") << QByteArray("foob") << false;
+        QTest::newRow("invalid third") << QByteArray("Zm9vYm!y") << QByteArray("foob") << false;
+        QTest::newRow("padding ends it") << QByteArray("Zg==Zm9v") << QByteArray("f") << false;
+    }
+
+    void base64()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, encodes);
+        QByteArray output = QByteArray(text.size(), '\0') + kGuards;
+        uint32_t count = 0;
+        const bool encoded = base64Encode(reinterpret_cast<const unsigned char *>(data.constData()),
+                                          uint32_t(data.size()), output.data(), &count);
+        QCOMPARE(encoded, !data.isEmpty());
+        if (encodes)
+            QCOMPARE(output.left(int(count)) + output.mid(text.size()), text + kGuards);
+        QCOMPARE(decode(text), data);
+    }
+
     void requests_data()
     {
         QTest::addColumn<QByteArray>("data"); // the body, printed as it must go out
@@ -73,7 +175,6 @@ private slots:
         QTest::newRow("search") << QByteArray(R"({"callcmd":"search"})");
         QTest::newRow("login") << securityBody("login");
         QTest::newRow("activate") << securityBody("activate");
-        QTest::newRow("netcfg 10.0.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.0.0.5","gw":"10.0.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
         QTest::newRow("netcfg 10.010.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.010.0.5","gw":"10.010.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
     }
 
@@ -88,7 +189,7 @@ private slots:
                                            : makeNetcfgBody("SN-1", kind.mid(7).constData());
         std::string syn = "stale";
         const JsonPtr request = makeJsonPtr(makeRequest(body, syn));
-        QVERIFY(QRegularExpression("^[0-9a-zA-Z]{8}$").match(QString::fromStdString(syn)).hasMatch());
+        QCOMPARE(syn.size(), std::size_t(kSynLength));
         const QByteArray expected = "{\"cmd\":\"calludp\",\"syn\":\"" + QByteArray::fromStdString(syn) + "\",\"data\":" + data + "}";
         QCOMPARE(printed(request.get()), expected);
         const std::string wire = encodeMessage(request.get()); // goes out as printed
@@ -132,7 +233,6 @@ private slots:
         QCOMPARE(classifyLoginReply(reply.get()), login);
         QCOMPARE(classifyActivateReply(reply.get()), activate);
         QCOMPARE(netcfgAccepted(reply.get()), netcfg);
-        QVERIFY(classifyLoginReply(nullptr) == LoginReply::None && classifyActivateReply(nullptr) == ActivateReply::None);
     }
 
     void newAddress_data()
@@ -153,7 +253,6 @@ private slots:
         QTest::newRow("leading blank") << QByteArray(" 1.2.3.4") << C::PartOutOfRange << false;
         QTest::newRow("trailing line break") << QByteArray("1.2.3.4\n") << C::PartOutOfRange << false;
         QTest::newRow("port") << QByteArray("192.168.1.20:8080") << C::PartOutOfRange << false;
-        QTest::newRow("fullwidth digit") << QByteArray("１.2.3.4") << C::PartOutOfRange << false;
         QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::Unusable << false;
         QTest::newRow("008") << QByteArray("192.168.001.008") << C::Unusable << false;
         QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::Unusable << true;
@@ -211,7 +310,6 @@ private slots:
             {"plain JSON", R"({"syn":"Ab3dE6gH","data":{}})"},
             {"60 KB of base64", QByteArray(60 * 1024, 'A')},
             {"nesting 20000 deep", nested(20000)},
-            {"reply is an array", wireOf(R"([{"syn":"Ab3dE6gH","data":{}}])")},
             {"without CR LF", good.chopped(2)},
             {"zero bytes after CR LF", good + QByteArray("\0\0AAAA", 6)},
             {"nesting within the parser's limit", nested(900)},
@@ -243,26 +341,27 @@ private slots:
 
     void deviceArrayCaps_data()
     {
-        QTest::addColumn<int>("modelBytes");
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<int>("textBytes");
         QTest::addColumn<int>("kept");
 
-        QTest::newRow("device count") << 1 << DeviceArrayBuilder::maxDevices;
-        // Each device keeps its model, 14 characters of address and two "---" defaults.
-        QTest::newRow("bytes of text") << 60000 << int(DeviceArrayBuilder::maxTextBytes / 60020);
+        // Each device keeps 30 bytes of text: its model, 14 characters of address, two "---".
+        QTest::newRow("device count") << 3 << 1000 << 3;
+        QTest::newRow("bytes of text") << 100 << 90 << 3;
     }
 
     void deviceArrayCaps()
     {
-        QFETCH(int, modelBytes);
+        QFETCH(int, devices);
+        QFETCH(int, textBytes);
         QFETCH(int, kept);
         QStringList lines;
-        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); });
-        const JsonPtr reply = makeJsonPtr(cJSON_Parse("{\"syn\":\"Ab3dE6gH\",\"data\":{\"Active_state\":\"\"}}"));
-        cJSON *data = cJSON_GetObjectItem(reply.get(), "data");
-        cJSON_AddStringToObject(data, "model", QByteArray(modelBytes, 'm').constData());
-        cJSON *ip = cJSON_AddStringToObject(data, "ip", "10.000.000.000");
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); },
+                                   DeviceArrayBuilder::Key::Address, SearchLimits{devices, std::size_t(textBytes)});
+        const JsonPtr reply = makeJsonPtr(cJSON_Parse(R"({"syn":"Ab3dE6gH","data":{"Active_state":"","model":"mmmmmmmmmm"}})"));
+        cJSON *ip = cJSON_AddStringToObject(cJSON_GetObjectItem(reply.get(), "data"), "ip", "10.000.000.000");
         for (int i = 0; i < kept + 5; ++i) {
-            std::snprintf(ip->valuestring, 15, "10.%03d.%03d.%03d", i >> 16, (i >> 8) & 255, i & 255);
+            std::snprintf(ip->valuestring, 15, "10.000.000.%03d", i);
             QCOMPARE(builder.isFull(), i > kept);
             builder.addReply(reply.get());
         }
@@ -272,5 +371,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestDeviceMessages)
-#include "tst_devicemessages.moc"
+QTEST_APPLESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
