@@ -50,6 +50,14 @@ class TestLinkCore : public QObject
     Q_OBJECT
 
 private slots:
+    void activatedState()
+    {
+        for (const char *state : {"active", " Active ", "ACTIVE"})
+            QVERIFY2(isActivatedState(state), state);
+        for (const char *state : {"inactive", "---", "", "activ"})
+            QVERIFY2(!isActivatedState(state), state);
+    }
+
     // The first reply comes 1000 ms after the request; gathering goes on 5000 ms from then.
     void searchGathersFiveSecondsFromTheFirstReply()
     {

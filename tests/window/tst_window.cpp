@@ -129,7 +129,6 @@ private slots:
         QTest::newRow("blank after an excluded version") << "6.0.240514 " << true;
         QTest::newRow("placeholder ---") << "---" << false;
         QTest::newRow("blanks") << "  " << false;
-        QTest::newRow("v prefix") << "v7.0" << false;
     }
 
     void webPageGate()
@@ -159,7 +158,6 @@ private slots:
             press(w, QStringLiteral(">"));
         QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... 10 >")); // page 5: nothing highlighted
         QCOMPARE(column(w, IpColumn), ips(fleet, 72, 90));
-        QCOMPARE(table->cellWidget(17, OperationColumn)->findChild<QPushButton *>()->property("row").toInt(), 17);
         press(w, QStringLiteral("10"));
         QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... [10] !>"));
         QCOMPARE(column(w, IpColumn), ips(fleet, 162, 171));
