@@ -1,156 +1,133 @@
-// Search from the window's button to the filled table, against simulated devices that
-// answer from a thread of their own on the loopback interface of the test's namespace.
+// The search road through the real window and its link, against simulated devices: failures
+// named, and a time-out (3000 ms wait, then a 200 ms timer) that keeps the list shown before.
 
-#include "windowprobe.h"
+#include "orv_window.h"
 
-#include "devicesim.h"
-#include "messageboxcloser.h"
+#include "devicetable.h"
 #include "orv_conn2device.h"
+#include "testsupport.h"
 
 #include <QComboBox>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
-int g_resultLogLines = 0;
-QtMessageHandler g_previousHandler = nullptr;
-
-void countResultLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void pressSearch(ORV_Window &window)
 {
-    if (type == QtDebugMsg && message.startsWith(QLatin1String("update_searchDevice:")))
-        ++g_resultLogLines; // the whole array, too long for the test log
-    else
-        g_previousHandler(type, context, message);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
 }
 
-int searchRequests(const DeviceSimulatorThread &simulator)
+// When the link's wait timer first fires: the one parentless repeating QTimer about.
+class TimerFire : public QObject
 {
-    int count = 0;
-    for (const QByteArray &request : simulator.requests()) {
-        const QJsonObject data = QJsonDocument::fromJson(request).object().value(QLatin1String("data")).toObject();
-        count += data.value(QLatin1String("callcmd")).toString() == QLatin1String("search");
+public:
+    TimerFire() { qApp->installEventFilter(this); }
+    ~TimerFire() override { qApp->removeEventFilter(this); }
+    qint64 firstMs = -1;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *timer = qobject_cast<QTimer *>(watched);
+        if (event->type() == QEvent::Timer && timer && !timer->parent() && !timer->isSingleShot() && firstMs < 0)
+            firstMs = nowMs();
+        return false;
     }
-    return count;
-}
-
-void selectLoopback(ORV_Window &w)
-{
-    auto *box = child<QComboBox>(w, "NIC_select_box");
-    const int index = box->findText(QStringLiteral("lo"));
-    QVERIFY(index >= 0);
-    box->setCurrentIndex(index);
-}
-
-void pressSearch(ORV_Window &w)
-{
-    click(child(w, "search_button"));
-}
-
-bool startSimulator(DeviceSimulatorThread &simulator, const QVector<SimDevice> &fleet)
-{
-    QString error;
-    return QTest::qVerify(simulator.start(fleet, DeviceSimulator::Options(), &error), "simulator.start",
-                          qPrintable(error), __FILE__, __LINE__);
-}
+};
 
 } // namespace
 
-class tst_Search : public QObject
+class TestSearch : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { g_previousHandler = qInstallMessageHandler(countResultLines); }
-    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
-    void init() { g_resultLogLines = 0; }
+    void cleanup() { QVERIFY2(visibleWindows().isEmpty(), qPrintable(visibleWindows())); }
 
-    // Also: a second search replaces the list and leaves exactly one result connection.
-    void searchFillsTableInReplyOrder()
+    void portInUseThenSearch()
     {
-        const QVector<SimDevice> fleet = DeviceSimulator::makeFleet(19);
-        DeviceSimulatorThread simulator;
-        QVERIFY(startSimulator(simulator, fleet));
-
+        DeviceSimulatorThread sim;
+        SimDevice broken = simDevice("192.168.1.12", "SN-C");
+        broken.fault = SimDevice::Fault::Garbage;
+        QVERIFY(sim.start({simDevice("192.168.1.10", "SN-A"), broken, simDevice("192.168.1.11", "SN-B", "")}));
         ORV_Window w(QStringLiteral("Local Mannage"));
-        selectLoopback(w);
+        QVERIFY(chooseLoopback(w));
+        LogCapture log;
         MessageBoxCloser closer;
-        closer.start();
+        const int blocker = ::socket(AF_INET, SOCK_DGRAM, 0); // another program's, not to be shared
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(10088);
+        QCOMPARE(::bind(blocker, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
         pressSearch(w);
-        QCOMPARE(w.devices().size(), 19);
-        QCOMPARE(describeStrip(w), QStringLiteral("Total 2 < [1] 2 >"));
-        QStringList firstPage;
-        for (int i = 0; i < 18; ++i)
-            firstPage << fleet.at(i).ip;
-        QCOMPARE(column(w, 0), firstPage);
-        const SimDevice &d = fleet.at(3);
-        QCOMPARE(rowTexts(w, 3), (QStringList{d.ip, d.sn, d.mac, d.model, d.version, d.activeState}));
-        click(pageButton(w, 2));
-        QCOMPARE(column(w, 0), QStringList{fleet.at(18).ip});
+        ::close(blocker);
+        QCOMPARE(closer.boxes, QStringList{"critical|Error|UDP port 10088 is in use by another program, so the replies "
+                                           "of the devices cannot be received. Close that program and search again.|none"});
+        QCOMPARE(log.lines(QtWarningMsg).size(), 1); // the failure, and no storm after it
+        QVERIFY(sim.requests().isEmpty());
 
         pressSearch(w);
-        QCOMPARE(closer.count(), 0);
-        QCOMPARE(searchRequests(simulator), 2);
-        QCOMPARE(g_resultLogLines, 2); // each result handled once
-        QCOMPARE(ReceiverCount::of(w.link(), SIGNAL(searchdevice_RespDatas_signals(cJSON *))), 1);
-        QCOMPARE(w.devices().size(), 19);
-        QCOMPARE(w.currentPageNumber(), 1);
+        QCOMPARE(closer.boxes.size(), 1);
+        QCOMPARE(column(w, IpColumn) + column(w, SnColumn) + column(w, ActiveColumn),
+                 (QStringList{"192.168.1.10", "192.168.1.11", "SN-A", "SN-B", "active", "inactive"}));
+        QCOMPARE(log.lines().filter(QRegularExpression("^update_searchDevice:")).size(), 1); // once, for two presses
+        QVERIFY(QRegularExpression(R"(^\{"cmd":"calludp","syn":"[0-9a-zA-Z]{8}","data":\{"callcmd":"search"\}\}$)")
+                    .match(sim.requests().value(0)).hasMatch());
+
+        w.link()->loginDevice("192.168.1.10", "Pw-login-1", "SN-A");
+        w.link()->sendCommand("192.168.1.10", cJSON_Parse(R"({"callcmd":"netcfg","sn":"SN-A","Password":"Pw-2","calldata":{"passwd":"Pw-3","dhcp":1}})"));
+        QCOMPARE(log.lines().filter("Pw-"), QStringList());
+        QCOMPARE(log.lines().filter("send_address:\"192.168.1.10\",passwd:******,sn:\"SN-A\"").size(), 1);
+        QCOMPARE(log.lines().filter("\"******\"").join(' ').count("\"******\""), 2);
+        QVERIFY(sim.requests().last().contains("\"Password\":\"Pw-2\",\"calldata\":{\"passwd\":\"Pw-3\""));
     }
 
-    void timeOutKeepsPreviousListAndPage()
+    void timeOutKeepsThePreviousList()
     {
-        auto simulator = std::make_unique<DeviceSimulatorThread>();
-        QVERIFY(startSimulator(*simulator, DeviceSimulator::makeFleet(40)));
-
+        SimDevice silent = simDevice("192.168.1.10", "SN-A");
+        silent.overrides.insert(QStringLiteral("search"), SimDevice::Override{SimDevice::Override::NoReply, {}});
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start({silent}));
         ORV_Window w(QStringLiteral("Local Mannage"));
-        selectLoopback(w);
+        QVERIFY(chooseLoopback(w));
+        QVERIFY(deliver(w, deviceArray(DeviceSimulator::makeFleet(40))));
+        QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage"));
+        const QStringList pageTwo = column(w, IpColumn);
+        LogCapture log;
         MessageBoxCloser closer;
-        closer.start();
-        pressSearch(w);
-        QCOMPARE(w.devices().size(), 40);
-        click(pageButton(w, 2));
-        const QStringList pageTwo = column(w, 0);
-
-        simulator.reset(); // nobody answers any more
-        pressSearch(w);
-        QCOMPARE(closer.count(), 1);
-        QCOMPARE(closer.last().title, QStringLiteral("Error"));
-        QCOMPARE(closer.last().text, QStringLiteral("Timeout,Please try again!"));
-        QVERIFY(!closer.last().hadParent);
-        QCOMPARE(w.devices().size(), 40);
-        QCOMPARE(w.currentPageNumber(), 2);
-        QCOMPARE(column(w, 0), pageTwo);
-        QCOMPARE(describeStrip(w), QStringLiteral("Total 3 < 1 [2] 3 >"));
-        QCOMPARE(g_resultLogLines, 1);
-    }
-
-    void pressWhileSearchingIsIgnored()
-    {
-        // Nobody answers: the link waits in its event loop from 3000 ms on, then shows its
-        // time-out box. A press in that time must not start a second search.
-        DeviceSimulatorThread simulator;
-        QVERIFY(startSimulator(simulator, {}));
-
-        ORV_Window w(QStringLiteral("Local Mannage"));
-        selectLoopback(w);
-        QVERIFY(deliverDevices(w, 5));
-
-        MessageBoxCloser closer;
-        closer.start();
-        bool pressedWhileBusy = false;
-        QTimer::singleShot(3050, &w, [&w, &pressedWhileBusy] {
-            pressedWhileBusy = w.link()->isBusy();
-            pressSearch(w);
+        TimerFire fire;
+        qint64 loopStart = -1;
+        QTimer::singleShot(0, &w, [&] { // runs once the link waits in its event loop
+            loopStart = nowMs();
+            pressSearch(w); // refused by the window
+            QTest::ignoreMessage(QtWarningMsg, "loginDevice: a request is still in flight, request ignored");
+            w.link()->loginDevice("192.168.1.10", "secret1", "SN-A");
         });
+        const qint64 start = nowMs();
         pressSearch(w);
+        QVERIFY_DURATION(loopStart - start, 3000, 3750);
+        QVERIFY_DURATION(fire.firstMs - loopStart, 190, 250);
+        QCOMPARE(closer.boxes, QStringList{"critical|Error|Timeout,Please try again!|none"});
+        QCOMPARE(sim.requests().size(), 1);
+        QCOMPARE(log.lines(QtWarningMsg).size(), 1);
+        QCOMPARE(w.currentPageNumber(), 2);
+        QCOMPARE(column(w, IpColumn), pageTwo);
 
-        QVERIFY(pressedWhileBusy);
-        QCOMPARE(searchRequests(simulator), 1);
-        QCOMPARE(closer.count(), 1);
-        QCOMPARE(closer.last().title, QStringLiteral("Error"));
-        QCOMPARE(w.devices().size(), 5);
+        w.findChild<QComboBox *>()->clear(); // no card to search on
+        pressSearch(w);
+        QCOMPARE(closer.boxes.last(), QStringLiteral("information|Tips|Please select network|ORV_Window"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^send failed: "));
+        w.link()->search_device(QStringLiteral("no-such-card")); // in this namespace, no route for the group
+        QCOMPARE(closer.boxes.last(), QStringLiteral("critical|Error|Network unreachable: check that the chosen "
+                                                     "network card is connected and has an IPv4 address.|none"));
     }
 };
 
-QTEST_MAIN(tst_Search)
+QTEST_MAIN(TestSearch)
 #include "tst_search.moc"

@@ -1,0 +1,178 @@
+// IP change and activation end to end, against simulated devices: each row has a device of its
+// own. ctest runs each group of rows as an entry of its own, after a search of its own.
+
+#include "orv_passwd_window.h"
+#include "orv_window.h"
+
+#include "devicetable.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <memory>
+
+namespace {
+
+const QString goodPw = QStringLiteral("goodpass1");
+const QString success = QStringLiteral("information|Tips|IP changed successfully,device rebooting.....|ORV_Window");
+const QString restart = QStringLiteral("information|Device Restart|Device restart completed.|ORV_Window");
+const QString badPassword = QStringLiteral("critical|Tips|Password error, login device failed|ORV_Window");
+const QString noData = QStringLiteral("critical|Tips|device returned invalid data (no data field)|ORV_Window");
+const QString unusable = QStringLiteral("critical|Invalid IP Address|Please enter a valid IPv4 address.|ORV_Window");
+const QString forgedSn = QStringLiteral("SN-NL\nINJECTED fake log line: passwd:hunter2");
+
+} // namespace
+
+class TestOperations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        using O = SimDevice::Override;
+        QVector<SimDevice> fleet;
+        const auto add = [&fleet](const QString &sn, const QString &password, const char *active = "active",
+                                  const char *kind = nullptr, O override = O{}) {
+            fleet << simDevice(QStringLiteral("192.168.7.%1").arg(10 + fleet.size()), sn, password);
+            fleet.last().activeState = QLatin1String(active);
+            if (kind)
+                fleet.last().overrides.insert(QLatin1String(kind), override);
+        };
+        add("SN-MOVE", goodPw);
+        add("SN-WRONG", goodPw);
+        add("SN-NODATA", goodPw, "active", "login", O{O::NoData, {}});
+        add("SN-REFUSE", goodPw, "active", "netcfg", O{O::Data, R"({"calldata":{"netcfg":"error"}})"});
+        add("SN-ZERO", goodPw);
+        add(forgedSn, goodPw);
+        add("SN-ACT", QString(), "inactive");
+        add("SN-ACT-DONE", goodPw, "---");
+        add("SN-ACT-OCTAL", QString(), "inactive");
+        add("SN-SILENT", goodPw, "active", "login", O{O::NoReply, {}});
+        add("SN-CFG-SILENT", goodPw, "active", "netcfg", O{O::NoReply, {}});
+        QVERIFY(sim.start(fleet));
+        window = std::make_unique<ORV_Window>(QStringLiteral("Local Mannage"));
+        window->show();
+        table = window->findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+        QVERIFY(chooseLoopback(*window));
+        MessageBoxCloser closer;
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
+        QCOMPARE(table->rowCount(), fleet.size());
+    }
+
+    void cleanupTestCase() { window.reset(); }
+
+    void cleanup()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY2(visibleWindows(window.get()).isEmpty(), qPrintable(visibleWindows(window.get())));
+        QVERIFY2(!QApplication::topLevelWidgets().contains(dialog), "a closed dialog was not deleted");
+    }
+
+    void change_data()
+    {
+        addColumns();
+        QTest::newRow("IP change succeeds") << "SN-MOVE" << goodPw << "10.0.0.5" << "login netcfg" << QStringList{success, restart};
+        QTest::newRow("login refused") << "SN-WRONG" << "badpass1" << "10.1.2.4" << "login" << QStringList{badPassword};
+        QTest::newRow("login reply without data") << "SN-NODATA" << goodPw << "10.1.2.8" << "login" << QStringList{noData};
+        QTest::newRow("netcfg refused") << "SN-REFUSE" << goodPw << "10.1.3.1" << "login netcfg" << QStringList{"warning|Failure|Device did not accept IP change.|ORV_Window"};
+        QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << "" << QStringList{unusable};
+        QTest::newRow("serial with a line break") << forgedSn << "badpass1" << "10.1.4.2" << "login" << QStringList{badPassword};
+    }
+
+    void activate_data()
+    {
+        addColumns();
+        QTest::newRow("activated and moved") << "SN-ACT" << "first-pw9" << "10.9.8.2" << "activate netcfg" << QStringList{success, restart};
+        QTest::newRow("activation refused") << "SN-ACT-DONE" << "first-pw9" << "10.9.8.5" << "activate" << QStringList{"information|Tips|device is already actived|ORV_Window"};
+        QTest::newRow("unusable address refused before the activation") << "SN-ACT-OCTAL" << "first-pw9" << "192.168.001.008" << "" << QStringList{unusable};
+    }
+
+    void silent_data()
+    {
+        addColumns();
+        const QStringList boxes = {"critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"};
+        QTest::newRow("no login reply") << "SN-SILENT" << goodPw << "10.1.2.7" << "login" << boxes;
+        QTest::newRow("no netcfg reply") << "SN-CFG-SILENT" << goodPw << "10.1.3.5" << "login netcfg" << boxes;
+    }
+
+    void change() { run(); }
+    void activate() { run(); }
+    void silent() { run(); }
+
+private:
+    void addColumns()
+    {
+        QTest::addColumn<QString>("sn");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("newIp");
+        QTest::addColumn<QString>("requests"); // what the device receives, in order
+        QTest::addColumn<QStringList>("boxes");
+    }
+
+    void run()
+    {
+        QFETCH(QString, sn);
+        QFETCH(QString, password);
+        QFETCH(QString, newIp);
+        QFETCH(QString, requests);
+        QFETCH(QStringList, boxes);
+        const int row = column(*window, SnColumn).indexOf(sn);
+        QVERIFY(row >= 0);
+        const QString oldIp = table->item(row, IpColumn)->text(), oldActive = table->item(row, ActiveColumn)->text();
+        const bool activation = oldActive.trimmed().toLower() != QLatin1String("active");
+        const int requestMark = sim.requests().size();
+        LogCapture log;
+        MessageBoxCloser closer;
+
+        table->cellWidget(row, OperationColumn)->findChild<QPushButton *>()->click();
+        dialog = qobject_cast<ORV_Passwd_Window *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        const auto field = [this](const char *name) { return dialog->findChild<QLineEdit *>(QLatin1String(name)); };
+        QCOMPARE(dialog->parentWidget(), activation ? nullptr : static_cast<QWidget *>(window.get()));
+        QCOMPARE(field("passwd_text")->placeholderText(),
+                 QString::fromLatin1(activation ? "Enter device active password" : "Input Password"));
+        QCOMPARE(field("lineEdit_ip")->text(), oldIp);
+        field("passwd_text")->setText(password);
+        field("lineEdit_ip")->setText(newIp);
+        dialog->findChild<QPushButton *>(QStringLiteral("confirm_button"))->click();
+
+        const bool changed = boxes.contains(success);
+        if (changed) { // the restart notice, 5000 ms after the success box is closed
+            QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 2, 8000);
+            QVERIFY_DURATION(closer.shownMs.at(1) - closer.closedMs.at(0), 5000, 6250);
+        }
+        QCOMPARE(closer.boxes, boxes);
+        QByteArrayList expected, received = sim.requests().mid(requestMark).toList();
+        const QByteArray pw = password.toUtf8(), id = sn.toUtf8(), ip = newIp.toUtf8();
+        for (const QString &kind : requests.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const JsonPtr body = makeJsonPtr(kind == QLatin1String("login") ? makeLoginBody(pw, id)
+                                             : kind == QLatin1String("activate") ? makeActivateBody(pw, id)
+                                                                                  : makeNetcfgBody(id, ip));
+            char *text = cJSON_PrintUnformatted(body.get());
+            expected << "{\"cmd\":\"calludp\",\"syn\":\"tag of 8\",\"data\":" + QByteArray(text) + "}";
+            cJSON_free(text);
+        }
+        for (QByteArray &request : received)
+            request.replace(24, kSynLength, "tag of 8");
+        QCOMPARE(received, expected);
+        QCOMPARE(table->item(row, IpColumn)->text(), changed ? newIp : oldIp);
+        const bool activated = activation && requests.contains(QLatin1String("netcfg"));
+        QCOMPARE(table->item(row, ActiveColumn)->text(), activated ? QStringLiteral("active") : oldActive);
+        for (const QString &message : log.lines()) {
+            QVERIFY2(!message.contains(password), qPrintable(message));
+            QVERIFY2(!message.contains(QLatin1String("\nINJECTED")), qPrintable(message)); // no forged line
+        }
+    }
+
+    DeviceSimulatorThread sim;
+    std::unique_ptr<ORV_Window> window;
+    QTableWidget *table = nullptr;
+    QPointer<ORV_Passwd_Window> dialog;
+};
+
+QTEST_MAIN(TestOperations)
+#include "tst_operations.moc"

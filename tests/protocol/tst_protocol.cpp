@@ -1,0 +1,372 @@
+// The protocol as plain C++: the payload codec's known answers, the messages as they go
+// out, the reply readers, the address rules and the device array, hostile datagrams included.
+
+#include "devicemessages.h"
+#include "ipv4address.h"
+#include "payloadcodec.h"
+
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(LoginReply)
+Q_DECLARE_METATYPE(ActivateReply)
+Q_DECLARE_METATYPE(NewAddressCheck)
+Q_DECLARE_METATYPE(DeviceArrayBuilder::Key)
+
+namespace {
+
+const QByteArray kGuards(8, char(0xA5)); // after every output: a write past its end shows
+
+// Enciphered (and base64-encoded, when asked) into a buffer of exactly the promised size.
+QByteArray encipherText(QByteArray text, bool base64, const char *key = kPayloadKey)
+{
+    const int size = base64 ? int(base64EncodedLength(uint32_t(text.size()))) : text.size();
+    QByteArray output = QByteArray(size, '\0') + kGuards;
+    const bool done = encipherPayload(reinterpret_cast<unsigned char *>(text.data()), uint32_t(text.size()),
+                                      reinterpret_cast<const unsigned char *>(key), base64, output.data());
+    return !done ? "null" : output.endsWith(kGuards) ? output.left(size) : "overrun";
+}
+
+QByteArray decipherRaw(const QByteArray &payload, const char *key = kPayloadKey)
+{
+    QByteArray restored(payload.size(), '\0');
+    decipherPayload(payload.constData(), uint32_t(payload.size()), reinterpret_cast<const unsigned char *>(key), false,
+                    reinterpret_cast<unsigned char *>(restored.data()));
+    return restored;
+}
+
+// Decodes a heap copy that ends at its terminator (so AddressSanitizer sees any read past it)
+// into exactly the room the callers give.
+QByteArray decode(const QByteArray &text)
+{
+    std::unique_ptr<char[]> input(qstrdup(text.constData()));
+    const int room = int(decodedBufferSize(uint32_t(text.size()))) - 1;
+    QByteArray output = QByteArray(room, '\0') + kGuards;
+    uint32_t count = 0;
+    base64Decode(input.get(), reinterpret_cast<unsigned char *>(output.data()), &count);
+    return output.endsWith(kGuards) && int(count) <= room ? output.left(int(count)) : "overrun";
+}
+
+QByteArray printed(const cJSON *tree)
+{
+    char *text = cJSON_PrintUnformatted(tree);
+    const QByteArray result(text ? text : "null");
+    cJSON_free(text);
+    return result;
+}
+
+// Wire form of any text under a key, with CR LF.
+QByteArray wireOf(const QByteArray &text, const char *key = kPayloadKey) { return encipherText(text, true, key) + "\r\n"; }
+
+QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
+{
+    return wireOf("{\"syn\":\"" + syn + "\",\"data\":" + data + "}");
+}
+
+QByteArray active(const char *ip, const char *sn)
+{
+    return reply(QByteArray("{\"ip\":\"") + ip + "\",\"sn\":\"" + sn + "\",\"Active_state\":\"active\"}");
+}
+
+// Listed with the defaults of a reply that carries only these.
+QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &active = "active")
+{
+    return R"({"pid":"0","ip":")" + ip + R"(","sn":")" + sn + R"(","mac":"","model":"","baseModel":"---","active":")"
+           + active + R"(","V":"---"})";
+}
+
+// A login or activate body whose password needs JSON escapes.
+QByteArray securityBody(const char *command)
+{
+    return R"({"callcmd":"Security verification","password":"a\"b\\c/d\t","sn":"SN-1","command":")" + QByteArray(command) + "\"}";
+}
+
+QByteArray nested(int depth)
+{
+    return reply(R"({"ip":"10.0.0.9","Active_state":"active","x":)" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}");
+}
+
+} // namespace
+
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void knownAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("plain");
+        QTest::addColumn<QByteArray>("cipher");
+
+        // TEA: the Linux kernel's crypto/testmgr.h tea_enc_tv_template, little-endian words as the
+        // codec reads them; longer texts are independent blocks. The tail, worked by hand: with t
+        // the table character and k the low byte of key word j mod 4, X = ((t >> 3) + k) ^ ((t << 2)
+        // + k) in bytes, and tail byte j grows by 32 * X mod 256: 0x60 0xC0 0x80 0x20 0xE0 0x00 0x60.
+        QTest::newRow("zero key, zero block") << QByteArray(16, '\0') << QByteArray(8, '\0') << QByteArray::fromHex("0a3aea4140a9ba94");
+        QTest::newRow("one block") << QByteArray::fromHex("2b02056806144976775d0e266c287843") << QByteArray("test me.") << QByteArray::fromHex("775d2a6af6ce9209");
+        QTest::newRow("two blocks") << QByteArray::fromHex("0965431166443925513a16100a08126e") << QByteArray("longer_test_vect") << QByteArray::fromHex("be7abb81952d1f1edd89a1250421df95");
+        QTest::newRow("four blocks") << QByteArray::fromHex("4d763217053f752c5d0416361572632f") << QByteArray("Tea is good for you!!! really!!!") << QByteArray::fromHex("e04d5d3cb78c364794189591a9fc49f844d12dc299b8082a078973c24592c690");
+        QTest::newRow("seven tail bytes") << QByteArray(kPayloadKey) << QByteArray("abcdefg") << QByteArray::fromHex("c122e3844566c7");
+        QTest::newRow("wrapping tail byte") << QByteArray(kPayloadKey) << QByteArray::fromHex("ff") << QByteArray::fromHex("5f");
+        QTest::newRow("tail after a block") << QByteArray(kPayloadKey) << QByteArray("12345678x") << QByteArray::fromHex("c6160ff7e41a38bfd8");
+    }
+
+    void knownAnswers()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, plain);
+        QFETCH(QByteArray, cipher);
+        QCOMPARE(encipherText(plain, false, key.constData()).toHex(), cipher.toHex());
+        QCOMPARE(decipherRaw(cipher, key.constData()).toHex(), plain.toHex());
+    }
+
+    void wireKnownAnswer()
+    {
+        // From an independent implementation: 62 bytes, so 7 blocks, a 6-byte tail and one "=".
+        const QByteArray request = R"({"cmd":"calludp","syn":"Ab3dE6gH","data":{"callcmd":"search"}})";
+        const QByteArray wire = "h4dNS3ZWDRRqGbwwU+L0OYFsi/4fZOW+YH+eABXPX4I3tpBygigIC2yyyZMbfu1qOR2JD9pVYlrSI+hCXX0=";
+        QCOMPARE(encipherText(request, true), wire);
+        QByteArray output(int(decodedBufferSize(uint32_t(wire.size()))), '\0');
+        QVERIFY(decipherPayload(wire + "\r\n", 0, reinterpret_cast<const unsigned char *>(kPayloadKey), true,
+                                reinterpret_cast<unsigned char *>(output.data())));
+        QCOMPARE(output, request.leftJustified(output.size(), '\0'));
+    }
+
+    void base64_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("encodes"); // text is also what data encodes to
+
+        // RFC 4648, section 10, and where decoding stops.
+        QTest::newRow("f") << QByteArray("Zg==") << QByteArray("f") << true;
+        QTest::newRow("fo") << QByteArray("Zm8=") << QByteArray("fo") << true;
+        QTest::newRow("foo") << QByteArray("Zm9v") << QByteArray("foo") << true;
+        QTest::newRow("foobar") << QByteArray("Zm9vYmFy") << QByteArray("foobar") << true;
+        QTest::newRow("high bits") << QByteArray("+/8A") << QByteArray::fromHex("fbff00") << true;
+        QTest::newRow("empty") << QByteArray("") << QByteArray("") << false;
+        QTest::newRow("CR LF ignored") << QByteArray("Zm9vYmE=\r\n") << QByteArray("fooba") << false;
+        QTest::newRow("unpadded two") << QByteArray("Zm9vYg") << QByteArray("foob") << false;
+        QTest::newRow("invalid third") << QByteArray("Zm9vYm!y") << QByteArray("foob") << false;
+        QTest::newRow("padding ends it") << QByteArray("Zg==Zm9v") << QByteArray("f") << false;
+    }
+
+    void base64()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, encodes);
+        QByteArray output = QByteArray(text.size(), '\0') + kGuards;
+        uint32_t count = 0;
+        const bool encoded = base64Encode(reinterpret_cast<const unsigned char *>(data.constData()),
+                                          uint32_t(data.size()), output.data(), &count);
+        QCOMPARE(encoded, !data.isEmpty());
+        if (encodes)
+            QCOMPARE(output.left(int(count)) + output.mid(text.size()), text + kGuards);
+        QCOMPARE(decode(text), data);
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<QByteArray>("data"); // the body, printed as it must go out
+
+        QTest::newRow("search") << QByteArray(R"({"callcmd":"search"})");
+        QTest::newRow("login") << securityBody("login");
+        QTest::newRow("activate") << securityBody("activate");
+        QTest::newRow("netcfg 10.010.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.010.0.5","gw":"10.010.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
+    }
+
+    void requests()
+    {
+        QFETCH(QByteArray, data);
+        const QByteArray kind = QTest::currentDataTag();
+        const char *password = "a\"b\\c/d\t"; // with JSON escapes
+        cJSON *body = kind == "search" ? makeSearchBody()
+                      : kind == "login" ? makeLoginBody(password, "SN-1")
+                      : kind == "activate" ? makeActivateBody(password, "SN-1")
+                                           : makeNetcfgBody("SN-1", kind.mid(7).constData());
+        std::string syn = "stale";
+        const JsonPtr request = makeJsonPtr(makeRequest(body, syn));
+        QCOMPARE(syn.size(), std::size_t(kSynLength));
+        const QByteArray expected = "{\"cmd\":\"calludp\",\"syn\":\"" + QByteArray::fromStdString(syn) + "\",\"data\":" + data + "}";
+        QCOMPARE(printed(request.get()), expected);
+        const std::string wire = encodeMessage(request.get()); // goes out as printed
+        QCOMPARE(printed(makeJsonPtr(decodeMessage(wire.data(), wire.size())).get()), expected);
+    }
+
+    // One reply's "data" as a device may send it, read by each of the three readers.
+    void replyPredicates_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<LoginReply>("login");
+        QTest::addColumn<ActivateReply>("activate");
+        QTest::addColumn<bool>("netcfg");
+
+        using L = LoginReply;
+        using A = ActivateReply;
+        QTest::newRow("no data") << QByteArray() << L::NoData << A::NoData << false;
+        QTest::newRow("empty data") << QByteArray("{}") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("login success") << QByteArray(R"({"login":"success"})") << L::Success << A::Refused << false;
+        QTest::newRow("login successful") << QByteArray(R"({"login":"successful"})") << L::Success << A::Refused << false;
+        QTest::newRow("login succ") << QByteArray(R"({"login":"succ"})") << L::Refused << A::Refused << false;
+        QTest::newRow("not activated") << QByteArray(R"({"login":"Please activate the device first"})") << L::NotActivated << A::Refused << false;
+        QTest::newRow("not activated, cut") << QByteArray(R"({"login":"Please activate the device"})") << L::Refused << A::Refused << false;
+        QTest::newRow("activate success") << QByteArray(R"({"activate":"success"})") << L::NoLoginField << A::Success << false;
+        QTest::newRow("activate successfully") << QByteArray(R"({"Activate":"successfully"})") << L::NoLoginField << A::Success << false;
+        QTest::newRow("activate Success") << QByteArray(R"({"activate":"Success"})") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("netcfg ok") << QByteArray(R"({"calldata":{"netcfg":"ok"}})") << L::NoLoginField << A::Refused << true;
+        QTest::newRow("netcfg in capitals") << QByteArray(R"({"CallData":{"NETCFG":"ok"}})") << L::NoLoginField << A::Refused << true;
+        QTest::newRow("netcfg OK") << QByteArray(R"({"calldata":{"netcfg":"OK"}})") << L::NoLoginField << A::Refused << false;
+        QTest::newRow("netcfg ok and a blank") << QByteArray(R"({"calldata":{"netcfg":"ok "}})") << L::NoLoginField << A::Refused << false;
+    }
+
+    void replyPredicates()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(LoginReply, login);
+        QFETCH(ActivateReply, activate);
+        QFETCH(bool, netcfg);
+        const JsonPtr reply = makeJsonPtr(cJSON_Parse("{\"syn\":\"x\"" + (data.isNull() ? "" : ",\"data\":" + data) + "}"));
+        QCOMPARE(classifyLoginReply(reply.get()), login);
+        QCOMPARE(classifyActivateReply(reply.get()), activate);
+        QCOMPARE(netcfgAccepted(reply.get()), netcfg);
+    }
+
+    void newAddress_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<NewAddressCheck>("check");
+        QTest::addColumn<bool>("plain"); // a web page host that every reader takes as shown
+
+        using C = NewAddressCheck;
+        QTest::newRow("usable") << QByteArray("10.0.0.5") << C::Usable << true;
+        QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
+        QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
+        QTest::newRow("above multicast") << QByteArray("240.0.0.1") << C::Usable << true;
+        QTest::newRow("three parts") << QByteArray("192.168.1") << C::BadFormat << false;
+        QTest::newRow("five parts") << QByteArray("192.168.1.5.6") << C::BadFormat << false;
+        QTest::newRow("empty") << QByteArray("") << C::BadFormat << false;
+        QTest::newRow("empty part") << QByteArray("192.168..7") << C::PartOutOfRange << false;
+        QTest::newRow("part above 255") << QByteArray("192.168.1.256") << C::PartOutOfRange << false;
+        QTest::newRow("leading blank") << QByteArray(" 1.2.3.4") << C::PartOutOfRange << false;
+        QTest::newRow("trailing line break") << QByteArray("1.2.3.4\n") << C::PartOutOfRange << false;
+        QTest::newRow("port") << QByteArray("192.168.1.20:8080") << C::PartOutOfRange << false;
+        QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::Unusable << false;
+        QTest::newRow("08") << QByteArray("192.168.1.08") << C::Unusable << false;
+        QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::Unusable << true;
+        QTest::newRow("broadcast of its /24") << QByteArray("192.168.9.255") << C::Unusable << true;
+        QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << C::Unusable << true;
+        QTest::newRow("loopback /8") << QByteArray("127.255.1.2") << C::Unusable << true;
+        QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Unusable << true;
+        QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Unusable << true;
+        QTest::newRow("broadcast") << QByteArray("255.255.255.255") << C::Unusable << true;
+    }
+
+    void newAddress()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(NewAddressCheck, check);
+        QFETCH(bool, plain);
+        QCOMPARE(checkNewAddress(text.toStdString()), check);
+        QCOMPARE(isPlainDottedQuad(text.toStdString()), plain);
+    }
+
+    void deviceArray_data()
+    {
+        QTest::addColumn<QByteArrayList>("datagrams");
+        QTest::addColumn<DeviceArrayBuilder::Key>("key");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("log");
+
+        using Q = QByteArrayList;
+        const auto ip = DeviceArrayBuilder::Key::Address, sn = DeviceArrayBuilder::Key::SerialNumber;
+        QTest::newRow("no replies") << Q{} << ip << QByteArray("[]") << "";
+        QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << ip << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
+        QTest::newRow("defaults") << Q{reply("{}")} << ip << "[" + device("", "") + "]" << "active_json is null!";
+        QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << ip << "[" + device("10.0.0.1", "S", "x") + "]" << "";
+        QTest::newRow("non-string fields") << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")} << ip << "[" + device("10.0.0.1", "") + "]" << "active_json is null!";
+        QTest::newRow("same address, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << ip << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same serial, both listed") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
+        QTest::newRow("address that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]" << "";
+        QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "B")} << ip << "[" + device("192.168.100.1001", "A") + "]" << "";
+        QTest::newRow("by serial: same serial, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << sn << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("by serial: same address, both") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << sn << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.1", "B") + "]" << "";
+        QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << ip << "[" + device("10.0.0.1", "") + "]" << "";
+        QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << ip << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << ip << QByteArray("[]") << "Data is NULL!";
+        QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << ip << QByteArray("[]") << "SYN is NULL!";
+
+        // Whatever arrives, nothing is read outside the datagram and a bad one reads as having
+        // no tag. One accepted is a good reply in disguise: the good one after it is a duplicate.
+        const QByteArray good = reply(R"({"ip":"10.0.0.9","Active_state":"active"})");
+        const QVector<QPair<const char *, QByteArray>> hostile = {
+            {"zero byte inside", good.left(20) + '\0' + good.mid(21)},
+            {"empty datagram", QByteArray()},
+            {"garbage", "\x13\x37garbage\xff"},
+            {"other key", wireOf(R"({"syn":"Ab3dE6gH","data":{}})", "0123456789abcdef")},
+            {"plain JSON", R"({"syn":"Ab3dE6gH","data":{}})"},
+            {"60 KB of base64", QByteArray(60 * 1024, 'A')},
+            {"nesting 20000 deep", nested(20000)},
+            {"without CR LF", good.chopped(2)},
+            {"nesting within the parser's limit", nested(900)},
+        };
+        for (int i = 0; i < hostile.size(); ++i) // the last two are accepted
+            QTest::newRow(hostile[i].first) << Q{hostile[i].second, good} << ip << "[" + device("10.0.0.9", "") + "]"
+                                            << (i < hostile.size() - 2 ? "SYN is NULL!" : "");
+    }
+
+    void deviceArray()
+    {
+        QFETCH(QByteArrayList, datagrams);
+        QFETCH(DeviceArrayBuilder::Key, key);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, log);
+        QStringList lines;
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); }, key);
+        for (int round = 0; round < 2; ++round) { // taking the array starts the next afresh
+            for (const QByteArray &datagram : datagrams) { // exactly its bytes: ASan sees any read past them
+                const std::unique_ptr<char[]> exact(new char[std::size_t(datagram.size())]);
+                std::copy(datagram.cbegin(), datagram.cend(), exact.get());
+                builder.addDatagram(exact.get(), std::size_t(datagram.size()));
+            }
+            QCOMPARE(printed(builder.takeArray().get()), expected);
+        }
+        QCOMPARE(lines.mid(0, lines.size() / 2).join(QLatin1Char('|')), log);
+    }
+
+    void deviceArrayCaps_data()
+    {
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<int>("textBytes");
+        QTest::addColumn<int>("kept");
+
+        // Each device keeps 30 bytes of text: its model, 14 characters of address, two "---".
+        QTest::newRow("device count") << 3 << 1000 << 3;
+        QTest::newRow("bytes of text") << 100 << 90 << 3;
+    }
+
+    void deviceArrayCaps()
+    {
+        QFETCH(int, devices);
+        QFETCH(int, textBytes);
+        QFETCH(int, kept);
+        QStringList lines;
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); },
+                                   DeviceArrayBuilder::Key::Address, SearchLimits{devices, std::size_t(textBytes)});
+        const JsonPtr reply = makeJsonPtr(cJSON_Parse(R"({"syn":"Ab3dE6gH","data":{"Active_state":"","model":"mmmmmmmmmm"}})"));
+        cJSON *ip = cJSON_AddStringToObject(cJSON_GetObjectItem(reply.get(), "data"), "ip", "10.000.000.000");
+        for (int i = 0; i < kept + 5; ++i) {
+            std::snprintf(ip->valuestring, 15, "10.000.000.%03d", i);
+            QCOMPARE(builder.isFull(), i > kept);
+            builder.addReply(reply.get());
+        }
+        QCOMPARE(builder.count(), kept);
+        QCOMPARE(lines, QStringList{QStringLiteral("search: %1 devices kept, the limit of what one search may hold; "
+                                                   "further replies are ignored").arg(kept)});
+    }
+};
+
+QTEST_APPLESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"

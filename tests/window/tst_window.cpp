@@ -1,0 +1,351 @@
+// The main window and its dialog without a network, fed with device arrays as the link hands them over.
+
+#include "orv_passwd_window.h"
+#include "orv_window.h"
+
+#include "devicetable.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+namespace {
+
+// The strip's controls as they read: "Total 10", "<", "[1]" when highlighted, "!>" when disabled.
+QStringList strip(ORV_Window &w, QList<QWidget *> *controls = nullptr)
+{
+    QStringList parts;
+    QLayout *layout = w.findChild<QWidget *>(QStringLiteral("paginationWidget"))->layout();
+    for (int i = 0; i < layout->count(); ++i) {
+        QWidget *control = layout->itemAt(i)->widget();
+        QString text = control->property("text").toString();
+        text = !text.isEmpty() ? text : control->objectName().startsWith('p') ? "<" : ">";
+        parts << (control->isEnabled() ? "" : "!") + (control->styleSheet().contains("#2979ff") ? '[' + text + ']' : text);
+        if (controls)
+            *controls << control;
+    }
+    return parts;
+}
+
+void press(ORV_Window &w, const QString &control) // as strip() reads it
+{
+    QList<QWidget *> controls;
+    QTest::mouseClick(controls.value(strip(w, &controls).indexOf(control)), Qt::LeftButton);
+}
+
+QStringList ips(const QVector<SimDevice> &fleet, int from, int to, QStringList result = {})
+{
+    for (int i = from; i < to; ++i)
+        result << fleet.at(i).ip;
+    return result;
+}
+
+// Chooses from the hidden language menu; the texts then shown, and the choice stored.
+QStringList switchTo(ORV_Window &w, const QString &language)
+{
+    for (QAction *action : w.findChild<QToolButton *>()->menu()->actions()) {
+        if (action->text() == language)
+            action->trigger();
+    }
+    auto *table = w.findChild<QTableWidget *>();
+    QPushButton *rowButton = table->cellWidget(0, OperationColumn)->findChild<QPushButton *>();
+    return {w.windowTitle(), w.findChild<QPushButton *>(QStringLiteral("search_button"))->text(),
+            w.findChild<QLineEdit *>(QStringLiteral("state_text"))->text(), table->horizontalHeaderItem(VersionColumn)->text(),
+            strip(w).first(), rowButton->text(), rowButton->property("textKey").toString(),
+            QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).value("language").toString()};
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { opened << qMakePair(nowMs(), url.toString()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(workDir.path())); // the window writes ./Settings.ini
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+    }
+    void init() { opened.clear(); }
+    void cleanup()
+    {
+        delete dialog;
+        QVERIFY2(visibleWindows().isEmpty(), qPrintable(visibleWindows()));
+    }
+
+    void pageStrip_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("controls"); // 0 is the ellipsis
+
+        const QStringList rows = {"", "1", "1 2", "1 2 3", "1 2 3 4", "1 2 3 0 5"};
+        for (int pages = 0; pages < rows.size(); ++pages)
+            QTest::addRow("%d pages", pages) << pages << rows[pages];
+        QTest::newRow("10 pages") << 10 << "1 2 3 0 10";
+    }
+
+    void pageStrip()
+    {
+        QFETCH(int, pages);
+        QFETCH(QString, controls);
+        QStringList numbers;
+        for (int n : ::pageStrip(pages))
+            numbers << QString::number(n);
+        QCOMPARE(numbers.join(' '), controls);
+    }
+
+    void webPageGate_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("serves");
+
+        QTest::newRow("the minimum") << "6.0.231024" << true;
+        QTest::newRow("one below") << "6.0.231023" << false;
+        QTest::newRow("excluded 6.0.240514") << "6.0.240514" << false;
+        QTest::newRow("excluded 6.0.240630") << "6.0.240630" << false;
+        QTest::newRow("between and after the excluded") << "6.0.240701" << true;
+        QTest::newRow("7") << "7" << true;
+        QTest::newRow("6.0, fewer segments") << "6.0" << false;
+        QTest::newRow("suffix after an excluded version") << "6.0.240514-beta" << true;
+        QTest::newRow("blank before an excluded version") << " 6.0.240514" << true;
+        QTest::newRow("blank after an excluded version") << "6.0.240514 " << true;
+        QTest::newRow("placeholder ---") << "---" << false;
+        QTest::newRow("blanks") << "  " << false;
+    }
+
+    void webPageGate()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, serves);
+        QCOMPARE(servesWebPage(version), serves);
+    }
+
+    void tableAndStrip()
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 1 < [1] >"));
+        press(w, QStringLiteral(">")); // before any search: page 1 again, now with the arrows set
+        QCOMPARE(strip(w).join(' ') + column(w, IpColumn).join(' '), QStringLiteral("Total 1 !< [1] !>"));
+
+        QVERIFY(deliver(w, deviceArray(fleet)));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 !< [1] 2 3 ... 10 >"));
+        QCOMPARE(column(w, IpColumn), ips(fleet, 0, 18));
+        QCOMPARE(column(w, SnColumn).at(3) + column(w, MacColumn).at(3) + column(w, VersionColumn).at(3),
+                 fleet.at(3).sn + fleet.at(3).mac + fleet.at(3).version);
+        auto *table = w.findChild<QTableWidget *>();
+        QCOMPARE(table->verticalHeader()->defaultSectionSize(), 32);
+        for (int c = 0; c < DeviceColumnCount; ++c)
+            QCOMPARE(table->horizontalHeader()->sectionResizeMode(c), c == SnColumn ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
+        for (int i = 0; i < 4; ++i)
+            press(w, QStringLiteral(">"));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... 10 >")); // page 5: nothing highlighted
+        QCOMPARE(column(w, IpColumn), ips(fleet, 72, 90));
+        press(w, QStringLiteral("10"));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... [10] !>"));
+        QCOMPARE(column(w, IpColumn), ips(fleet, 162, 171));
+        QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage")); // past the last page: stays
+        press(w, QStringLiteral("<"));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... 10 >"));
+        press(w, QStringLiteral("1"));
+        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 !< [1] 2 3 ... 10 >"));
+        // Non-objects are skipped, an absent member shows "---", the first of two counts, texts
+        // come as they are.
+        QVERIFY(deliver(w, makeJsonPtr(cJSON_Parse(R"(["text", 5, {"ip":"10.0.0.2","ip":"10.0.0.9","active":" Active "}])"))));
+        QCOMPARE(strip(w).join(' ') + '|' + column(w, IpColumn).join(' ') + column(w, ModelColumn).join(' ')
+                     + column(w, ActiveColumn).join(' '), QStringLiteral("Total 1 !< [1] !>|10.0.0.2--- Active "));
+    }
+
+    void webPage_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("outcome"); // the page opened, "low" for the notice, "bad ip", or nothing
+
+        QTest::newRow("opens the page") << "192.168.1.20" << "6.0.231024" << int(IpColumn) << "http://192.168.1.20";
+        QTest::newRow("low version refused") << "192.168.1.20" << "6.0.231023" << int(IpColumn) << "low";
+        QTest::newRow("another column") << "192.168.1.20" << "6.0.231024" << int(ModelColumn) << "";
+        QTest::newRow("device-reported octal address") << "010.001.002.003" << "6.1.0" << int(IpColumn) << "bad ip";
+    }
+
+    void webPage()
+    {
+        QFETCH(QString, ip);
+        QFETCH(QString, version);
+        QFETCH(int, column);
+        QFETCH(QString, outcome);
+        SimDevice device = simDevice(ip, QStringLiteral("SN-1"));
+        device.version = version;
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray({device})));
+        MessageBoxCloser closer;
+        if (outcome == QLatin1String("bad ip"))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a plain IPv4 address, no web page opened"));
+        emit w.findChild<QTableWidget *>()->cellDoubleClicked(0, column);
+        QCOMPARE(opened.value(0).second, outcome.startsWith(QLatin1String("http")) ? outcome : QString());
+        QCOMPARE(closer.boxes.join(QString()), QString(outcome == QLatin1String("low") ? "information|Tips|The version is "
+                                                         "low and does not support web functions|ORV_Window" : ""));
+    }
+
+    // A double-click within 500 ms of the last accepted one is ignored, whatever its column.
+    void doubleClickGuard()
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray(fleet.mid(1, 1)))); // well above the firmware gate
+        const qint64 start = nowMs();
+        emit w.findChild<QTableWidget *>()->cellDoubleClicked(0, ModelColumn); // does nothing, yet is stamped
+        while (opened.size() < 2 && nowMs() - start < 3000) {
+            emit w.findChild<QTableWidget *>()->cellDoubleClicked(0, IpColumn);
+            QTest::qWait(5);
+        }
+        QCOMPARE(opened.size(), 2);
+        QVERIFY_DURATION(opened.at(0).first - start, 500, 600);
+        QVERIFY_DURATION(opened.at(1).first - opened.at(0).first, 500, 600);
+    }
+
+    void languageThereAndBack()
+    {
+        LogCapture log;
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 20))));
+        press(w, QStringLiteral("2"));
+        QCOMPARE(switchTo(w, QStringLiteral("Chinese")),
+                 (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP", "0"}));
+        QCOMPARE(switchTo(w, QStringLiteral("English")),
+                 (QStringList{"Tarnvale_Window", "Search", "Double-click the IP to enter the web page", "FirmwareVersion",
+                              "Total 2", "Update IP", "Update IP", "1"}));
+        QCOMPARE(column(w, IpColumn), ips(fleet, 18, 20)); // the page shown stays
+        QCOMPARE(log.lines(QtCriticalMsg) + log.lines(QtWarningMsg).filter("Translation"), QStringList());
+        QCOMPARE(log.lines().filter("Loaded translation file: "),
+                 (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
+                              "Loaded translation file: :/languages/us_EN.qm"}));
+    }
+
+    void trayQuitEndsTheProgram()
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.show();
+        QTimer::singleShot(0, &w, [&w] { w.findChild<QSystemTrayIcon *>()->contextMenu()->actions().last()->trigger(); });
+        QTimer::singleShot(10000, &w, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    void dialogConfirm_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("newIp");
+        QTest::addColumn<QString>("error"); // in the field at fault; none: ready2verify
+
+        const QString tooShort = "Password too short (min 6 chars)", format = "Incorrect IPv4 address format.";
+        QTest::newRow("5 chars") << "12345" << "192.168.1.9" << tooShort;
+        QTest::newRow("13 chars") << "1234567890abc" << "192.168.1.9" << "Password too long (max 12 chars)";
+        QTest::newRow("empty password wins over empty ip") << "" << "" << tooShort;
+        QTest::newRow("empty ip") << "123456" << "" << "IP address cannot be empty";
+        QTest::newRow("part above 255") << "123456" << "192.168.1.256" << format;
+        QTest::newRow("leading blank") << "123456" << " 192.168.1.9" << format;
+        QTest::newRow("trailing line break") << "123456" << "192.168.1.9\n" << format;
+        QTest::newRow("same as current") << "123456" << "192.168.1.5" << "The new IP address cannot be the same as the original one.";
+        QTest::newRow("12 chars, blanks kept") << " pass word 1" << "10.0.0.1" << "";
+        QTest::newRow("leading zeros differ from current") << "123456" << "192.168.001.005" << "";
+    }
+
+    void dialogConfirm()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, newIp);
+        QFETCH(QString, error);
+        openDialog();
+        field("passwd_text")->setText(password);
+        field("lineEdit_ip")->setText(newIp);
+        QTest::mouseClick(button("confirm_button"), Qt::LeftButton);
+        if (error.isEmpty()) {
+            QCOMPARE(spy->count(), 1);
+            QCOMPARE(spy->first(), (QVariantList{"192.168.1.5", password, newIp}));
+            QVERIFY(!dialog->isVisible());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY2(dialog.isNull(), "a confirmed dialog is deleted");
+            return;
+        }
+        const bool passwordError = error.startsWith(QLatin1String("Password"));
+        QLineEdit *bad = field(passwordError ? "passwd_text" : "lineEdit_ip");
+        QLineEdit *good = field(passwordError ? "lineEdit_ip" : "passwd_text");
+        QVERIFY(spy->isEmpty() && isRed(bad) && !isRed(good));
+        QCOMPARE(bad->placeholderText() + bad->text() + '|' + good->text(), error + '|' + (passwordError ? newIp : password));
+        QCOMPARE(dialog->focusWidget(), bad);
+        QCOMPARE(button("confirm_button")->isEnabled(), passwordError);
+    }
+
+    void dialogLocksConfirmForThreeSecondsAfterAnIpError()
+    {
+        openDialog();
+        field("passwd_text")->setText(QStringLiteral("123456"));
+        field("lineEdit_ip")->setText(QStringLiteral("300.1.1.1"));
+        QPushButton *confirm = button("confirm_button");
+        const qint64 start = nowMs();
+        QTest::mouseClick(confirm, Qt::LeftButton);
+        QTest::keyClicks(field("lineEdit_ip"), QStringLiteral("10.9.9.9")); // typed meanwhile: replaced
+        QTest::mouseClick(confirm, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(confirm->isEnabled(), 8000);
+        QVERIFY_DURATION(nowMs() - start, 3000, 3750);
+        QCOMPARE(field("lineEdit_ip")->text() + field("lineEdit_ip")->placeholderText(), QStringLiteral("192.168.1.5"));
+        QVERIFY(!isRed(field("lineEdit_ip")) && spy->isEmpty());
+    }
+
+    // The receiver of ready2verify talks to a device and shows message boxes, both of which
+    // spin nested event loops inside the emission; the dialog must not vanish meanwhile.
+    void dialogOutlivesNestedLoopsInReceiver()
+    {
+        openDialog();
+        field("passwd_text")->setText(QStringLiteral("123456"));
+        field("lineEdit_ip")->setText(QStringLiteral("192.168.1.6"));
+        bool aliveThroughout = false;
+        connect(dialog.data(), &ORV_Passwd_Window::ready2verify, this, [this, &aliveThroughout] {
+            QEventLoop loop;
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+            loop.exec();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            aliveThroughout = !dialog.isNull();
+        });
+        QTest::mouseClick(button("confirm_button"), Qt::LeftButton);
+        QVERIFY(aliveThroughout);
+    }
+
+private:
+    void openDialog() // for a device at 192.168.1.5
+    {
+        dialog = new ORV_Passwd_Window;
+        dialog->setCurrentIp(QStringLiteral("192.168.1.5"));
+        dialog->show();
+        spy.reset(new QSignalSpy(dialog.data(), &ORV_Passwd_Window::ready2verify));
+    }
+    QLineEdit *field(const char *name) const { return dialog->findChild<QLineEdit *>(QLatin1String(name)); }
+    QPushButton *button(const char *name) const { return dialog->findChild<QPushButton *>(QLatin1String(name)); }
+    static bool isRed(const QLineEdit *field) { return field->styleSheet().contains(QLatin1String("#FF5252")); }
+
+    QPointer<ORV_Passwd_Window> dialog;
+    std::unique_ptr<QSignalSpy> spy;
+    QTemporaryDir workDir;
+    QVector<QPair<qint64, QString>> opened;
+    const QVector<SimDevice> fleet = DeviceSimulator::makeFleet(171);
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
