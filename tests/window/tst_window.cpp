@@ -4,6 +4,7 @@
 #include "orv_window.h"
 
 #include "devicetable.h"
+#include "fonts.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStyleOption>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
@@ -69,6 +71,26 @@ QStringList switchTo(ORV_Window &w, const QString &language)
             QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).value("language").toString()};
 }
 
+// The width of a style sheet's content box. initStyleOption is protected; a member pointer
+// formed through a derived class may be called on any object of the base class.
+template <typename Widget, typename Option>
+int contentWidth(const QWidget *w, QStyle::SubElement element)
+{
+    struct Open : Widget { using Widget::initStyleOption; };
+    Option option;
+    (static_cast<const Widget *>(w)->*(&Open::initStyleOption))(&option);
+    return w->style()->subElementRect(element, &option, w).width();
+}
+
+int room(const QWidget *w) // for a caption
+{
+    if (qobject_cast<const QLineEdit *>(w)) // which keeps 2 pixels each side and 1 for its cursor
+        return contentWidth<QLineEdit, QStyleOptionFrame>(w, QStyle::SE_LineEditContents) - 5;
+    if (qobject_cast<const QPushButton *>(w))
+        return contentWidth<QPushButton, QStyleOptionButton>(w, QStyle::SE_PushButtonContents);
+    return w->contentsRect().width();
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -82,6 +104,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(QDir::setCurrent(workDir.path())); // the window writes ./Settings.ini
+        substituteWindowsFonts(); // as the program does at start-up
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
     }
     void init() { opened.clear(); }
@@ -237,6 +260,34 @@ private slots:
         QCOMPARE(log.lines().filter("Loaded translation file: "),
                  (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
                               "Loaded translation file: :/languages/us_EN.qm"}));
+    }
+
+    // The fixed-size captions fit their boxes with the fonts put in place of the forms' Windows
+    // fonts: a line edit scrolls a caption too wide, a label or button cuts it.
+    void captionsFit_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << QStringLiteral("English");
+        QTest::newRow("Chinese") << QStringLiteral("Chinese");
+    }
+
+    void captionsFit()
+    {
+        QFETCH(QString, language);
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 1))));
+        switchTo(w, language);
+        ORV_Passwd_Window passwd; // made after the switch, so in the chosen language
+        w.show();
+        passwd.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w) && QTest::qWaitForWindowExposed(&passwd));
+        for (const char *name : {"NIC_edit", "state_bar_label", "search_button", "lineEdit_1", "lineEdit_2",
+                                 "confirm_button", "cancel_button"}) {
+            QWidget *caption = w.findChild<QWidget *>(name) ? w.findChild<QWidget *>(name) : passwd.findChild<QWidget *>(name);
+            QVERIFY2(caption, name);
+            const int width = caption->fontMetrics().horizontalAdvance(caption->property("text").toString());
+            QVERIFY2(width <= room(caption), qPrintable(QStringLiteral("%1: %2 px in %3").arg(name).arg(width).arg(room(caption))));
+        }
     }
 
     void trayQuitEndsTheProgram()
