@@ -313,6 +313,11 @@ void DeviceSimulator::readPending()
 {
     while (socket && socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram();
+        // A device hears only the group it joined. On one host the kernel hands this socket
+        // what is sent to any group joined there (the tool joins the one it sends to).
+        const QHostAddress to = datagram.destinationAddress();
+        if (to.isMulticast() && to != kGroup)
+            continue;
         handleDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
     }
 }
