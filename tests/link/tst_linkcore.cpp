@@ -17,12 +17,15 @@ QByteArray wire(const char *json) { return QByteArray::fromStdString(encodeMessa
 
 const QByteArray kMatch = wire(R"({"syn":"Ab3dE6gH","data":{"login":"success, the one"}})");
 
-// From a thread of its own: replies to another request and junk, and after matchAfterMs
-// (when set) the one reply that carries the tag Ab3dE6gH.
+// From a thread of its own, for at most ten seconds: replies to another request alternating
+// with junk, and after matchAfterMs (when set) the one reply that carries the tag Ab3dE6gH.
 class Flood : public QThread
 {
 public:
-    explicit Flood(int matchAfterMs = -1) : matchAfterMs(matchAfterMs) { start(); }
+    explicit Flood(int matchAfterMs = -1, QByteArray junk = "junk\r\n") : matchAfterMs(matchAfterMs), junk(std::move(junk))
+    {
+        start();
+    }
     ~Flood() override { stop = true; wait(); }
 
 private:
@@ -32,14 +35,15 @@ private:
         const QByteArray other = wire(R"({"syn":"Zz9yX8wV","data":{"login":"success"}})");
         QElapsedTimer clock;
         clock.start();
-        for (int n = 0; !stop; ++n, QThread::usleep(100)) {
+        for (int n = 0; !stop && clock.elapsed() < 10000; ++n, QThread::usleep(100)) {
             const bool matchDue = matchAfterMs >= 0 && clock.elapsed() >= matchAfterMs;
-            socket.writeDatagram(matchDue ? kMatch : n % 2 ? other : "junk\r\n", QHostAddress::LocalHost, LinkCore::localPort);
+            socket.writeDatagram(matchDue ? kMatch : n % 2 ? other : junk, QHostAddress::LocalHost, LinkCore::localPort);
             matchAfterMs = matchDue ? -1 : matchAfterMs;
         }
     }
 
     int matchAfterMs;
+    const QByteArray junk;
     std::atomic<bool> stop{false};
 };
 
@@ -80,6 +84,16 @@ private slots:
         for (const cJSON *device = result.json ? result.json->child : nullptr; device; device = device->next)
             listed << QString::fromUtf8(stringMember(device, "sn", "?"));
         QCOMPARE(listed, (QStringList{"SN-A", "SN-B"}));
+    }
+
+    // Datagrams that take longer to read than to send: the gathering still ends on time.
+    void gatheringEndsOnTimeDuringAFlood()
+    {
+        LinkCore core;
+        Flood flood(-1, QByteArray(60000, 'A') + "\r\n");
+        const qint64 start = nowMs();
+        QVERIFY(core.search(QStringLiteral("lo")).status.ok());
+        QVERIFY_DURATION(nowMs() - start, 5000, 6000);
     }
 
     // A reply already waiting is read at once and taken at the end of the first 200 ms step.
