@@ -42,6 +42,7 @@ private slots:
         first->kill();
         QVERIFY(first->waitForFinished(5000));
         QVERIFY2(stillRunning(launch()), "a start after a killed instance must run");
+        QVERIFY(launch()->waitForFinished(10000)); // and it is the one instance now
     }
 
 private:

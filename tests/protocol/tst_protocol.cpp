@@ -295,6 +295,7 @@ private slots:
         QTest::newRow("by serial: same address, both") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << sn << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.1", "B") + "]" << "";
         QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << ip << "[" + device("10.0.0.1", "") + "]" << "";
         QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << ip << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("tag of 7, a prefix") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6g")} << ip << QByteArray("[]") << "syn not matched!";
         QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << ip << QByteArray("[]") << "Data is NULL!";
         QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << ip << QByteArray("[]") << "SYN is NULL!";
 
