@@ -11,7 +11,12 @@
 
 namespace {
 
-enum Member { Pid, Ip, Sn, Mac, Model, BaseModel, Active, Version };
+constexpr int Ip = memberIndex(DeviceMember::Ip);
+constexpr int Sn = memberIndex(DeviceMember::Sn);
+constexpr int Mac = memberIndex(DeviceMember::Mac);
+constexpr int Model = memberIndex(DeviceMember::Model);
+constexpr int Active = memberIndex(DeviceMember::Active);
+constexpr int Version = memberIndex(DeviceMember::Version);
 
 bool needsEscape(ushort c)
 {
@@ -77,8 +82,8 @@ QVector<QStringList> deviceRows(const cJSON *array)
     cJSON_ArrayForEach(device, array)
     {
         QStringList row;
-        for (const QString &name : deviceCsvColumns())
-            row << QString::fromUtf8(stringMember(device, name.toUtf8().constData(), ""));
+        for (const char *name : kDeviceMemberNames)
+            row << QString::fromUtf8(stringMember(device, name, ""));
         rows << row;
     }
     std::stable_sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) {
@@ -123,8 +128,7 @@ QByteArray deviceJson(const QVector<QStringList> &rows)
     for (const QStringList &row : rows) {
         cJSON *device = cJSON_CreateObject();
         for (int i = 0; i < row.size(); ++i)
-            cJSON_AddStringToObject(device, deviceCsvColumns().at(i).toUtf8().constData(),
-                                    row.at(i).toUtf8().constData());
+            cJSON_AddStringToObject(device, kDeviceMemberNames[i], row.at(i).toUtf8().constData());
         cJSON_AddItemToArray(array.get(), device);
     }
     char *text = cJSON_Print(array.get());

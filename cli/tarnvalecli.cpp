@@ -4,7 +4,6 @@
 #include "devicecsv.h"
 #include "password.h"
 #include "plan.h"
-#include "roads.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -178,7 +177,7 @@ int TarnvaleCli::run(const QStringList &arguments)
         return fail(ExitUnknownInterface, error);
 
     if (name == QLatin1String("list"))
-        return list(format, parser.isSet(allRepliesOption));
+        return list(format); // --all-replies: every device is listed anyway
     if (name == QLatin1String("apply"))
         return apply(positional.at(0), parser.isSet(dryRunOption));
     return changeOne(name == QLatin1String("activate"), positional.at(0), positional.at(1));
@@ -225,13 +224,12 @@ bool TarnvaleCli::chooseInterface(const QString &requested, QString *error)
     return false;
 }
 
-int TarnvaleCli::list(Format format, bool allReplies)
+int TarnvaleCli::list(Format format)
 {
     LinkCore link;
     QElapsedTimer clock;
     clock.start();
-    const auto key = allReplies ? DeviceArrayBuilder::Key::SerialNumber : DeviceArrayBuilder::Key::Address;
-    const LinkCore::Result result = link.search(interfaceName, key);
+    const LinkCore::Result result = link.search(interfaceName);
     if (!result.status.ok())
         return searchFailure(result.status);
     qDebug("search: first reply after %lld ms, gathering done after %lld ms", result.firstReplyMs, clock.elapsed());
@@ -241,7 +239,7 @@ int TarnvaleCli::list(Format format, bool allReplies)
 
     switch (format) {
     case Format::Table:
-        print(out, deviceTable(rows, allReplies));
+        print(out, deviceTable(rows, true));
         break;
     case Format::Csv:
         print(out, csvDocument(QVector<QStringList>{deviceCsvColumns()} + rows));
@@ -252,7 +250,9 @@ int TarnvaleCli::list(Format format, bool allReplies)
     }
     const QHash<QString, int> counts = addressCounts(rows);
     const int sharing = int(std::count_if(rows.cbegin(), rows.cend(),
-                                          [&counts](const QStringList &row) { return counts.value(row.at(1)) > 1; }));
+                                          [&counts](const QStringList &row) {
+                                              return counts.value(row.at(memberIndex(DeviceMember::Ip))) > 1;
+                                          }));
     print(err, QStringLiteral("tarnvale-cli: %1 devices on %2").arg(rows.size()).arg(printable(interfaceName))
                    + (sharing ? QStringLiteral(", %1 of them share an address with another\n").arg(sharing)
                               : QStringLiteral("\n")));
@@ -272,7 +272,7 @@ int TarnvaleCli::changeOne(bool activate, const QString &sn, const QString &newI
     LinkCore link;
     if (!link.open(interfaceName))
         return fail(ExitNetwork, link.status().message());
-    const Outcome outcome = changeAddress(link, activate ? Road::Activate : Road::Login, sn, password, newIp);
+    const Outcome outcome = outcomeOf(changeAddress(link, activate ? Road::Activate : Road::Login, sn, password, newIp));
     if (outcome.status != ExitOk)
         return fail(outcome.status, who + outcome.text);
     print(out, printable(who + outcome.text) + QLatin1Char('\n'));
@@ -299,12 +299,12 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
     }
 
     LinkCore link;
-    const LinkCore::Result search = link.search(interfaceName, DeviceArrayBuilder::Key::SerialNumber);
+    const LinkCore::Result search = link.search(interfaceName);
     if (!search.status.ok())
         return searchFailure(search.status);
     QHash<QString, QStringList> found;
     for (const QStringList &device : deviceRows(search.json.get()))
-        found.insert(device.at(2), device);
+        found.insert(device.at(memberIndex(DeviceMember::Sn)), device);
 
     QVector<QStringList> table = {{QStringLiteral("LINE"), QStringLiteral("SN"), QStringLiteral("ADDRESS"),
                                    QStringLiteral("NEW ADDRESS"), QStringLiteral("ROAD"), QStringLiteral("RESULT"),
@@ -315,7 +315,7 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
     for (int i = 0; i < plan.size(); ++i) {
         const PlanRow &row = plan.at(i);
         const auto device = found.constFind(row.sn);
-        const QString current = device == found.cend() ? QStringLiteral("-") : device->at(1);
+        const QString current = device == found.cend() ? QStringLiteral("-") : device->at(memberIndex(DeviceMember::Ip));
         QString road = QStringLiteral("-");
         QString result = QStringLiteral("failed");
         Outcome outcome;
@@ -326,15 +326,15 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
             outcome.text = QStringLiteral("already at its new address");
         } else if ((outcome = checkAddress(row.newIp)).status == ExitOk
                    && (row.password.isEmpty() || (outcome = checkPassword(row.password)).status == ExitOk)) {
-            const Road chosen = roadFor(device->at(6));
+            const Road chosen = roadFor(device->at(memberIndex(DeviceMember::Active)));
             road = roadName(chosen);
             if (dryRun) {
                 result = QStringLiteral("planned");
                 outcome.text = chosen == Road::Login ? QStringLiteral("would log in, then change the address")
                                                      : QStringLiteral("would activate, then change the address");
             } else {
-                outcome = changeAddress(link, chosen, row.sn, row.password.isEmpty() ? password : row.password,
-                                        row.newIp);
+                outcome = outcomeOf(changeAddress(link, chosen, row.sn,
+                                                  row.password.isEmpty() ? password : row.password, row.newIp));
                 if (outcome.status == ExitOk)
                     result = QStringLiteral("done");
             }

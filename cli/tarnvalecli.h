@@ -26,7 +26,7 @@ public:
 private:
     enum class Format { Table, Csv, Json };
 
-    int list(Format format, bool allReplies);
+    int list(Format format);
     int changeOne(bool activate, const QString &sn, const QString &newIp);
     int apply(const QString &planPath, bool dryRun);
 

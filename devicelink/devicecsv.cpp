@@ -1,11 +1,15 @@
 #include "devicecsv.h"
 
+#include "devicemembers.h"
+
 const QStringList &deviceCsvColumns()
 {
-    static const QStringList columns = {QStringLiteral("pid"),   QStringLiteral("ip"),
-                                        QStringLiteral("sn"),    QStringLiteral("mac"),
-                                        QStringLiteral("model"), QStringLiteral("baseModel"),
-                                        QStringLiteral("active"), QStringLiteral("V")};
+    static const QStringList columns = [] {
+        QStringList names;
+        for (const char *name : kDeviceMemberNames)
+            names << QLatin1String(name);
+        return names;
+    }();
     return columns;
 }
 

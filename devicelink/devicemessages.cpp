@@ -13,11 +13,6 @@
 
 namespace {
 
-const unsigned char *payloadKey()
-{
-    return reinterpret_cast<const unsigned char *>(kPayloadKey);
-}
-
 constexpr std::size_t kAddressCompareLength = 15;
 
 // Equal in the first `length` characters, or entirely equal when either string is
@@ -116,31 +111,33 @@ bool synMatches(const char *replySyn, const char *expectedSyn)
     return prefixEqual(replySyn, expectedSyn, kSynLength);
 }
 
-std::string encodeMessage(const cJSON *message)
+std::string encodeWire(const void *text, std::size_t size, const char *key)
 {
-    if (!message)
-        return {};
-    char *text = cJSON_PrintUnformatted(message);
-    if (!text)
-        return {};
-    const std::size_t n = std::strlen(text);
-    // Keep L + 3 within 32 bits; a real request is a few hundred bytes.
+    // Keep L + 3 within 32 bits; a real message is a few hundred bytes.
     constexpr std::size_t maxText = (std::numeric_limits<uint32_t>::max() - 3) / 4 * 3;
-    if (n == 0 || n > maxText) {
-        cJSON_free(text);
+    if (!text || !key || size == 0 || size > maxText)
         return {};
-    }
-
-    const uint32_t length = base64EncodedLength(static_cast<uint32_t>(n));
+    // The cipher works in place and destroys its input.
+    std::vector<unsigned char> payload(static_cast<const unsigned char *>(text),
+                                       static_cast<const unsigned char *>(text) + size);
+    const uint32_t length = base64EncodedLength(static_cast<uint32_t>(size));
     std::vector<char> buffer(std::size_t(length) + 3, '\0');
-    const char *encoded = encipherPayload(reinterpret_cast<unsigned char *>(text), static_cast<uint32_t>(n),
-                                          payloadKey(), true, buffer.data());
-    cJSON_free(text);
-    if (!encoded)
+    if (!encipherPayload(payload.data(), static_cast<uint32_t>(size), reinterpret_cast<const unsigned char *>(key),
+                         true, buffer.data()))
         return {};
     buffer[length] = '\r';
     buffer[length + 1] = '\n';
     return std::string(buffer.data(), std::size_t(length) + 2);
+}
+
+std::string encodeMessage(const cJSON *message)
+{
+    char *text = message ? cJSON_PrintUnformatted(message) : nullptr;
+    if (!text)
+        return {};
+    std::string wire = encodeWire(text, std::strlen(text), kPayloadKey);
+    cJSON_free(text);
+    return wire;
 }
 
 cJSON *decodeMessage(const char *data, std::size_t size)
@@ -154,7 +151,7 @@ cJSON *decodeMessage(const char *data, std::size_t size)
     const uint32_t m = static_cast<uint32_t>(std::strlen(text.data()));
 
     std::vector<unsigned char> output(decodedBufferSize(m), 0);
-    if (!decipherPayload(text.data(), m, payloadKey(), true, output.data()))
+    if (!decipherPayload(text.data(), m, reinterpret_cast<const unsigned char *>(kPayloadKey), true, output.data()))
         return nullptr;
     // The decoder writes at most 3 * m / 4 bytes, so the last byte is still the terminator.
     return cJSON_Parse(reinterpret_cast<const char *>(output.data()));
@@ -249,10 +246,9 @@ void LimitedLog::operator()(const char *line)
     }
 }
 
-DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, Key key, SearchLimits limits)
+DeviceArrayBuilder::DeviceArrayBuilder(std::string syn, LogSink sink, SearchLimits limits)
     : expectedSyn(std::move(syn))
     , log(std::move(sink))
-    , key(key)
     , limits(limits)
     , devices(makeJsonPtr(cJSON_CreateArray()))
 {
@@ -299,9 +295,11 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
 
     if (!devices)
         return;
-    // Devices report addresses in dotted form, so only the first 15 characters count.
-    const std::string identity = key == Key::Address ? std::string(ip).substr(0, kAddressCompareLength)
-                                                     : std::string(sn);
+    // Devices report addresses in dotted form, so only the first 15 characters count. The
+    // zero byte keeps "1.2.3.4" + "5x" apart from "1.2.3.45" + "x".
+    std::string identity = std::string(ip).substr(0, kAddressCompareLength);
+    identity.push_back('\0');
+    identity.append(sn);
     if (seenKeys.count(identity))
         return;
 
@@ -320,14 +318,9 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     if (!device)
         return;
     // Constant member names: the array may hold tens of thousands of devices.
-    cJSON_AddItemToObjectCS(device, "pid", cJSON_CreateString("0"));
-    cJSON_AddItemToObjectCS(device, "ip", cJSON_CreateString(ip));
-    cJSON_AddItemToObjectCS(device, "sn", cJSON_CreateString(sn));
-    cJSON_AddItemToObjectCS(device, "mac", cJSON_CreateString(mac));
-    cJSON_AddItemToObjectCS(device, "model", cJSON_CreateString(model));
-    cJSON_AddItemToObjectCS(device, "baseModel", cJSON_CreateString(baseModel));
-    cJSON_AddItemToObjectCS(device, "active", cJSON_CreateString(active));
-    cJSON_AddItemToObjectCS(device, "V", cJSON_CreateString(version));
+    const char *const values[kDeviceMemberCount] = {"0", ip, sn, mac, model, baseModel, active, version};
+    for (int i = 0; i < kDeviceMemberCount; ++i)
+        cJSON_AddItemToObjectCS(device, kDeviceMemberNames[i], cJSON_CreateString(values[i]));
     cJSON_AddItemToArray(devices.get(), device);
     seenKeys.insert(identity);
     textBytes += size;

@@ -3,6 +3,8 @@
 // JSON messages of the device protocol: the request envelope and bodies, the request
 // tag, reply acceptance and the device array that a search hands on.
 
+#include "devicemembers.h"
+
 #include <cjson/cJSON.h>
 
 #include <cstddef>
@@ -34,8 +36,10 @@ cJSON *makeNetcfgBody(const char *sn, const char *newIp);
 // Null on either side never matches.
 bool synMatches(const char *replySyn, const char *expectedSyn);
 
-// Wire form of a request: printed unformatted, enciphered, base64, CR LF.
-// Empty when there is nothing to send.
+// Wire form of a payload: enciphered under key (16 characters), base64, CR LF. Empty
+// when there is nothing to send. Every sender of datagrams goes through here.
+std::string encodeWire(const void *text, std::size_t size, const char *key);
+// Wire form of a message: printed unformatted, then encodeWire() under the payload key.
 std::string encodeMessage(const cJSON *message);
 // Parses one received datagram (size bytes, need not be zero-terminated).
 // Null when it does not decode to JSON.
@@ -92,16 +96,13 @@ struct SearchLimits
 };
 
 // Builds the device array of one search from the datagrams in the order they were read:
-// defaults, the duplicate rule, the limits and the log lines.
+// defaults, the duplicate rule, the limits and the log lines. Two replies are one device
+// only when they agree in address (its first 15 characters) and serial number: devices
+// that share an address, as new devices with one factory address do, each get an entry.
 class DeviceArrayBuilder
 {
 public:
-    // The first reply of each address wins (the window's rule), or of each serial number
-    // (to see devices that share an address).
-    enum class Key { Address, SerialNumber };
-
-    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {}, Key key = Key::Address,
-                                SearchLimits limits = {});
+    explicit DeviceArrayBuilder(std::string expectedSyn, LogSink log = {}, SearchLimits limits = {});
 
     void addDatagram(const char *data, std::size_t size);
     // Same steps for a reply that is already parsed (null counts as having no "syn").
@@ -117,7 +118,6 @@ public:
 private:
     std::string expectedSyn;
     LimitedLog log;
-    Key key;
     SearchLimits limits;
     JsonPtr devices;
     std::unordered_set<std::string> seenKeys;

@@ -56,13 +56,28 @@ NewAddressCheck checkNewAddress(const std::string &text)
     }
 
     if (!isPlainDottedQuad(text))
-        return NewAddressCheck::Unusable;
-    const bool hostPartReserved = value[3] == 0 || value[3] == 255;
-    const bool loopback = value[0] == 127;
-    const bool multicast = value[0] >= 224 && value[0] <= 239;
-    if (hostPartReserved || loopback || multicast)
-        return NewAddressCheck::Unusable;
+        return NewAddressCheck::LeadingZero;
+    if (value[0] == 0)
+        return NewAddressCheck::ThisNetwork;
+    if (value[0] == 127)
+        return NewAddressCheck::Loopback;
+    if (value[0] == 169 && value[1] == 254)
+        return NewAddressCheck::LinkLocal;
+    if (value[0] >= 224 && value[0] <= 239)
+        return NewAddressCheck::Multicast;
+    if (value[0] >= 240)
+        return NewAddressCheck::Reserved;
+    if (value[3] == 0)
+        return NewAddressCheck::NetworkAddress;
+    if (value[3] == 255)
+        return NewAddressCheck::BroadcastAddress;
     return NewAddressCheck::Usable;
+}
+
+bool isUnusable(NewAddressCheck check)
+{
+    return check != NewAddressCheck::Usable && check != NewAddressCheck::BadFormat
+           && check != NewAddressCheck::PartOutOfRange;
 }
 
 bool isPlainDottedQuad(const std::string &text)

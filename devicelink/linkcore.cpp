@@ -24,30 +24,31 @@ void logLine(const char *line)
 
 QString LinkCore::Status::message() const
 {
-    const auto tr = [](const char *text) { return QCoreApplication::translate("ORV_CONN2DEVICE", text); };
     switch (error) {
     case Error::None:
         return QString();
     case Error::NoSocket:
-        return tr("No search has been made yet.");
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "No search has been made yet.");
     case Error::NoRequest:
         return QStringLiteral("Nothing to send.");
     case Error::Timeout:
-        return tr("Timeout,Please try again!");
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "Timeout,Please try again!");
     case Error::NoMatchingReply:
-        return tr("No matching reply came from the device.");
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "No matching reply came from the device.");
     case Error::BindFailed:
         if (socketError == QAbstractSocket::AddressInUseError)
-            return tr("UDP port 10088 is in use by another program, so the replies of the devices cannot be "
-                      "received. Close that program and search again.");
+            return QCoreApplication::translate("ORV_CONN2DEVICE",
+                                               "UDP port 10088 is in use by another program, so the replies of the "
+                                               "devices cannot be received. Close that program and search again.");
         break;
     case Error::SendFailed:
         if (socketError == QAbstractSocket::NetworkError)
-            return tr("Network unreachable: check that the chosen network card is connected and has an IPv4 "
-                      "address.");
+            return QCoreApplication::translate("ORV_CONN2DEVICE",
+                                               "Network unreachable: check that the chosen network card is connected "
+                                               "and has an IPv4 address.");
         break;
     }
-    return tr("Network error: %1").arg(socketText);
+    return QCoreApplication::translate("ORV_CONN2DEVICE", "Network error: %1").arg(socketText);
 }
 
 LinkCore::LinkCore(QObject *socketParent) : socketParent(socketParent)
@@ -162,7 +163,7 @@ JsonPtr LinkCore::pollReply(const std::string &syn)
     return matched;
 }
 
-LinkCore::Result LinkCore::search(const QString &interfaceName, DeviceArrayBuilder::Key key)
+LinkCore::Result LinkCore::search(const QString &interfaceName)
 {
     Result result;
     std::string syn;
@@ -171,7 +172,7 @@ LinkCore::Result LinkCore::search(const QString &interfaceName, DeviceArrayBuild
     clock.start();
     if (open(interfaceName) && send(request.get()) && awaitDatagram()) {
         result.firstReplyMs = clock.elapsed();
-        DeviceArrayBuilder builder(syn, logLine, key);
+        DeviceArrayBuilder builder(syn, logLine);
         gather(builder);
         result.json = builder.takeArray();
     }

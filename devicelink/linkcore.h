@@ -71,7 +71,7 @@ public:
     JsonPtr pollReply(const std::string &syn);
 
     // Whole exchanges. search() opens a socket on interfaceName; the others need one.
-    Result search(const QString &interfaceName, DeviceArrayBuilder::Key key = DeviceArrayBuilder::Key::Address);
+    Result search(const QString &interfaceName);
     Result login(const QString &password, const QString &sn);
     Result activate(const QString &password, const QString &sn);
     Result command(cJSON *body); // takes body over

@@ -1,6 +1,8 @@
 #include "orv_passwd_window.h"
 #include "ui_orv_passwd_window.h"
 
+#include "passwordrules.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,8 +22,6 @@ const QString ipErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
     "   background-color: #FFF5F5;   color: red;}QLineEdit:focus {   border: 1px solid #FF5252;}");
 
-constexpr int minPasswordLength = 6;
-constexpr int maxPasswordLength = 12;
 constexpr int ipErrorMs = 3000;
 
 bool isDottedQuad(const QString &text)
@@ -44,8 +44,7 @@ ORV_Passwd_Window::ORV_Passwd_Window(QWidget *parent) : QMainWindow(parent), ui(
     ui->lineEdit_ip->setPlaceholderText(tr("Please input IP address"));
     ui->passwd_text->setEchoMode(QLineEdit::Password);
     connect(ui->passwd_text, &QLineEdit::textChanged, this, [this] {
-        const int length = ui->passwd_text->text().length();
-        if (length >= minPasswordLength && length <= maxPasswordLength)
+        if (checkPasswordLength(ui->passwd_text->text().length()) == PasswordLength::Ok)
             ui->passwd_text->setStyleSheet(normalFieldStyle);
     }, Qt::DirectConnection);
 }
@@ -71,11 +70,10 @@ void ORV_Passwd_Window::on_confirm_button_clicked()
     const QString password = ui->passwd_text->text();
     const QString newIp = ui->lineEdit_ip->text();
 
-    if (password.length() < minPasswordLength || password.length() > maxPasswordLength) {
+    const PasswordLength length = checkPasswordLength(password.length());
+    if (length != PasswordLength::Ok) {
         ui->passwd_text->setStyleSheet(passwordErrorStyle);
-        ui->passwd_text->setPlaceholderText(password.length() >= minPasswordLength
-                                                ? tr("Password too long (max 12 chars)")
-                                                : tr("Password too short (min 6 chars)"));
+        ui->passwd_text->setPlaceholderText(tr(passwordLengthText(length)));
         ui->passwd_text->clear();
         ui->passwd_text->setFocus(Qt::OtherFocusReason);
         return;

@@ -1,18 +1,11 @@
 #include "deviceentry.h"
 
-namespace {
-
-const char *const memberNames[] = {"pid", "ip", "sn", "mac", "model", "baseModel", "active", "V"};
-constexpr int memberCount = 8;
-
-} // namespace
-
 DeviceEntry DeviceEntry::fromJson(const cJSON *object)
 {
-    const cJSON *found[memberCount] = {};
-    bool seen[memberCount] = {};
+    const cJSON *found[kDeviceMemberCount] = {};
+    bool seen[kDeviceMemberCount] = {};
     for (const cJSON *member = cJSON_IsObject(object) ? object->child : nullptr; member; member = member->next) {
-        const int i = member->string ? indexOf(QString::fromUtf8(member->string)) : -1;
+        const int i = member->string ? indexOf(member->string) : -1;
         // The first of two members with the same name wins, as a cJSON lookup would.
         if (i >= 0 && !seen[i]) {
             seen[i] = true;
@@ -21,7 +14,7 @@ DeviceEntry DeviceEntry::fromJson(const cJSON *object)
     }
 
     DeviceEntry entry;
-    for (int i = 0; i < memberCount; ++i) {
+    for (int i = 0; i < kDeviceMemberCount; ++i) {
         if (!seen[i])
             continue;
         entry.present |= 1u << i;
@@ -32,16 +25,15 @@ DeviceEntry DeviceEntry::fromJson(const cJSON *object)
     return entry;
 }
 
-bool DeviceEntry::has(const QString &member) const
+bool DeviceEntry::has(DeviceMember member) const
 {
-    const int i = indexOf(member);
-    return i >= 0 && present & (1u << i);
+    return present & (1u << memberIndex(member));
 }
 
-QString DeviceEntry::text(const QString &member) const
+QString DeviceEntry::text(DeviceMember member) const
 {
-    const int i = indexOf(member);
-    if (i < 0 || !(present & (1u << i)))
+    const int i = memberIndex(member);
+    if (!(present & (1u << i)))
         return QStringLiteral("---");
     int start = 0;
     for (int j = 0; j < i; ++j) {
@@ -51,10 +43,10 @@ QString DeviceEntry::text(const QString &member) const
     return QString::fromUtf8(texts.constData() + start);
 }
 
-int DeviceEntry::indexOf(const QString &member)
+int DeviceEntry::indexOf(const char *name)
 {
-    for (int i = 0; i < memberCount; ++i) {
-        if (member == QLatin1String(memberNames[i]))
+    for (int i = 0; i < kDeviceMemberCount; ++i) {
+        if (qstrcmp(name, kDeviceMemberNames[i]) == 0)
             return i;
     }
     return -1;

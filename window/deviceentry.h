@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicemembers.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,11 +16,12 @@ class DeviceEntry
 public:
     static DeviceEntry fromJson(const cJSON *object);
 
-    bool has(const QString &member) const;
-    QString text(const QString &member) const;
+    bool has(DeviceMember member) const;
+    // The member's text; "---" when it is absent.
+    QString text(DeviceMember member) const;
 
 private:
-    static int indexOf(const QString &member);
+    static int indexOf(const char *name);
 
     QByteArray texts;       // the present members' UTF-8 texts in member order, each ended by a zero byte
     unsigned char present = 0; // bit i: member i is present

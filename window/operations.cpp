@@ -2,11 +2,13 @@
 #include "ui_orv_window.h"
 
 #include "devicemessages.h"
-#include "devicetable.h"
 #include "ipv4address.h"
+#include "operatortexts.h"
 #include "orv_conn2device.h"
 #include "orv_passwd_window.h"
+#include "tablerules.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -20,6 +22,30 @@ constexpr int restartNoticeMs = 5000;
 QString dataMember(const cJSON *reply, const char *name)
 {
     return QString::fromUtf8(stringMember(cJSON_GetObjectItem(reply, "data"), name, ""));
+}
+
+QString translated(const char *source)
+{
+    return QCoreApplication::translate("ORV_Window", source);
+}
+
+// A modal box with only OK, in the severity, title and text of the shared table; text
+// replaces the table's text when given (for texts with arguments or reasons added).
+void showOperatorBox(QWidget *parent, const OperatorText &box, const QString &text = QString())
+{
+    const QString title = translated(box.title);
+    const QString body = text.isNull() ? translated(box.text) : text;
+    switch (box.severity) {
+    case Severity::Information:
+        QMessageBox::information(parent, title, body);
+        break;
+    case Severity::Warning:
+        QMessageBox::warning(parent, title, body);
+        break;
+    case Severity::Critical:
+        QMessageBox::critical(parent, title, body);
+        break;
+    }
 }
 
 } // namespace
@@ -60,43 +86,25 @@ void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip,
     deviceLink->loginDevice(ip, passwd, sn);
     const cJSON *reply = deviceLink->replyJson();
     const LoginReply outcome = classifyLoginReply(reply);
-    if (outcome == LoginReply::None) {
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
+    if (outcome != LoginReply::None && outcome != LoginReply::NoData && outcome != LoginReply::NoLoginField)
+        qDebug() << "success_text" << dataMember(reply, "login");
+    if (const std::optional<ChangeOutcome> failure = loginFailure(outcome)) {
+        showOperatorBox(this, outcomeText(*failure));
         return;
     }
-    if (outcome == LoginReply::NoData) {
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
-        return;
-    }
-    if (outcome == LoginReply::NoLoginField) {
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no login field)"));
-        return;
-    }
-    qDebug() << "success_text" << dataMember(reply, "login");
-
-    if (outcome == LoginReply::Success)
-        changeDeviceIp(row, ip, newIp);
-    else if (outcome == LoginReply::NotActivated)
-        QMessageBox::critical(this, tr("Tips"), tr("device is not activated"));
-    else
-        QMessageBox::critical(this, tr("Tips"), tr("Password error, login device failed"));
+    changeDeviceIp(row, ip, newIp);
 }
 
 bool ORV_Window::acceptNewAddress(const QString &newIp)
 {
-    switch (checkNewAddress(newIp.toStdString())) {
-    case NewAddressCheck::Usable:
+    const NewAddressCheck check = checkNewAddress(newIp.toStdString());
+    if (check == NewAddressCheck::Usable)
         return true;
-    case NewAddressCheck::BadFormat:
-        QMessageBox::critical(this, tr("Invalid Format"), tr("Incorrect IPv4 address format."));
-        return false;
-    case NewAddressCheck::PartOutOfRange:
-        QMessageBox::critical(this, tr("Invalid IP"), tr("Each part of the IP must be between 0 and 255."));
-        return false;
-    case NewAddressCheck::Unusable:
-        QMessageBox::critical(this, tr("Invalid IP Address"), tr("Please enter a valid IPv4 address."));
-        return false;
-    }
+    const OperatorText box = addressCheckText(check);
+    QString text = translated(box.text);
+    if (const char *reason = addressCheckReason(check))
+        text += QLatin1Char(' ') + translated(reason);
+    showOperatorBox(this, box, text);
     return false;
 }
 
@@ -110,17 +118,13 @@ void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString 
     deviceLink->sendCommand(deviceIp, makeNetcfgBody(sn.toUtf8().constData(), newIp.toUtf8().constData()));
 
     const cJSON *reply = deviceLink->replyJson();
-    if (!reply) {
-        // Said as the login step says it: silence here would leave the operator guessing.
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
+    // Without a reply this is said as the login step says it: silence would leave the operator guessing.
+    const ChangeOutcome outcome = !reply                 ? ChangeOutcome::NoReply
+                                  : netcfgAccepted(reply) ? ChangeOutcome::Changed
+                                                          : ChangeOutcome::AddressNotAccepted;
+    showOperatorBox(this, outcomeText(outcome));
+    if (outcome != ChangeOutcome::Changed)
         return;
-    }
-    if (!netcfgAccepted(reply)) {
-        QMessageBox::warning(this, tr("Failure"), tr("Device did not accept IP change."));
-        return;
-    }
-
-    QMessageBox::information(this, tr("Tips"), tr("IP changed successfully,device rebooting....."));
     if (QTableWidgetItem *ipItem = ui->tableWidget->item(row, IpColumn))
         ipItem->setText(newIp);
     QTimer::singleShot(restartNoticeMs, Qt::PreciseTimer, this, &ORV_Window::showRestartNotice);
@@ -168,17 +172,10 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
     deviceLink->activateDevice(ip, passwd, sn);
     const cJSON *reply = deviceLink->replyJson();
     const ActivateReply outcome = classifyActivateReply(reply);
-    if (outcome == ActivateReply::None) {
-        QMessageBox::critical(this, tr("Tips"), tr("device not open"));
-        return;
-    }
-    if (outcome == ActivateReply::NoData) {
-        QMessageBox::critical(this, tr("Tips"), tr("device returned invalid data (no data field)"));
-        return;
-    }
-    qDebug() << "success_text_modify:" << dataMember(reply, "activate");
-    if (outcome != ActivateReply::Success) {
-        QMessageBox::information(this, tr("Tips"), tr("device is already actived"));
+    if (outcome != ActivateReply::None && outcome != ActivateReply::NoData)
+        qDebug() << "success_text_modify:" << dataMember(reply, "activate");
+    if (const std::optional<ChangeOutcome> failure = activationFailure(outcome)) {
+        showOperatorBox(this, outcomeText(*failure));
         return;
     }
     if (QTableWidgetItem *activeItem = ui->tableWidget->item(row, ActiveColumn))

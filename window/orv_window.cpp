@@ -1,7 +1,7 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "export.h"
+#include "devicetablemenu.h"
 #include "orv_conn2device.h"
 
 #include <QAction>

@@ -53,7 +53,7 @@ private:
     void fillNetworkCards();
     bool loadTranslation();
 
-    // Table and pagination (pagination.cpp)
+    // Table and pagination (devicetableview.cpp)
     void setupTableHeader();
     void buildPagination();
     void fillCurrentPage();

@@ -1,7 +1,7 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "devicetable.h"
+#include "tablerules.h"
 #include "ipv4address.h"
 
 #include <QDebug>

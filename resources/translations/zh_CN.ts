@@ -241,6 +241,46 @@
         <source>device returned invalid data (no login field)</source>
         <translation>设备返回数据有误（没有login内容）</translation>
     </message>
+    <message>
+        <source>A part starts with 0, which many programs read as an octal number.</source>
+        <translation>地址的某一段以0开头，很多程序会把它当作八进制数。</translation>
+    </message>
+    <message>
+        <source>Addresses 0.x.x.x stand for this network, not for a device.</source>
+        <translation>0.x.x.x 地址表示本网络，不能分配给设备。</translation>
+    </message>
+    <message>
+        <source>Addresses 127.x.x.x are loopback addresses.</source>
+        <translation>127.x.x.x 是回环地址。</translation>
+    </message>
+    <message>
+        <source>Addresses 169.254.x.x are link-local: devices take them by themselves.</source>
+        <translation>169.254.x.x 是链路本地地址，由设备自行获取。</translation>
+    </message>
+    <message>
+        <source>Addresses 224.x.x.x to 239.x.x.x are multicast groups.</source>
+        <translation>224.x.x.x 到 239.x.x.x 是组播地址。</translation>
+    </message>
+    <message>
+        <source>Addresses 240.x.x.x and above are reserved.</source>
+        <translation>240.x.x.x 及以上地址为保留地址。</translation>
+    </message>
+    <message>
+        <source>It is the network address of its /24 (the last part is 0).</source>
+        <translation>这是其 /24 网段的网络地址（最后一段为0）。</translation>
+    </message>
+    <message>
+        <source>It is the broadcast address of its /24 (the last part is 255).</source>
+        <translation>这是其 /24 网段的广播地址（最后一段为255）。</translation>
+    </message>
+    <message>
+        <source>%1 is in use by %2 (%3).</source>
+        <translation>%1 已被 %2（%3）使用。</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -88,9 +88,8 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
     for (const SimDevice &d : fleet) {
         cJSON *device = cJSON_CreateObject();
         const QString texts[] = {QStringLiteral("0"), d.ip, d.sn, d.mac, d.model, d.baseModel, d.activeState, d.version};
-        const char *names[] = {"pid", "ip", "sn", "mac", "model", "baseModel", "active", "V"};
-        for (int i = 0; i < 8; ++i)
-            cJSON_AddStringToObject(device, names[i], texts[i].toUtf8().constData());
+        for (int i = 0; i < kDeviceMemberCount; ++i)
+            cJSON_AddStringToObject(device, kDeviceMemberNames[i], texts[i].toUtf8().constData());
         cJSON_AddItemToArray(array.get(), device);
     }
     return array;

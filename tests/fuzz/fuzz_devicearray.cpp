@@ -1,5 +1,5 @@
-// Lines of input, one datagram each → decode → parse → device array, under both duplicate
-// rules and with limits small enough for an input to reach them.
+// Lines of input, one datagram each → decode → parse → device array, with limits small
+// enough for an input to reach them.
 #include "devicemessages.h"
 #include "fuzzwire.h"
 
@@ -7,12 +7,10 @@
 #include <cstring>
 #include <set>
 
-using Key = DeviceArrayBuilder::Key;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    for (const Key key : {Key::Address, Key::SerialNumber}) {
-        DeviceArrayBuilder builder(kFuzzTag, [](const char *line) { (void)std::strlen(line); }, key, {6, 400});
+    {
+        DeviceArrayBuilder builder(kFuzzTag, [](const char *line) { (void)std::strlen(line); }, {6, 400});
         for (const uint8_t *line = data, *end = data + size; line < end;) {
             const void *lf = std::memchr(line, '\n', std::size_t(end - line));
             const uint8_t *next = lf ? static_cast<const uint8_t *>(lf) + 1 : end;
@@ -21,12 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
             builder.addDatagram(wire.data(), wire.size());
             line = next;
         }
-        // One entry per address (its first 15 characters) or serial number, never more than allowed.
-        std::set<std::string> seen;
+        // One entry per address (its first 15 characters) and serial number, never more than allowed.
+        std::set<std::pair<std::string, std::string>> seen;
         const cJSON *device = nullptr;
         cJSON_ArrayForEach(device, builder.array()) {
-            const std::string sn = stringMember(device, "sn", "");
-            seen.insert(key == Key::Address ? std::string(stringMember(device, "ip", "")).substr(0, 15) : sn);
+            seen.insert({std::string(stringMember(device, "ip", "")).substr(0, 15), stringMember(device, "sn", "")});
         }
         if (int(seen.size()) != builder.count() || builder.count() != cJSON_GetArraySize(builder.array())
             || builder.count() > 6)

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const NewAddressCheck check = checkNewAddress(text);
     const bool plain = isPlainDottedQuad(text);
     if ((check == NewAddressCheck::Usable && !plain)
-        || (plain && check != NewAddressCheck::Usable && check != NewAddressCheck::Unusable))
+        || (plain && check != NewAddressCheck::Usable && !isUnusable(check)))
         std::abort();
     return 0;
 }

@@ -4,21 +4,16 @@
 // targets feed every piece of input twice: as received bytes, and enciphered the way a
 // device would send it, which lets the fuzzer work on the JSON itself.
 
+#include "devicemessages.h"
 #include "payloadcodec.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 inline constexpr char kFuzzTag[] = "Fuzz0Tag";
 
 inline std::string wireOf(const uint8_t *data, std::size_t size)
 {
-    std::vector<unsigned char> text(data, data + size); // enciphered in place
-    std::string wire(base64EncodedLength(uint32_t(size)), '\0');
-    if (!encipherPayload(text.data(), uint32_t(size), reinterpret_cast<const unsigned char *>(kPayloadKey), true,
-                         wire.data()))
-        return {};
-    return wire + "\r\n";
+    return encodeWire(data, size, kPayloadKey);
 }

@@ -4,7 +4,7 @@
 #include "orv_passwd_window.h"
 #include "orv_window.h"
 
-#include "devicetable.h"
+#include "tablerules.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@ const QString success = QStringLiteral("information|Tips|IP changed successfully
 const QString restart = QStringLiteral("information|Device Restart|Device restart completed.|ORV_Window");
 const QString badPassword = QStringLiteral("critical|Tips|Password error, login device failed|ORV_Window");
 const QString noData = QStringLiteral("critical|Tips|device returned invalid data (no data field)|ORV_Window");
-const QString unusable = QStringLiteral("critical|Invalid IP Address|Please enter a valid IPv4 address.|ORV_Window");
+const QString unusable = QStringLiteral("critical|Invalid IP Address|Please enter a valid IPv4 address. %1|ORV_Window");
 const QString forgedSn = QStringLiteral("SN-NL\nINJECTED fake log line: passwd:hunter2");
 
 } // namespace
@@ -79,7 +79,7 @@ private slots:
         QTest::newRow("login refused") << "SN-WRONG" << "badpass1" << "10.1.2.4" << "login" << QStringList{badPassword};
         QTest::newRow("login reply without data") << "SN-NODATA" << goodPw << "10.1.2.8" << "login" << QStringList{noData};
         QTest::newRow("netcfg refused") << "SN-REFUSE" << goodPw << "10.1.3.1" << "login netcfg" << QStringList{"warning|Failure|Device did not accept IP change.|ORV_Window"};
-        QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << "" << QStringList{unusable};
+        QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << "" << QStringList{unusable.arg("It is the network address of its /24 (the last part is 0).")};
         QTest::newRow("serial with a line break") << forgedSn << "badpass1" << "10.1.4.2" << "login" << QStringList{badPassword};
     }
 
@@ -88,7 +88,7 @@ private slots:
         addColumns();
         QTest::newRow("activated and moved") << "SN-ACT" << "first-pw9" << "10.9.8.2" << "activate netcfg" << QStringList{success, restart};
         QTest::newRow("activation refused") << "SN-ACT-DONE" << "first-pw9" << "10.9.8.5" << "activate" << QStringList{"information|Tips|device is already actived|ORV_Window"};
-        QTest::newRow("unusable address refused before the activation") << "SN-ACT-OCTAL" << "first-pw9" << "192.168.001.008" << "" << QStringList{unusable};
+        QTest::newRow("unusable address refused before the activation") << "SN-ACT-OCTAL" << "first-pw9" << "192.168.001.008" << "" << QStringList{unusable.arg("A part starts with 0, which many programs read as an octal number.")};
     }
 
     void silent_data()

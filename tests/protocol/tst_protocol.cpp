@@ -12,7 +12,6 @@
 Q_DECLARE_METATYPE(LoginReply)
 Q_DECLARE_METATYPE(ActivateReply)
 Q_DECLARE_METATYPE(NewAddressCheck)
-Q_DECLARE_METATYPE(DeviceArrayBuilder::Key)
 
 namespace {
 
@@ -57,7 +56,10 @@ QByteArray printed(const cJSON *tree)
 }
 
 // Wire form of any text under a key, with CR LF.
-QByteArray wireOf(const QByteArray &text, const char *key = kPayloadKey) { return encipherText(text, true, key) + "\r\n"; }
+QByteArray wireOf(const QByteArray &text, const char *key = kPayloadKey)
+{
+    return QByteArray::fromStdString(encodeWire(text.constData(), std::size_t(text.size()), key));
+}
 
 QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
 {
@@ -244,7 +246,11 @@ private slots:
         QTest::newRow("usable") << QByteArray("10.0.0.5") << C::Usable << true;
         QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
         QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
-        QTest::newRow("above multicast") << QByteArray("240.0.0.1") << C::Usable << true;
+        QTest::newRow("reserved, above multicast") << QByteArray("240.0.0.1") << C::Reserved << true;
+        QTest::newRow("reserved, below broadcast") << QByteArray("255.255.255.1") << C::Reserved << true;
+        QTest::newRow("this network") << QByteArray("0.1.2.3") << C::ThisNetwork << true;
+        QTest::newRow("link-local") << QByteArray("169.254.1.1") << C::LinkLocal << true;
+        QTest::newRow("beside link-local") << QByteArray("169.253.1.1") << C::Usable << true;
         QTest::newRow("three parts") << QByteArray("192.168.1") << C::BadFormat << false;
         QTest::newRow("five parts") << QByteArray("192.168.1.5.6") << C::BadFormat << false;
         QTest::newRow("empty") << QByteArray("") << C::BadFormat << false;
@@ -253,15 +259,15 @@ private slots:
         QTest::newRow("leading blank") << QByteArray(" 1.2.3.4") << C::PartOutOfRange << false;
         QTest::newRow("trailing line break") << QByteArray("1.2.3.4\n") << C::PartOutOfRange << false;
         QTest::newRow("port") << QByteArray("192.168.1.20:8080") << C::PartOutOfRange << false;
-        QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::Unusable << false;
-        QTest::newRow("08") << QByteArray("192.168.1.08") << C::Unusable << false;
-        QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::Unusable << true;
-        QTest::newRow("broadcast of its /24") << QByteArray("192.168.9.255") << C::Unusable << true;
-        QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << C::Unusable << true;
-        QTest::newRow("loopback /8") << QByteArray("127.255.1.2") << C::Unusable << true;
-        QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Unusable << true;
-        QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Unusable << true;
-        QTest::newRow("broadcast") << QByteArray("255.255.255.255") << C::Unusable << true;
+        QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::LeadingZero << false;
+        QTest::newRow("08") << QByteArray("192.168.1.08") << C::LeadingZero << false;
+        QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::NetworkAddress << true;
+        QTest::newRow("broadcast of its /24") << QByteArray("192.168.9.255") << C::BroadcastAddress << true;
+        QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << C::ThisNetwork << true;
+        QTest::newRow("loopback /8") << QByteArray("127.255.1.2") << C::Loopback << true;
+        QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Multicast << true;
+        QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Multicast << true;
+        QTest::newRow("broadcast") << QByteArray("255.255.255.255") << C::Reserved << true;
     }
 
     void newAddress()
@@ -276,28 +282,26 @@ private slots:
     void deviceArray_data()
     {
         QTest::addColumn<QByteArrayList>("datagrams");
-        QTest::addColumn<DeviceArrayBuilder::Key>("key");
         QTest::addColumn<QByteArray>("expected");
         QTest::addColumn<QString>("log");
 
         using Q = QByteArrayList;
-        const auto ip = DeviceArrayBuilder::Key::Address, sn = DeviceArrayBuilder::Key::SerialNumber;
-        QTest::newRow("no replies") << Q{} << ip << QByteArray("[]") << "";
-        QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << ip << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
-        QTest::newRow("defaults") << Q{reply("{}")} << ip << "[" + device("", "") + "]" << "active_json is null!";
-        QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << ip << "[" + device("10.0.0.1", "S", "x") + "]" << "";
-        QTest::newRow("non-string fields") << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")} << ip << "[" + device("10.0.0.1", "") + "]" << "active_json is null!";
-        QTest::newRow("same address, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << ip << "[" + device("10.0.0.1", "A") + "]" << "";
-        QTest::newRow("same serial, both listed") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
-        QTest::newRow("address that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")} << ip << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]" << "";
-        QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "B")} << ip << "[" + device("192.168.100.1001", "A") + "]" << "";
-        QTest::newRow("by serial: same serial, first wins") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << sn << "[" + device("10.0.0.1", "A") + "]" << "";
-        QTest::newRow("by serial: same address, both") << Q{active("10.0.0.1", "A"), active("10.0.0.1", "B")} << sn << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.1", "B") + "]" << "";
-        QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << ip << "[" + device("10.0.0.1", "") + "]" << "";
-        QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << ip << QByteArray("[]") << "syn not matched!";
-        QTest::newRow("tag of 7, a prefix") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6g")} << ip << QByteArray("[]") << "syn not matched!";
-        QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << ip << QByteArray("[]") << "Data is NULL!";
-        QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << ip << QByteArray("[]") << "SYN is NULL!";
+        QTest::newRow("no replies") << Q{} << QByteArray("[]") << "";
+        QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
+        QTest::newRow("defaults") << Q{reply("{}")} << "[" + device("", "") + "]" << "active_json is null!";
+        QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << "[" + device("10.0.0.1", "S", "x") + "]" << "";
+        QTest::newRow("non-string fields") << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")} << "[" + device("10.0.0.1", "") + "]" << "active_json is null!";
+        QTest::newRow("one device heard twice, first wins") << Q{active("10.0.0.1", "A"), reply(R"({"ip":"10.0.0.1","sn":"A","model":"2nd","Active_state":"x"})")} << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same address, both serials in arrival order") << Q{active("10.0.0.1", "B"), active("10.0.0.1", "A")} << "[" + device("10.0.0.1", "B") + "," + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same serial, both addresses") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
+        QTest::newRow("address that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]" << "";
+        QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "A")} << "[" + device("192.168.100.1001", "A") + "]" << "";
+        QTest::newRow("serial that extends the address") << Q{active("10.0.0.1", "5A"), active("10.0.0.15", "A")} << "[" + device("10.0.0.1", "5A") + "," + device("10.0.0.15", "A") + "]" << "";
+        QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << "[" + device("10.0.0.1", "") + "]" << "";
+        QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("tag of 7, a prefix") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6g")} << QByteArray("[]") << "syn not matched!";
+        QTest::newRow("no data") << Q{wireOf(R"({"syn":"Ab3dE6gH"})")} << QByteArray("[]") << "Data is NULL!";
+        QTest::newRow("no syn") << Q{wireOf(R"({"data":{"ip":"10.0.0.1"}})")} << QByteArray("[]") << "SYN is NULL!";
 
         // Whatever arrives, nothing is read outside the datagram and a bad one reads as having
         // no tag. One accepted is a good reply in disguise: the good one after it is a duplicate.
@@ -314,18 +318,17 @@ private slots:
             {"nesting within the parser's limit", nested(900)},
         };
         for (int i = 0; i < hostile.size(); ++i) // the last two are accepted
-            QTest::newRow(hostile[i].first) << Q{hostile[i].second, good} << ip << "[" + device("10.0.0.9", "") + "]"
+            QTest::newRow(hostile[i].first) << Q{hostile[i].second, good} << "[" + device("10.0.0.9", "") + "]"
                                             << (i < hostile.size() - 2 ? "SYN is NULL!" : "");
     }
 
     void deviceArray()
     {
         QFETCH(QByteArrayList, datagrams);
-        QFETCH(DeviceArrayBuilder::Key, key);
         QFETCH(QByteArray, expected);
         QFETCH(QString, log);
         QStringList lines;
-        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); }, key);
+        DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); });
         for (int round = 0; round < 2; ++round) { // taking the array starts the next afresh
             for (const QByteArray &datagram : datagrams) { // exactly its bytes: ASan sees any read past them
                 const std::unique_ptr<char[]> exact(new char[std::size_t(datagram.size())]);
@@ -355,7 +358,7 @@ private slots:
         QFETCH(int, kept);
         QStringList lines;
         DeviceArrayBuilder builder("Ab3dE6gH", [&lines](const char *line) { lines << QString::fromUtf8(line); },
-                                   DeviceArrayBuilder::Key::Address, SearchLimits{devices, std::size_t(textBytes)});
+                                   SearchLimits{devices, std::size_t(textBytes)});
         const JsonPtr reply = makeJsonPtr(cJSON_Parse(R"({"syn":"Ab3dE6gH","data":{"Active_state":"","model":"mmmmmmmmmm"}})"));
         cJSON *ip = cJSON_AddStringToObject(cJSON_GetObjectItem(reply.get(), "data"), "ip", "10.000.000.000");
         for (int i = 0; i < kept + 5; ++i) {

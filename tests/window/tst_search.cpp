@@ -3,7 +3,7 @@
 
 #include "orv_window.h"
 
-#include "devicetable.h"
+#include "tablerules.h"
 #include "orv_conn2device.h"
 #include "testsupport.h"
 

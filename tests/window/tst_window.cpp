@@ -3,7 +3,7 @@
 #include "orv_passwd_window.h"
 #include "orv_window.h"
 
-#include "devicetable.h"
+#include "tablerules.h"
 #include "fonts.h"
 #include "testsupport.h"
 

@@ -52,21 +52,9 @@ QByteArray encodeUnderKey(const cJSON *message, const char *key)
     char *text = cJSON_PrintUnformatted(message);
     if (!text)
         return QByteArray();
-    const auto n = uint32_t(std::strlen(text));
-    QByteArray wire;
-    if (n > 0) {
-        const uint32_t length = base64EncodedLength(n);
-        wire = QByteArray(int(length) + 3, '\0');
-        if (encipherPayload(reinterpret_cast<unsigned char *>(text), n,
-                            reinterpret_cast<const unsigned char *>(key), true, wire.data())) {
-            wire.resize(int(length));
-            wire.append("\r\n");
-        } else {
-            wire.clear();
-        }
-    }
+    const std::string wire = encodeWire(text, std::strlen(text), key);
     cJSON_free(text);
-    return wire;
+    return QByteArray::fromStdString(wire);
 }
 
 void upperCaseMembers(cJSON *item)

@@ -1,7 +1,7 @@
-#include "export.h"
+#include "devicetablemenu.h"
 
 #include "devicecsv.h"
-#include "devicetable.h"
+#include "tablerules.h"
 #include "orv_window.h"
 
 #include <QAction>
@@ -76,8 +76,8 @@ bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QS
     QVector<QStringList> rows = {deviceCsvColumns()};
     for (const DeviceEntry &device : devices) {
         QStringList row;
-        for (const QString &member : deviceCsvColumns())
-            row << device.text(member);
+        for (int i = 0; i < kDeviceMemberCount; ++i)
+            row << device.text(DeviceMember(i));
         rows << row;
     }
     QSaveFile file(path);

@@ -1,4 +1,4 @@
-#include "devicetable.h"
+#include "tablerules.h"
 
 #include <QVersionNumber>
 

@@ -1,7 +1,7 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "devicetable.h"
+#include "tablerules.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -161,12 +161,12 @@ void ORV_Window::fillCurrentPage()
         const DeviceEntry &entry = deviceList.at(i);
         const int r = table->rowCount();
         table->insertRow(r);
-        table->setItem(r, IpColumn, centredItem(entry.text(QStringLiteral("ip"))));
-        table->setItem(r, SnColumn, centredItem(entry.text(QStringLiteral("sn"))));
-        table->setItem(r, MacColumn, centredItem(entry.text(QStringLiteral("mac"))));
-        table->setItem(r, ModelColumn, centredItem(entry.text(QStringLiteral("model"))));
-        table->setItem(r, VersionColumn, centredItem(entry.text(QStringLiteral("V"))));
-        table->setItem(r, ActiveColumn, centredItem(entry.text(QStringLiteral("active"))));
+        table->setItem(r, IpColumn, centredItem(entry.text(DeviceMember::Ip)));
+        table->setItem(r, SnColumn, centredItem(entry.text(DeviceMember::Sn)));
+        table->setItem(r, MacColumn, centredItem(entry.text(DeviceMember::Mac)));
+        table->setItem(r, ModelColumn, centredItem(entry.text(DeviceMember::Model)));
+        table->setItem(r, VersionColumn, centredItem(entry.text(DeviceMember::Version)));
+        table->setItem(r, ActiveColumn, centredItem(entry.text(DeviceMember::Active)));
 
         auto *button = new QPushButton(tr("Update IP"));
         button->setFixedSize(80, 24);
