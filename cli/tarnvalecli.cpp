@@ -270,6 +270,7 @@ int TarnvaleCli::changeOne(bool activate, const QString &sn, const QString &newI
         return status;
 
     LinkCore link;
+    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
     if (!link.open(interfaceName))
         return fail(ExitNetwork, link.status().message());
     const Outcome outcome = outcomeOf(changeAddress(link, activate ? Road::Activate : Road::Login, sn, password, newIp));
@@ -299,6 +300,7 @@ int TarnvaleCli::apply(const QString &planPath, bool dryRun)
     }
 
     LinkCore link;
+    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
     const LinkCore::Result search = link.search(interfaceName);
     if (!search.status.ok())
         return searchFailure(search.status);

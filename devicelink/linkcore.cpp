@@ -107,7 +107,7 @@ bool LinkCore::awaitDatagram()
     return udp->waitForReadyRead(replyWaitMs) || fail(Error::Timeout);
 }
 
-void LinkCore::gather(DeviceArrayBuilder &builder)
+void LinkCore::gather(DeviceArrayBuilder &builder, const GatherDone &done)
 {
     if (!udp)
         return;
@@ -115,9 +115,12 @@ void LinkCore::gather(DeviceArrayBuilder &builder)
     clock.start();
     // The clock is looked at after every datagram: a flood must not stretch the gathering.
     for (qint64 left = gatheringMs; left > 0; left = gatheringMs - clock.elapsed()) {
-        if (readDatagram())
+        if (readDatagram()) {
+            const int before = builder.count();
             builder.addDatagram(datagram.constData(), std::size_t(datagram.size()));
-        else if (!udp->waitForReadyRead(int(qMin<qint64>(left, kGatherSliceMs))))
+            if (done && builder.count() > before && done(builder.array()))
+                return;
+        } else if (!udp->waitForReadyRead(int(qMin<qint64>(left, kGatherSliceMs))))
             QThread::msleep(1); // should the socket fail, do not spin
     }
 }
@@ -155,15 +158,17 @@ JsonPtr LinkCore::pollReply(const std::string &syn)
                 break;
             }
         }
-        // A reply is taken at the end of the step in which it came.
+        // The window takes a reply at the end of the step in which it came.
         const qint64 rest = stepEnd - clock.elapsed();
+        if (matched && replyTiming == ReplyTiming::AtOnce)
+            break;
         if (rest > 0)
             QThread::msleep(static_cast<unsigned long>(rest));
     } while (!matched && clock.elapsed() < replyWaitMs);
     return matched;
 }
 
-LinkCore::Result LinkCore::search(const QString &interfaceName)
+LinkCore::Result LinkCore::search(const QString &interfaceName, const GatherDone &done)
 {
     Result result;
     std::string syn;
@@ -173,7 +178,7 @@ LinkCore::Result LinkCore::search(const QString &interfaceName)
     if (open(interfaceName) && send(request.get()) && awaitDatagram()) {
         result.firstReplyMs = clock.elapsed();
         DeviceArrayBuilder builder(syn, logLine);
-        gather(builder);
+        gather(builder, done);
         result.json = builder.takeArray();
     }
     result.status = lastStatus;

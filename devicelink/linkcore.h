@@ -5,6 +5,7 @@
 #include <QAbstractSocket>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,9 +52,19 @@ public:
         qint64 firstReplyMs = -1;     // search: from its start to the first datagram
     };
 
+    // When a matching reply is taken: at the end of the poll step in which it came (the
+    // window's rhythm), or as soon as it is read (the command line, which runs many requests).
+    enum class ReplyTiming { AtStepEnd, AtOnce };
+
+    // Tells a search that it may end before its gathering time is up: called with the
+    // devices kept so far after each one that is added.
+    using GatherDone = std::function<bool(const cJSON *devices)>;
+
     // The sockets are made with socketParent as their Qt parent; they stay owned here.
     explicit LinkCore(QObject *socketParent = nullptr);
     ~LinkCore();
+
+    void setReplyTiming(ReplyTiming timing) { replyTiming = timing; }
 
     // A fresh socket on the local port, joined to the group on every network card whose
     // name is interfaceName. When that fails, the previous socket stays in use.
@@ -65,13 +76,14 @@ public:
     // waits up to replyWaitMs for anything to arrive.
     bool send(const cJSON *request);
     bool awaitDatagram();
-    // Reads search replies into builder until gatheringMs have passed, however many come.
-    void gather(DeviceArrayBuilder &builder);
+    // Reads search replies into builder until gatheringMs have passed, however many come,
+    // or until done says that what was kept is enough.
+    void gather(DeviceArrayBuilder &builder, const GatherDone &done = {});
     // Reads until the reply that carries syn, at most replyWaitMs; null when none came.
     JsonPtr pollReply(const std::string &syn);
 
     // Whole exchanges. search() opens a socket on interfaceName; the others need one.
-    Result search(const QString &interfaceName);
+    Result search(const QString &interfaceName, const GatherDone &done = {});
     Result login(const QString &password, const QString &sn);
     Result activate(const QString &password, const QString &sn);
     Result command(cJSON *body); // takes body over
@@ -86,6 +98,7 @@ private:
     std::unique_ptr<QUdpSocket> udp;
     QByteArray datagram; // the last datagram read; its buffer is reused
     Status lastStatus;
+    ReplyTiming replyTiming = ReplyTiming::AtStepEnd;
 };
 
 // Whether a device's reported activation state ("Active_state") marks it as activated:
