@@ -249,9 +249,9 @@ private slots:
         const qint64 sentBefore = packetsSent();
         LinkCore core;
         const LinkCore::Result result = core.search(card);
+        QCOMPARE(packetsSent(), sentBefore);
         QCOMPARE(result.status.error, error);
         QCOMPARE(result.status.message(), message);
-        QCOMPARE(packetsSent(), sentBefore);
         QVERIFY(!core.socket());
     }
 
