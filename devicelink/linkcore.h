@@ -24,8 +24,8 @@ public:
     static constexpr int replyWaitMs = 3000;  // for the first datagram, and for a matching reply
     static constexpr int pollIntervalMs = 200; // a matching reply is taken at these steps
     static constexpr int gatheringMs = 5000;   // search replies, counted from the first one
-    // The receive buffer asked for: room for this many search replies at the kernel's cost
-    // of a small datagram (the kernel doubles what is asked, for its own bookkeeping).
+    // The receive buffer asked for: room for this many search replies, at the 2048 bytes the
+    // kernel counts for a small datagram from most cards (1280 on loopback).
     static constexpr int repliesToHold = 65536;
     static constexpr int receiveBufferBytes = repliesToHold * 2048;
 
@@ -94,8 +94,8 @@ public:
     bool open(const QString &interfaceName);
     QUdpSocket *socket() const { return udp.get(); }
     const Status &status() const { return lastStatus; }
-    // What the system granted of the receive buffer asked for (it reports twice what it
-    // lets the datagrams take), and how many datagrams it dropped for want of room since open().
+    // The receive buffer the system granted (twice what was asked, at most twice
+    // net.core.rmem_max), and how many datagrams it dropped for want of room since open().
     int receiveBufferGranted() const { return grantedBuffer; }
     qint64 droppedDatagrams() const; // -1 when the system does not say
 
