@@ -7,17 +7,50 @@
 #include <QThread>
 #include <QUdpSocket>
 
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+
 namespace {
 
 const QHostAddress kGroup(QStringLiteral("239.0.0.100"));
 // Replies are moved into memory in slices this long, so that a few thousand devices
 // answering at once cannot overflow the kernel's receive buffer.
 constexpr int kGatherSliceMs = 20;
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 void logLine(const char *line)
 {
     qDebug("%s", line);
+}
+
+bool hasIpv4(const QNetworkInterface &card)
+{
+    const QList<QNetworkAddressEntry> entries = card.addressEntries();
+    return std::any_of(entries.begin(), entries.end(), [](const QNetworkAddressEntry &entry) {
+        return entry.ip().protocol() == QAbstractSocket::IPv4Protocol;
+    });
+}
+
+QString holderSentence(const PortHolder &holder)
+{
+    switch (holder.kind) {
+    case PortHolder::Kind::Unknown:
+        break;
+    case PortHolder::Kind::Window:
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by tarnvale-manager (the window), process %1.")
+            .arg(holder.pid);
+    case PortHolder::Kind::CommandLine:
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by tarnvale-cli (the command line), process %1.")
+            .arg(holder.pid);
+    case PortHolder::Kind::Other:
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by %1, process %2.")
+            .arg(holder.program)
+            .arg(holder.pid);
+    }
+    return QString();
 }
 
 } // namespace
@@ -36,11 +69,26 @@ QString LinkCore::Status::message() const
     case Error::NoMatchingReply:
         return QCoreApplication::translate("ORV_CONN2DEVICE", "No matching reply came from the device.");
     case Error::BindFailed:
-        if (socketError == QAbstractSocket::AddressInUseError)
+        if (socketError == QAbstractSocket::AddressInUseError) {
+            const QString held = holderSentence(holder);
             return QCoreApplication::translate("ORV_CONN2DEVICE",
                                                "UDP port 10088 is in use by another program, so the replies of the "
-                                               "devices cannot be received. Close that program and search again.");
+                                               "devices cannot be received. Close that program and search again.")
+                   + (held.isEmpty() ? QString() : QLatin1Char(' ') + held);
+        }
         break;
+    case Error::CardGone:
+        return QCoreApplication::translate("ORV_CONN2DEVICE",
+                                           "The network card \"%1\" does not exist (any more), so nothing was sent.")
+            .arg(card);
+    case Error::CardNoIpv4:
+        return QCoreApplication::translate("ORV_CONN2DEVICE",
+                                           "The network card \"%1\" has no IPv4 address, so nothing was sent.")
+            .arg(card);
+    case Error::JoinFailed:
+        return QCoreApplication::translate("ORV_CONN2DEVICE", "The multicast group 239.0.0.100 cannot be used on the "
+                                                              "network card \"%1\" (%2), so nothing was sent.")
+            .arg(card, socketText);
     case Error::SendFailed:
         if (socketError == QAbstractSocket::NetworkError)
             return QCoreApplication::translate("ORV_CONN2DEVICE",
@@ -60,29 +108,89 @@ LinkCore::~LinkCore() = default;
 bool LinkCore::open(const QString &interfaceName)
 {
     lastStatus = Status();
-    auto fresh = std::make_unique<QUdpSocket>(socketParent);
-    if (!fresh->bind(QHostAddress::AnyIPv4, localPort,
-                     QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
-        lastStatus = {Error::BindFailed, fresh->error(), fresh->errorString()};
-        return false;
-    }
-    fresh->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
-
+    // Without a usable card the kernel would send by the default route: devices of another
+    // network would answer as if they were on the chosen card.
+    bool named = false;
+    QList<QNetworkInterface> cards;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &nic : interfaces) {
         if (nic.humanReadableName() != interfaceName)
             continue;
-        fresh->setMulticastInterface(nic);
-        fresh->joinMulticastGroup(kGroup, nic);
-        fresh->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
+        named = true;
+        if (hasIpv4(nic))
+            cards << nic;
     }
+    if (!named)
+        return failOnCard(Error::CardGone, interfaceName);
+    if (cards.isEmpty())
+        return failOnCard(Error::CardNoIpv4, interfaceName);
+
+    const bool exclusive = portSharing == PortSharing::Exclusive;
+    if (exclusive)
+        udp.reset(); // it holds the port that the new socket is to bind alone
+    auto fresh = std::make_unique<QUdpSocket>(socketParent);
+    if (!fresh->bind(QHostAddress::AnyIPv4, localPort,
+                     exclusive ? QAbstractSocket::DontShareAddress
+                               : QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        lastStatus = {Error::BindFailed, fresh->error(), fresh->errorString()};
+        if (fresh->error() == QAbstractSocket::AddressInUseError)
+            lastStatus.holder = findPortHolder(localPort);
+        return false;
+    }
+    fresh->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferRequest);
+    const int granted = fresh->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+    if (granted < receiveBufferRequest)
+        qDebug("receive buffer: %d bytes granted of %d asked for (room for %d replies); net.core.rmem_max limits it",
+               granted, receiveBufferRequest, repliesToHold);
+
+    // The card is named by its index, not by its address, and every failure counts: the
+    // toolkit ignores a multicast interface that cannot be set.
+    const int fd = int(fresh->socketDescriptor());
+    for (const QNetworkInterface &nic : qAsConst(cards)) {
+        ip_mreqn request{};
+        request.imr_multiaddr.s_addr = htonl(kGroup.toIPv4Address());
+        request.imr_ifindex = nic.index();
+        if (::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &request, sizeof request) != 0
+            || ::setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0)
+            return failOnCard(Error::JoinFailed, interfaceName, qt_error_string(errno));
+    }
+    fresh->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
 
     // The previous socket would otherwise stay bound and joined: replies could land on
     // it and never be read.
     if (udp)
         udp->close();
     udp = std::move(fresh);
+    grantedBuffer = granted;
+    dropsAtOpen = dropCounter();
     return true;
+}
+
+qint64 LinkCore::dropCounter() const
+{
+    quint32 meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof meminfo;
+    if (!udp || ::getsockopt(int(udp->socketDescriptor()), SOL_SOCKET, SO_MEMINFO, meminfo, &length) != 0
+        || length <= SK_MEMINFO_DROPS * sizeof(quint32))
+        return -1;
+    return meminfo[SK_MEMINFO_DROPS];
+}
+
+qint64 LinkCore::droppedDatagrams() const
+{
+    const qint64 now = dropCounter();
+    return now < 0 || dropsAtOpen < 0 ? -1 : now - dropsAtOpen;
+}
+
+QString LinkCore::droppedRepliesText(qint64 dropped, int receiveBuffer)
+{
+    return QCoreApplication::translate("ORV_CONN2DEVICE",
+                                       "Replies lost during the search: %1. The system dropped them because its "
+                                       "receive buffer (%2 bytes) was full, so the list may be incomplete. Raise "
+                                       "its limit with \"sudo sysctl -w net.core.rmem_max=%3\" and search again.")
+        .arg(dropped)
+        .arg(receiveBuffer)
+        .arg(receiveBufferBytes);
 }
 
 bool LinkCore::send(const cJSON *request)
@@ -182,6 +290,10 @@ LinkCore::Result LinkCore::search(const QString &interfaceName, const GatherDone
         result.json = builder.takeArray();
     }
     result.status = lastStatus;
+    if (lastStatus.ok()) {
+        result.dropped = droppedDatagrams();
+        result.receiveBuffer = grantedBuffer;
+    }
     return result;
 }
 
@@ -217,6 +329,12 @@ LinkCore::Result LinkCore::exchange(cJSON *body)
 bool LinkCore::fail(Error error)
 {
     lastStatus = {error, QAbstractSocket::UnknownSocketError, QString()};
+    return false;
+}
+
+bool LinkCore::failOnCard(Error error, const QString &card, const QString &cause)
+{
+    lastStatus = {error, QAbstractSocket::UnknownSocketError, cause, card};
     return false;
 }
 

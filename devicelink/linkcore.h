@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicemessages.h"
+#include "portholder.h"
 
 #include <QAbstractSocket>
 #include <QString>
@@ -23,12 +24,19 @@ public:
     static constexpr int replyWaitMs = 3000;  // for the first datagram, and for a matching reply
     static constexpr int pollIntervalMs = 200; // a matching reply is taken at these steps
     static constexpr int gatheringMs = 5000;   // search replies, counted from the first one
+    // The receive buffer asked for: room for this many search replies, at the 2048 bytes the
+    // kernel counts for a small datagram from most cards (1280 on loopback).
+    static constexpr int repliesToHold = 65536;
+    static constexpr int receiveBufferBytes = repliesToHold * 2048;
 
     enum class Error {
         None,
         NoSocket,        // no search has made a socket yet
         NoRequest,       // nothing to send (no body)
         BindFailed,      // the local port could not be bound
+        CardGone,        // no network card has the chosen name (any more)
+        CardNoIpv4,      // the chosen card has no IPv4 address
+        JoinFailed,      // the card could not be made the multicast interface, or the group not joined on it
         SendFailed,      // the request could not be sent (network unreachable, ...)
         Timeout,         // no datagram at all within replyWaitMs
         NoMatchingReply, // datagrams came, but none that answers the request
@@ -38,10 +46,13 @@ public:
     {
         Error error = Error::None;
         QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
-        QString socketText; // the toolkit's description of socketError
+        QString socketText; // the toolkit's or the system's description of the failure
+        QString card;       // CardGone, CardNoIpv4, JoinFailed: the chosen card's name
+        PortHolder holder;  // BindFailed with AddressInUseError: who holds the port, when known
 
         bool ok() const { return error == Error::None; }
-        // One sentence for the operator, translated in the "ORV_CONN2DEVICE" context.
+        // One sentence for the operator (two when the holder of the port is known),
+        // translated in the "ORV_CONN2DEVICE" context.
         QString message() const;
     };
 
@@ -50,7 +61,14 @@ public:
         Status status;
         JsonPtr json = makeJsonPtr(); // the device array of a search, or the matching reply
         qint64 firstReplyMs = -1;     // search: from its start to the first datagram
+        qint64 dropped = 0;           // search: datagrams the kernel dropped, -1 when it does not say
+        int receiveBuffer = 0;        // search: bytes of receive buffer the system granted
     };
+
+    // How a search binds the local port: the window shares it as it always did, the command
+    // line binds it alone. Either way the two exclude each other, so that neither steals the
+    // other's replies.
+    enum class PortSharing { Shared, Exclusive };
 
     // When a matching reply is taken: at the end of the poll step in which it came (the
     // window's rhythm), or as soon as it is read (the command line, which runs many requests).
@@ -65,12 +83,24 @@ public:
     ~LinkCore();
 
     void setReplyTiming(ReplyTiming timing) { replyTiming = timing; }
+    void setPortSharing(PortSharing sharing) { portSharing = sharing; }
+    // Tests ask for a small buffer, to see a flood overflow it.
+    void setReceiveBufferRequest(int bytes) { receiveBufferRequest = bytes; }
 
     // A fresh socket on the local port, joined to the group on every network card whose
-    // name is interfaceName. When that fails, the previous socket stays in use.
+    // name is interfaceName; nothing is bound when no such card has an IPv4 address. When
+    // that fails, a shared socket of an earlier search stays in use; an exclusive one is
+    // closed before the new one binds.
     bool open(const QString &interfaceName);
     QUdpSocket *socket() const { return udp.get(); }
     const Status &status() const { return lastStatus; }
+    // The receive buffer the system granted (twice what was asked, at most twice
+    // net.core.rmem_max), and how many datagrams it dropped for want of room since open().
+    int receiveBufferGranted() const { return grantedBuffer; }
+    qint64 droppedDatagrams() const; // -1 when the system does not say
+
+    // What the operator is told when replies were dropped: the number, and the fix.
+    static QString droppedRepliesText(qint64 dropped, int receiveBuffer);
 
     // The steps of an exchange. send() writes one request to the group; awaitDatagram()
     // waits up to replyWaitMs for anything to arrive.
@@ -91,6 +121,8 @@ public:
 private:
     Result exchange(cJSON *body);
     bool fail(Error error);
+    bool failOnCard(Error error, const QString &card, const QString &cause = QString());
+    qint64 dropCounter() const;
     // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 
@@ -99,6 +131,10 @@ private:
     QByteArray datagram; // the last datagram read; its buffer is reused
     Status lastStatus;
     ReplyTiming replyTiming = ReplyTiming::AtStepEnd;
+    PortSharing portSharing = PortSharing::Shared;
+    int receiveBufferRequest = receiveBufferBytes;
+    int grantedBuffer = 0;
+    qint64 dropsAtOpen = 0;
 };
 
 // Whether a device's reported activation state ("Active_state") marks it as activated:

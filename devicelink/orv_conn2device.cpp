@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int kTimerPeriodMs = 200;
+// The operator is told of lost replies once in a run of the program; the log has every search.
+bool lossBoxShown = false;
 const char kMaskedPassword[] = "******";
 
 // Members whose value is a password; matched without regard to case, like every
@@ -116,13 +118,14 @@ void ORV_CONN2DEVICE::search_device(QString selectedText)
     QScopedValueRollback<bool> scope(busy, true);
 
     if (!core.open(selectedText)) {
-        qWarning().noquote() << "search_device: bind failed:" << core.status().socketText;
+        qWarning().noquote() << "search_device:" << core.status().message();
         showFailure(core.status());
         return;
     }
     handled = false;
     JsonPtr request = makeJsonPtr(makeRequest(makeSearchBody(), expectedSyn));
     sendAndWait(request.get(), &ORV_CONN2DEVICE::readingSearch, true);
+    reportLoss();
 }
 
 void ORV_CONN2DEVICE::readingLogin()
@@ -229,5 +232,20 @@ void ORV_CONN2DEVICE::clearReply()
 void ORV_CONN2DEVICE::showFailure(const LinkCore::Status &status)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), status.message(), QMessageBox::Ok);
+    box.exec();
+}
+
+void ORV_CONN2DEVICE::reportLoss()
+{
+    const qint64 dropped = core.droppedDatagrams();
+    if (dropped <= 0)
+        return;
+    qWarning("search_device: the system dropped %lld replies, its receive buffer of %d bytes being full",
+             dropped, core.receiveBufferGranted());
+    if (lossBoxShown)
+        return;
+    lossBoxShown = true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
+                    LinkCore::droppedRepliesText(dropped, core.receiveBufferGranted()), QMessageBox::Ok);
     box.exec();
 }

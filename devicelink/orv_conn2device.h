@@ -35,6 +35,9 @@ public:
     // True while a request is in flight (its wait loop and time-out box process events).
     bool isBusy() const;
 
+    // Tests ask for a small receive buffer, to see a flood overflow it.
+    void setReceiveBufferRequest(int bytes) { core.setReceiveBufferRequest(bytes); }
+
 signals:
     void searchdevice_RespDatas_signals(cJSON *datas);
 
@@ -52,6 +55,7 @@ private:
     void sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool isSearch);
     void clearReply();
     void showFailure(const LinkCore::Status &status);
+    void reportLoss();
 
     LinkCore core;
     QMutex lock;

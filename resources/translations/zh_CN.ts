@@ -27,6 +27,34 @@
         <source>Network error: %1</source>
         <translation>网络错误：%1</translation>
     </message>
+    <message>
+        <source>It is held by tarnvale-manager (the window), process %1.</source>
+        <translation>占用它的是 tarnvale-manager（窗口程序），进程号 %1。</translation>
+    </message>
+    <message>
+        <source>It is held by tarnvale-cli (the command line), process %1.</source>
+        <translation>占用它的是 tarnvale-cli（命令行程序），进程号 %1。</translation>
+    </message>
+    <message>
+        <source>It is held by %1, process %2.</source>
+        <translation>占用它的是 %1，进程号 %2。</translation>
+    </message>
+    <message>
+        <source>The network card &quot;%1&quot; does not exist (any more), so nothing was sent.</source>
+        <translation>网卡“%1”不存在（或已被移除），因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>The network card &quot;%1&quot; has no IPv4 address, so nothing was sent.</source>
+        <translation>网卡“%1”没有IPv4地址，因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>The multicast group 239.0.0.100 cannot be used on the network card &quot;%1&quot; (%2), so nothing was sent.</source>
+        <translation>无法在网卡“%1”上使用组播组239.0.0.100（%2），因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>Replies lost during the search: %1. The system dropped them because its receive buffer (%2 bytes) was full, so the list may be incomplete. Raise its limit with &quot;sudo sysctl -w net.core.rmem_max=%3&quot; and search again.</source>
+        <translation>搜索期间丢失的回复：%1 个。系统的接收缓冲区（%2 字节）已满，因此丢弃了这些回复，设备列表可能不完整。请用“sudo sysctl -w net.core.rmem_max=%3”提高上限后重新搜索。</translation>
+    </message>
 </context>
 <context>
     <name>ORV_Passwd_Window</name>

@@ -1,17 +1,25 @@
 // The link core's timings, against simulated devices and datagrams sent by hand on the
-// loopback interface, also during a flood.
+// loopback interface, also during a flood; the port held by another program, replies the
+// kernel dropped, and cards that must not be searched on (veth pairs in this test's own
+// network namespace).
 
 #include "linkcore.h"
 
 #include "testsupport.h"
 
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUdpSocket>
 
 #include <atomic>
+#include <cstdio>
 
 Q_DECLARE_METATYPE(LinkCore::ReplyTiming)
+Q_DECLARE_METATYPE(LinkCore::Error)
+Q_DECLARE_METATYPE(PortHolder::Kind)
 
 namespace {
 
@@ -49,6 +57,45 @@ private:
     std::atomic<bool> stop{false};
 };
 
+const QString kPortInUse = QStringLiteral("UDP port 10088 is in use by another program, so the replies of the devices "
+                                          "cannot be received. Close that program and search again.");
+
+bool shell(const QString &command)
+{
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}) == 0;
+}
+
+// What the cards of this namespace have sent, from /proc/net/dev.
+qint64 packetsSent()
+{
+    QFile table(QStringLiteral("/proc/net/dev"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    qint64 sent = 0;
+    for (const QByteArray &row : table.readAll().split('\n')) {
+        const int colon = row.indexOf(':');
+        if (colon > 0 && row.left(colon).trimmed() != "lo")
+            sent += row.mid(colon + 1).simplified().split(' ').value(9).toLongLong();
+    }
+    return sent;
+}
+
+// The other program on the port, when this test runs itself with --hold-port: it binds the
+// port alone as the command line does, says so, and holds it until its input closes.
+int holdPort(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    LinkCore core;
+    core.setPortSharing(LinkCore::PortSharing::Exclusive);
+    if (!core.open(QStringLiteral("lo")))
+        return 1;
+    std::puts("holding");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestLinkCore : public QObject
@@ -56,6 +103,188 @@ class TestLinkCore : public QObject
     Q_OBJECT
 
 private slots:
+    // clang-format off
+    void portRows_data()
+    {
+        QTest::addColumn<QByteArray>("row");
+        QTest::addColumn<quint64>("inode");
+        const QByteArray tail = " 07 00000000:00000000 00:00000000 00000000  1000        0 4711 2 0000000000000000 0";
+        QTest::newRow("any address") << "  12: 00000000:2768 00000000:0000" + tail << quint64(4711);
+        QTest::newRow("loopback address") << " 123: 0100007F:2768 00000000:0000" + tail << quint64(4711);
+        QTest::newRow("IPv6, any address") << "   3: 00000000000000000000000000000000:2768 00000000000000000000000000000000:0000" + tail << quint64(4711);
+        QTest::newRow("another port") << "  12: 00000000:2766 00000000:0000" + tail << quint64(0);
+        QTest::newRow("the port as the remote one") << "  12: 0100007F:9C40 0100007F:2768" + tail << quint64(0);
+        QTest::newRow("header") << QByteArray("   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops") << quint64(0);
+        QTest::newRow("cut short") << QByteArray("  12: 00000000:2768 00000000:0000 07") << quint64(0);
+    }
+    // clang-format on
+
+    void portRows()
+    {
+        QFETCH(QByteArray, row);
+        QFETCH(quint64, inode);
+        QCOMPARE(socketInodeOnPort(row, 10088), inode);
+    }
+
+    void descriptorLinks_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<quint64>("inode");
+        QTest::newRow("socket") << QByteArray("socket:[4711]") << quint64(4711);
+        QTest::newRow("pipe") << QByteArray("pipe:[4711]") << quint64(0);
+        QTest::newRow("file") << QByteArray("/dev/null") << quint64(0);
+        QTest::newRow("cut short") << QByteArray("socket:[4711") << quint64(0);
+    }
+
+    void descriptorLinks()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(quint64, inode);
+        QCOMPARE(socketInodeOfLink(target), inode);
+    }
+
+    void programs_data()
+    {
+        QTest::addColumn<QByteArray>("exe");
+        QTest::addColumn<QByteArray>("comm");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<PortHolder::Kind>("kind");
+        using Kind = PortHolder::Kind;
+        QTest::newRow("window") << QByteArray("/usr/bin/tarnvale-manager") << QByteArray("tarnvale-manage\n") << "tarnvale-manager" << Kind::Window;
+        QTest::newRow("window, its exe not readable") << QByteArray() << QByteArray("tarnvale-manage\n") << "tarnvale-manage" << Kind::Window;
+        QTest::newRow("command line") << QByteArray("/usr/bin/tarnvale-cli") << QByteArray("tarnvale-cli\n") << "tarnvale-cli" << Kind::CommandLine;
+        QTest::newRow("command line, updated meanwhile") << QByteArray("/usr/bin/tarnvale-cli (deleted)") << QByteArray("tarnvale-cli\n") << "tarnvale-cli" << Kind::CommandLine;
+        QTest::newRow("another program") << QByteArray("/usr/bin/socat") << QByteArray("socat\n") << "socat" << Kind::Other;
+        QTest::newRow("nothing readable") << QByteArray() << QByteArray() << "" << Kind::Unknown;
+    }
+
+    void programs()
+    {
+        QFETCH(QByteArray, exe);
+        QFETCH(QByteArray, comm);
+        QFETCH(QString, program);
+        QFETCH(PortHolder::Kind, kind);
+        QCOMPARE(programName(exe, comm), program);
+        QCOMPARE(programKind(program), kind);
+    }
+
+    // The window shares the port, the command line binds it alone: each keeps the other out
+    // and is told who holds it (here this very test), and each can search again.
+    void onePortOneProgram()
+    {
+        const QString heldByThisTest = kPortInUse + QStringLiteral(" It is held by tst_linkcore, process %1.")
+                                                        .arg(QCoreApplication::applicationPid());
+        auto commandLine = std::make_unique<LinkCore>();
+        commandLine->setPortSharing(LinkCore::PortSharing::Exclusive);
+        QVERIFY(commandLine->open(QStringLiteral("lo")));
+        QVERIFY2(commandLine->open(QStringLiteral("lo")), qPrintable(commandLine->status().message()));
+        LinkCore window;
+        QVERIFY(!window.open(QStringLiteral("lo")));
+        QCOMPARE(window.status().message(), heldByThisTest);
+
+        commandLine.reset();
+        QVERIFY(window.open(QStringLiteral("lo")));
+        LinkCore second;
+        second.setPortSharing(LinkCore::PortSharing::Exclusive);
+        QVERIFY(!second.open(QStringLiteral("lo")));
+        QCOMPARE(second.status().message(), heldByThisTest);
+
+        QUdpSocket *socket = window.socket();
+        QVERIFY(!window.open(QStringLiteral("no-such-card")));
+        QCOMPARE(window.socket(), socket); // the previous socket stays in use
+        QCOMPARE(socket->state(), QAbstractSocket::BoundState);
+    }
+
+    void portHeldByAnotherProcess()
+    {
+        QTemporaryDir dir;
+        const QString commandLine = dir.filePath(QStringLiteral("tarnvale-cli"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), commandLine));
+        QProcess holder;
+        holder.start(commandLine, {QStringLiteral("--hold-port")});
+        QVERIFY(holder.waitForReadyRead(5000));
+        QCOMPARE(holder.readLine(), QByteArray("holding\n"));
+        LinkCore window;
+        QVERIFY(!window.open(QStringLiteral("lo")));
+        QCOMPARE(window.status().message(), kPortInUse + QStringLiteral(" It is held by tarnvale-cli (the command line), process %1.")
+                                                             .arg(holder.processId()));
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(5000));
+        QVERIFY(window.open(QStringLiteral("lo")));
+    }
+
+    // Two cards: vchosen without IPv4, vother with an address and the default route. A search
+    // that cannot go out on the chosen card does not go out at all.
+    void cardChecks_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<bool>("noMemberships");
+        QTest::addColumn<LinkCore::Error>("error");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such card") << "vnone" << false << LinkCore::Error::CardGone
+                                      << "The network card \"vnone\" does not exist (any more), so nothing was sent.";
+        QTest::newRow("card without IPv4") << "vchosen" << false << LinkCore::Error::CardNoIpv4
+                                           << "The network card \"vchosen\" has no IPv4 address, so nothing was sent.";
+        QTest::newRow("group cannot be joined") << "vother" << true << LinkCore::Error::JoinFailed
+                                                << "The multicast group 239.0.0.100 cannot be used on the network card "
+                                                   "\"vother\" (No buffer space available), so nothing was sent.";
+    }
+
+    void cardChecks()
+    {
+        QFETCH(QString, card);
+        QFETCH(bool, noMemberships);
+        QFETCH(LinkCore::Error, error);
+        QFETCH(QString, message);
+        static const bool cardsMade =
+            shell("echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6"
+                  " && ip link add vchosen type veth peer name vchosen-p && ip link add vother type veth peer name vother-p"
+                  " && for c in vchosen vchosen-p vother vother-p; do ip link set $c up || exit 1; done"
+                  " && ip addr add 10.99.0.1/24 dev vother && ip route add default via 10.99.0.2 dev vother");
+        QVERIFY(cardsMade);
+        const char *limit = "/proc/sys/net/ipv4/igmp_max_memberships";
+        const auto restore = qScopeGuard([limit] { shell(QStringLiteral("echo 20 >%1").arg(limit)); });
+        if (noMemberships)
+            QVERIFY(shell(QStringLiteral("echo 0 >%1").arg(limit)));
+        const qint64 sentBefore = packetsSent();
+        LinkCore core;
+        const LinkCore::Result result = core.search(card);
+        QCOMPARE(packetsSent(), sentBefore);
+        QCOMPARE(result.status.error, error);
+        QCOMPARE(result.status.message(), message);
+        QVERIFY(!core.socket());
+    }
+
+    // A small receive buffer, 300 replies at once: what the kernel dropped is counted, and
+    // with what was listed it makes up every reply.
+    void floodOverflowsASmallBuffer()
+    {
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(DeviceSimulator::makeFleet(300)));
+        LinkCore core;
+        core.setReceiveBufferRequest(1); // the kernel's least: a few datagrams
+        const LinkCore::Result result = core.search(QStringLiteral("lo"), [&core](const cJSON *devices) {
+            return cJSON_GetArraySize(devices) + core.droppedDatagrams() >= 300;
+        });
+        QVERIFY2(result.dropped > 0, qPrintable(QString::number(result.dropped)));
+        QCOMPARE(cJSON_GetArraySize(result.json.get()) + result.dropped, 300);
+        QVERIFY(result.receiveBuffer < 10000);
+    }
+
+    // A verification round ends as soon as it has what it looks for.
+    void searchEndsOnceDoneSaysSo()
+    {
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(DeviceSimulator::makeFleet(5)));
+        LinkCore core;
+        const qint64 start = nowMs();
+        const LinkCore::Result result = core.search(QStringLiteral("lo"), [](const cJSON *devices) {
+            return cJSON_GetArraySize(devices) == 3;
+        });
+        QVERIFY_DURATION(nowMs() - start, 0, 1000);
+        QCOMPARE(cJSON_GetArraySize(result.json.get()), 3);
+    }
+
     void activatedState()
     {
         for (const char *state : {"active", " Active ", "ACTIVE"})
@@ -158,5 +387,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinkCore)
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && qstrcmp(argv[1], "--hold-port") == 0)
+        return holdPort(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestLinkCore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_linkcore.moc"

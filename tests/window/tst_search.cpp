@@ -1,5 +1,7 @@
 // The search road through the real window and its link, against simulated devices: failures
-// named, and a time-out (3000 ms wait, then a 200 ms timer) that keeps the list shown before.
+// named (also cards that cannot be searched on, veth pairs in this test's own network
+// namespace), replies lost for want of room told once, and a time-out (3000 ms wait, then a
+// 200 ms timer) that keeps the list shown before.
 
 #include "orv_window.h"
 
@@ -8,6 +10,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -18,6 +21,11 @@ namespace {
 void pressSearch(ORV_Window &window)
 {
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
+}
+
+bool shell(const QString &command)
+{
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}) == 0;
 }
 
 } // namespace
@@ -44,7 +52,9 @@ private slots:
         pressSearch(w);
         blocker.close();
         QCOMPARE(closer.boxes, QStringList{"critical|Error|UDP port 10088 is in use by another program, so the replies "
-                                           "of the devices cannot be received. Close that program and search again.|none"});
+                                           "of the devices cannot be received. Close that program and search again. "
+                                           "It is held by tst_search, process "
+                                           + QString::number(QCoreApplication::applicationPid()) + ".|none"});
         QCOMPARE(log.lines(QtWarningMsg).size(), 1); // the failure, and no storm after it
         QVERIFY(sim.requests().isEmpty());
 
@@ -97,10 +107,58 @@ private slots:
         w.findChild<QComboBox *>()->clear(); // no card to search on
         pressSearch(w);
         QCOMPARE(closer.boxes.last(), QStringLiteral("information|Tips|Please select network|ORV_Window"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^send failed: "));
-        w.link()->search_device(QStringLiteral("no-such-card")); // in this namespace, no route for the group
-        QCOMPARE(closer.boxes.last(), QStringLiteral("critical|Error|Network unreachable: check that the chosen "
-                                                     "network card is connected and has an IPv4 address.|none"));
+    }
+
+    // A card removed after start-up, and one that is down: nothing is sent, one box and one
+    // warning each.
+    void unusableCards()
+    {
+        QVERIFY(shell("ip link add vgone type veth peer name vgone-p && ip addr add 10.98.0.1/24 dev vgone"
+                      " && ip link set vgone up && ip link add vdown type veth peer name vdown-p"
+                      " && ip addr add 10.97.0.1/24 dev vdown"));
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        auto *cards = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
+        cards->setCurrentIndex(cards->findText(QStringLiteral("vgone")));
+        QCOMPARE(cards->currentText(), QStringLiteral("vgone"));
+        QVERIFY(shell("ip link del vgone"));
+        LogCapture log;
+        MessageBoxCloser closer;
+        pressSearch(w);
+        w.link()->search_device(QStringLiteral("vdown"));
+        QCOMPARE(closer.boxes,
+                 (QStringList{"critical|Error|The network card \"vgone\" does not exist (any more), so nothing was sent.|none",
+                              "critical|Error|Network unreachable: check that the chosen network card is connected "
+                              "and has an IPv4 address.|none"}));
+        QCOMPARE(log.lines(QtWarningMsg).size(), 2);
+    }
+
+    // 300 replies at once into a receive buffer of a few: each search logs what was lost, the
+    // operator is told once in the program's run, with the number and the fix.
+    void lostRepliesToldOnce()
+    {
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(DeviceSimulator::makeFleet(300)));
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(chooseLoopback(w));
+        w.link()->setReceiveBufferRequest(1);
+        LogCapture log;
+        MessageBoxCloser closer;
+        pressSearch(w);
+        const int lost = 300 - w.devices().size();
+        pressSearch(w);
+        const QStringList logged = log.lines(QtWarningMsg);
+        QCOMPARE(logged.size(), 2);
+        QVERIFY2(logged.at(0).startsWith(QStringLiteral("search_device: the system dropped %1 replies").arg(lost)),
+                 qPrintable(logged.at(0)));
+        QCOMPARE(closer.boxes.size(), 1);
+        const QRegularExpressionMatch box =
+            QRegularExpression(R"(^warning\|Warning\|Replies lost during the search: (\d+)\. The system dropped them )"
+                               R"(because its receive buffer \(\d+ bytes\) was full, so the list may be incomplete\. )"
+                               R"(Raise its limit with "sudo sysctl -w net\.core\.rmem_max=134217728" and search again\.\|none$)")
+                .match(closer.boxes.at(0));
+        QVERIFY2(box.hasMatch(), qPrintable(closer.boxes.at(0)));
+        QCOMPARE(box.captured(1).toInt(), lost);
+        QVERIFY(lost > 0);
     }
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Who holds a local UDP port, as far as /proc tells a user without privileges: the socket's
+// inode from /proc/net/udp (and udp6), the process one of whose descriptors names that inode,
+// and the program it runs. Processes of other users cannot be looked into.
+struct PortHolder
+{
+    enum class Kind {
+        Unknown,     // no process found that holds the port
+        Window,      // tarnvale-manager
+        CommandLine, // tarnvale-cli
+        Other,
+    };
+    Kind kind = Kind::Unknown;
+    QString program;
+    qint64 pid = 0;
+};
+
+PortHolder findPortHolder(quint16 port);
+
+// The pieces of findPortHolder, one line of /proc at a time.
+
+// The inode of the socket on one row of /proc/net/udp or udp6 when it is bound to the local
+// port `port`; 0 for any other row (the header, another port, a row cut short).
+quint64 socketInodeOnPort(const QByteArray &row, quint16 port);
+// The inode that the target of a /proc/<pid>/fd link names ("socket:[4711]"); 0 for anything else.
+quint64 socketInodeOfLink(const QByteArray &target);
+// The program's file name from the target of /proc/<pid>/exe, or from the contents of
+// /proc/<pid>/comm when that link could not be read (it is cut to 15 characters).
+QString programName(const QByteArray &exeTarget, const QByteArray &comm);
+PortHolder::Kind programKind(const QString &program);
