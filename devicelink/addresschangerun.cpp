@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QHash>
 #include <QSet>
+#include <QThread>
 
 QString rowDetail(const RunRow &row, const QString &card, bool translate)
 {
@@ -215,6 +216,12 @@ void AddressChangeRun::change(int r)
         row.time = reportTime();
         return;
     }
+    if (!link.socket() && !link.open(options.card)) {
+        row.change.link = link.status();
+        row.result = RunResult::Failed;
+        row.time = reportTime();
+        return;
+    }
     const QString &password = passwords.at(r);
     row.password = checkPasswordLength(password.length());
     if (row.password != PasswordLength::Ok) {
@@ -260,8 +267,13 @@ AddressChangeRun::Round AddressChangeRun::verifyRound()
         }
         return arrived.size() == wanted.size();
     };
+    QElapsedTimer clock;
+    clock.start();
     const LinkCore::Result search = link.search(options.card, done);
     round.search = search.status;
+    // A search that failed at once (the port taken, the card gone) must not become a busy loop.
+    if (arrived.size() < wanted.size() && clock.elapsed() < LinkCore::gatheringMs)
+        QThread::msleep(static_cast<unsigned long>(LinkCore::gatheringMs - clock.elapsed()));
 
     QHash<QString, QStringList> heard;
     for (const FoundDevice &device : foundDevices(search.json.get()))

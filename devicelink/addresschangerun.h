@@ -101,8 +101,9 @@ public:
         Round round;  // Verified
     };
 
-    // link must have a socket (the search of devices made it); devices, plan and check as
-    // checkPlanOnCard() took and gave them. password serves the rows without their own.
+    // link: the link of the search, or any other (it opens a socket on the card when it has
+    // none); devices, plan and check as checkPlanOnCard() took and gave them. password
+    // serves the rows without their own.
     AddressChangeRun(LinkCore &link, const QVector<FoundDevice> &devices, const QVector<PlanRow> &plan,
                      const PlanCheck &check, const QString &password, const Options &options);
 
