@@ -293,6 +293,7 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         plan.problem = GeneratedPlan::BadTo;
         return plan;
     }
+    plan.last = ipv4Text(*to);
     if (*to < *from) {
         plan.problem = GeneratedPlan::Backwards;
         return plan;
@@ -383,8 +384,6 @@ QString generatorText(const GeneratedPlan &plan, const PlanRequest &request, boo
             told += QLatin1Char(' ') + operatorString(reason, translate);
         return address + QLatin1String(": ") + told;
     };
-    const std::optional<quint32> from = ipv4Number(request.from);
-    const QString last = request.to.isEmpty() && from ? ipv4Text((*from | 0xFF) - 1) : request.to;
     switch (plan.problem) {
     case GeneratedPlan::None:
         return QString();
@@ -393,12 +392,12 @@ QString generatorText(const GeneratedPlan &plan, const PlanRequest &request, boo
     case GeneratedPlan::BadTo:
         return addressText(request.to);
     case GeneratedPlan::Backwards:
-        return operatorString(runText(RunText::RangeBackwards), translate).arg(request.from, last);
+        return operatorString(runText(RunText::RangeBackwards), translate).arg(request.from, plan.last);
     case GeneratedPlan::NoDevice:
         return operatorString(runText(RunText::NoDeviceChosen), translate);
     case GeneratedPlan::TooSmall:
         return operatorString(runText(RunText::RangeTooSmall), translate)
-            .arg(request.from, last)
+            .arg(request.from, plan.last)
             .arg(plan.free)
             .arg(plan.needed);
     }

@@ -149,6 +149,7 @@ struct GeneratedPlan
 {
     enum Problem { None, BadFrom, BadTo, Backwards, NoDevice, TooSmall } problem = None;
     QVector<PlanRow> rows; // lines from 2, as printed under the header "sn,new_ip"
+    QString last;          // the range's last address
     int needed = 0;        // devices that need a new address
     int free = 0;          // addresses the range offers them (counted up to `needed`)
 };

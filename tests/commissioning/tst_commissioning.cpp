@@ -494,6 +494,55 @@ private slots:
         QCOMPARE(ends, QStringList({"SN-A done verified", "SN-B done verified", "SN-C done kept old address"}));
     }
 
+    // Devices that never answer: the row that waits for a failed row ends as a conflict with
+    // nothing sent, and a cancelled run records the rest as not run.
+    void failedMoverThenCancel()
+    {
+        QVector<SimDevice> silent;
+        for (const QString &spec : kSite) {
+            silent << simDevice(spec.section(' ', 0, 0), spec.section(' ', 1, 1));
+            silent.last().fault = SimDevice::Fault::NoReply;
+        }
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(silent));
+
+        const QVector<PlanRow> plan = planOf({"SN1 192.168.1.5", "SN4 192.168.1.60", "SN5 192.168.1.61", "SN2 192.168.1.62"});
+        const PlanCheck check = checkPlan(plan, fleet(kSite), kCard);
+        Journal journal(dir.filePath("cancelled.csv"));
+        QVERIFY(journal.open());
+        AddressChangeRun::Options options;
+        options.card = "lo";
+        options.journal = &journal;
+        LinkCore link; // without a socket: the run opens one
+        link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
+        AddressChangeRun run(link, fleet(kSite), plan, check, "secret1", options);
+        const auto recorded = [&journal] {
+            QVector<JournalRow> report;
+            int line = 0;
+            QString error;
+            QStringList ends;
+            if (!readReport(journal.path(), &report, &line, &error))
+                ends << error;
+            for (const JournalRow &row : report)
+                ends << row.sn + ": " + row.result + ": " + row.detail;
+            return ends;
+        };
+        QCOMPARE(run.step().row, 1);
+        QCOMPARE(recorded().at(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
+        QCOMPARE(run.step().row, 2);
+        QVERIFY(run.cancel());
+        QCOMPARE(run.step().kind, AddressChangeRun::Step::Finished);
+
+        QStringList sent;
+        for (const QByteArray &request : sim.requests())
+            sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
+        QCOMPARE(sent, QStringList({"SN4", "SN5"}));
+        QCOMPARE(recorded(), QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
+                                    "SN4: failed: device not open (Timeout,Please try again!)",
+                                    "SN5: failed: device not open (Timeout,Please try again!)",
+                                    "SN2: not run: The run stopped before this device."}));
+    }
+
 private:
     QTemporaryDir dir;
 };
