@@ -338,6 +338,7 @@ private slots:
         const auto json = ReportFormat::Json;
         // clang-format off
         QTest::newRow("binary") << csv << QByteArray("\x7f" "ELF\x02\x01\x01\0\0", 9) << 0 << "not UTF-8 text";
+        QTest::newRow("Latin-1") << csv << header + "2,SN-\xc4,m,x,192.168.1.2,10.0.0.2,,done,d,,t\n" << 0 << "not UTF-8 text";
         QTest::newRow("a plan, not a report") << csv << QByteArray("sn,new_ip\nSN-A,10.0.0.2\n") << 1 << "the header is not \"" + QString(header.trimmed()) + "\"";
         QTest::newRow("a device twice") << csv << header + row + row << 3 << "serial number SN-A is already on line 2";
         QTest::newRow("cells missing") << csv << header + "2,SN-A,m\n" << 2 << "expected 11 cells, found 3";
@@ -438,7 +439,7 @@ private slots:
     void chainAgainstDevices()
     {
         QVector<SimDevice> devices = {simDevice("192.168.1.2", "SN-A"), simDevice("192.168.1.3", "SN-B"),
-                                      simDevice("192.168.1.4", "SN-C")};
+                                      simDevice("192.168.1.4", "SN-C"), simDevice("192.168.1.5", "SN-D")};
         devices[2].overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"ok"}})"});
         DeviceSimulator::Options simOptions;
         simOptions.restartMs = 0;
@@ -450,9 +451,9 @@ private slots:
         const LinkCore::Result search = link.search("lo");
         QVERIFY(search.status.ok());
         const QVector<FoundDevice> found = foundDevices(search.json.get());
-        const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60"});
+        const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60", "SN-D 192.168.1.70"});
         const PlanCheck check = checkPlanOnCard(plan, found, "lo");
-        QCOMPARE(check.order, QVector<int>({1, 0, 2}));
+        QCOMPARE(check.order, QVector<int>({1, 0, 2, 3}));
 
         AddressChangeRun::Options options;
         options.card = "lo";
@@ -474,7 +475,7 @@ private slots:
             steps << (step.kind == AddressChangeRun::Step::Changed
                           ? run.rows().at(step.row).sn
                           : QStringLiteral("round %1: %2/%3").arg(step.round.number).arg(step.round.seen).arg(step.round.awaited));
-        QCOMPARE(steps, QStringList({"SN-B", "SN-C", "round 1: 1/2", "SN-A", "round 2: 1/2"}));
+        QCOMPARE(steps, QStringList({"SN-B", "SN-C", "SN-D", "round 1: 2/3", "SN-A", "round 2: 1/2"}));
         QVERIFY(run.error().isEmpty());
 
         QStringList netcfg;
@@ -482,7 +483,7 @@ private slots:
             if (request.contains("\"netcfg\""))
                 netcfg << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
         }
-        QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-A"}));
+        QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-D", "SN-A"}));
 
         QVector<JournalRow> report;
         int line = 0;
@@ -491,7 +492,8 @@ private slots:
         QStringList ends;
         for (const JournalRow &row : report)
             ends << row.sn + ' ' + row.result + ' ' + row.verification;
-        QCOMPARE(ends, QStringList({"SN-A done verified", "SN-B done verified", "SN-C done kept old address"}));
+        QCOMPARE(ends, QStringList({"SN-A done verified", "SN-B done verified", "SN-C done kept old address",
+                                    "SN-D done verified"}));
     }
 
     // Devices that never answer: the row that waits for a failed row ends as a conflict with
