@@ -154,7 +154,7 @@ AddressChangeRun::Step AddressChangeRun::step()
         return awaits(row) && row.verification != Verification::Verified;
     });
     if ((waiting || awaiting) && verifying() && !deadlinePassed()) {
-        Step round{Step::Verified, -1, verifyRound()};
+        Step round{Step::VerificationRound, -1, verifyRound()};
         if (!record())
             return {};
         return round;

@@ -15,7 +15,7 @@
 //     for (AddressChangeRun::Step step = run.step(); step.kind != AddressChangeRun::Step::Finished;
 //          step = run.step()) {
 //         if (step.kind == AddressChangeRun::Step::Changed)
-//             showRow(run.rows().at(step.row));     // rowDetail(row, translate)
+//             showRow(run.rows().at(step.row));     // rowDetail(row, card, translate)
 //         else
 //             showProgress(step.round.seen, step.round.awaited);
 //         if (stopRequested) {                     // SIGINT, or the dialog's Cancel
@@ -24,6 +24,8 @@
 //         }
 //     }
 //     if (!run.error().isEmpty())                  // the journal could not be written: the run stopped
+//         ...
+//     for (const RunRow &row : run.rows())         // every row's end: result, verification, detail
 //         ...
 //
 // The window calls step() once per turn of its event loop; each call blocks for one
@@ -96,9 +98,9 @@ public:
 
     struct Step
     {
-        enum Kind { Changed, Verified, Finished } kind = Finished;
+        enum Kind { Changed, VerificationRound, Finished } kind = Finished;
         int row = -1; // Changed: index into rows()
-        Round round;  // Verified
+        Round round;  // VerificationRound
     };
 
     // link: the link of the search, or any other (it opens a socket on the card when it has
