@@ -21,22 +21,22 @@ Q_DECLARE_METATYPE(ReportFormat)
 namespace {
 
 // "ip sn [mac [active [model]]]" each.
-QVector<FoundDevice> fleet(const QStringList &specs)
+QVector<FoundDevice> fleet(const QStringList &entries)
 {
     QVector<FoundDevice> devices;
-    for (const QString &spec : specs) {
-        const QStringList f = spec.split(' ');
+    for (const QString &entry : entries) {
+        const QStringList f = entry.split(' ');
         devices.append({f.at(0), f.at(1), f.value(2, "mac-" + f.at(1)), f.value(4, "IPC-2120"), f.value(3, "active")});
     }
     return devices;
 }
 
 // "sn ip" each, lines from 2 as under a header.
-QVector<PlanRow> planOf(const QStringList &specs)
+QVector<PlanRow> planOf(const QStringList &entries)
 {
     QVector<PlanRow> plan;
-    for (const QString &spec : specs)
-        plan.append({plan.size() + 2, spec.section(' ', 0, 0), spec.section(' ', 1), QString()});
+    for (const QString &entry : entries)
+        plan.append({plan.size() + 2, entry.section(' ', 0, 0), entry.section(' ', 1), QString()});
     return plan;
 }
 
@@ -501,8 +501,8 @@ private slots:
     void failedMoverThenCancel()
     {
         QVector<SimDevice> silent;
-        for (const QString &spec : kSite) {
-            silent << simDevice(spec.section(' ', 0, 0), spec.section(' ', 1, 1));
+        for (const QString &entry : kSite) {
+            silent << simDevice(entry.section(' ', 0, 0), entry.section(' ', 1, 1));
             silent.last().fault = SimDevice::Fault::NoReply;
         }
         DeviceSimulatorThread sim;
