@@ -2,17 +2,11 @@
 
 // A batch plan: which device (by serial number) is to get which address.
 
+#include "addressplan.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
-
-struct PlanRow
-{
-    int line = 0; // where the row starts in the file, from 1
-    QString sn;
-    QString newIp;
-    QString password; // empty: the password given to the program
-};
 
 // Reads UTF-8 CSV rows "sn,new_ip[,password]". A first row whose first cell is "sn" is a
 // header; blank lines and lines that start with '#' are skipped; cells may be quoted as

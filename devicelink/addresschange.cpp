@@ -31,6 +31,8 @@ ChangeResult changeAddress(LinkCore &link, Road road, const QString &sn, const Q
 
     qDebug().noquote() << "netcfg" << sn << newIp;
     const LinkCore::Result netcfg = link.command(makeNetcfgBody(sn.toUtf8().constData(), newIp.toUtf8().constData()));
+    result.netcfgSent = netcfg.status.error != LinkCore::Error::SendFailed && netcfg.status.error != LinkCore::Error::NoSocket
+                        && netcfg.status.error != LinkCore::Error::NoRequest;
     result.link = netcfg.status;
     if (!netcfg.json)
         result.outcome = ChangeOutcome::NoReply;

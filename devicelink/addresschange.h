@@ -20,6 +20,7 @@ struct ChangeResult
     ChangeOutcome outcome = ChangeOutcome::NoReply;
     LinkCore::Status link;  // why no reply came, when outcome is NoReply
     bool activated = false; // the activation went through: the password is set for good
+    bool netcfgSent = false; // "netcfg" went out: the device may have moved whatever came back
 };
 
 // Takes the road for a device; newIp must have passed checkNewAddress() already. The link

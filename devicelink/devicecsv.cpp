@@ -13,12 +13,17 @@ const QStringList &deviceCsvColumns()
     return columns;
 }
 
+namespace {
+
+const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+
+} // namespace
+
 QString csvField(const QString &text)
 {
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
     QString field = text;
     // Device texts come from the network: a cell must never become a formula.
-    if (!field.isEmpty() && formulaStarts.contains(field.at(0)))
+    if (!field.isEmpty() && kFormulaStarts.contains(field.at(0)))
         field.prepend(QLatin1Char('\''));
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n'))
         || field.contains(QLatin1Char('\r'))) {
@@ -40,4 +45,75 @@ QByteArray csvDocument(const QVector<QStringList> &rows)
         text += QLatin1String("\r\n");
     }
     return text.toUtf8();
+}
+
+bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *records, int *errorLine,
+                    QString *error)
+{
+    const int n = text.size();
+    int line = 1;
+    int i = 0;
+    while (i < n) {
+        CsvRecord record;
+        record.line = line;
+        if (commentLines && text.at(i) == QLatin1Char('#')) {
+            while (i < n && text.at(i) != QLatin1Char('\n'))
+                ++i;
+            ++i;
+            ++line;
+            continue;
+        }
+        QString cell;
+        bool inQuotes = false;
+        bool quoted = false;
+        for (; i < n; ++i) {
+            const QChar c = text.at(i);
+            if (inQuotes) {
+                if (c == QLatin1Char('"') && i + 1 < n && text.at(i + 1) == QLatin1Char('"')) {
+                    cell += c;
+                    ++i;
+                } else if (c == QLatin1Char('"')) {
+                    inQuotes = false;
+                } else {
+                    line += c == QLatin1Char('\n');
+                    cell += c;
+                }
+            } else if (c == QLatin1Char(',')) {
+                record.cells << cell;
+                cell.clear();
+                quoted = false;
+            } else if (c == QLatin1Char('\n')) {
+                ++i;
+                ++line;
+                break;
+            } else if (c == QLatin1Char('\r') || (quoted && c.isSpace())) {
+                continue;
+            } else if (quoted) {
+                *errorLine = line;
+                *error = QStringLiteral("text after a closing quote");
+                return false;
+            } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
+                inQuotes = quoted = true;
+                cell.clear();
+            } else {
+                cell += c;
+            }
+        }
+        if (inQuotes) {
+            *errorLine = record.line;
+            *error = QStringLiteral("a quoted cell is not closed");
+            return false;
+        }
+        record.cells << cell;
+        if (record.cells.size() > 1 || quoted || !cell.trimmed().isEmpty())
+            records->append(record);
+    }
+    return true;
+}
+
+QString csvUnguarded(const QString &cell)
+{
+    if (cell.size() > 1 && cell.at(0) == QLatin1Char('\'') && kFormulaStarts.contains(cell.at(1)))
+        return cell.mid(1);
+    return cell;
 }

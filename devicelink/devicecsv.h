@@ -17,3 +17,18 @@ QString csvField(const QString &text);
 
 // The rows, each cell through csvField, as UTF-8 text.
 QByteArray csvDocument(const QVector<QStringList> &rows);
+
+struct CsvRecord
+{
+    int line = 0; // where the record starts, from 1
+    QStringList cells;
+};
+
+// RFC 4180 records, tolerant of LF line ends and of blanks around a quoted cell; blank lines
+// are skipped, and so are lines that start with '#' when commentLines is set. False, with the
+// line and the reason, for a quote left open or text after a closing quote.
+bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *records, int *errorLine,
+                    QString *error);
+
+// A cell as it was before csvField() guarded it against spreadsheets.
+QString csvUnguarded(const QString &cell);

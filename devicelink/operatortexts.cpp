@@ -1,6 +1,9 @@
 #include "operatortexts.h"
 
-#include <QtGlobal>
+#include "addresschangerun.h"
+#include "addressplan.h"
+
+#include <QCoreApplication>
 
 OperatorText outcomeText(ChangeOutcome outcome)
 {
@@ -115,4 +118,107 @@ OperatorText addressConflictText()
 {
     return {Severity::Critical, QT_TRANSLATE_NOOP("ORV_Window", "Invalid IP Address"),
             QT_TRANSLATE_NOOP("ORV_Window", "%1 is in use by %2 (%3).")};
+}
+
+QString operatorString(const char *source, bool translate)
+{
+    return translate ? QCoreApplication::translate("ORV_Window", source) : QString::fromUtf8(source);
+}
+
+const char *rowCheckText(RowCheck check)
+{
+    switch (check) {
+    case RowCheck::Ready:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Ready to change.");
+    case RowCheck::AlreadyThere:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Already at its new address.");
+    case RowCheck::NotFound:
+        return QT_TRANSLATE_NOOP("ORV_Window", "%1 was not found in the search.");
+    case RowCheck::SerialAtTwoAddresses:
+        return QT_TRANSLATE_NOOP("ORV_Window",
+                                 "%1 answers at %2 and at %3: the devices cannot be told apart, so neither is changed.");
+    case RowCheck::UnusableAddress:
+        return "";
+    case RowCheck::SerialTwice:
+    case RowCheck::AddressTwice:
+        return QT_TRANSLATE_NOOP("ORV_Window", "%1 is also planned on line %2.");
+    case RowCheck::InUse:
+        return addressConflictText().text;
+    case RowCheck::Cycle:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Lines %1 take each other's addresses. Swaps are refused: move one of "
+                                               "these devices to a free address first.");
+    case RowCheck::HostAnswers:
+        return QT_TRANSLATE_NOOP("ORV_Window", "A host that is not a device answers at %1.");
+    }
+    return "";
+}
+
+const char *verificationText(Verification verification)
+{
+    switch (verification) {
+    case Verification::None:
+        return "";
+    case Verification::Verified:
+        return QT_TRANSLATE_NOOP("ORV_Window", "verified");
+    case Verification::KeptOldAddress:
+        return QT_TRANSLATE_NOOP("ORV_Window", "kept old address");
+    case Verification::NotSeen:
+        return QT_TRANSLATE_NOOP("ORV_Window", "not seen");
+    case Verification::SeenElsewhere:
+        return QT_TRANSLATE_NOOP("ORV_Window", "seen elsewhere");
+    }
+    return "";
+}
+
+const char *runResultText(RunResult result)
+{
+    switch (result) {
+    case RunResult::Pending:
+        return QT_TRANSLATE_NOOP("ORV_Window", "pending");
+    case RunResult::Started:
+        return QT_TRANSLATE_NOOP("ORV_Window", "started");
+    case RunResult::Planned:
+        return QT_TRANSLATE_NOOP("ORV_Window", "planned");
+    case RunResult::Done:
+        return QT_TRANSLATE_NOOP("ORV_Window", "done");
+    case RunResult::Failed:
+        return QT_TRANSLATE_NOOP("ORV_Window", "failed");
+    case RunResult::Skipped:
+        return QT_TRANSLATE_NOOP("ORV_Window", "skipped");
+    case RunResult::Conflict:
+        return QT_TRANSLATE_NOOP("ORV_Window", "conflict");
+    case RunResult::NotRun:
+        return QT_TRANSLATE_NOOP("ORV_Window", "not run");
+    }
+    return "";
+}
+
+const char *runText(RunText text)
+{
+    switch (text) {
+    case RunText::OutsideCard:
+        return QT_TRANSLATE_NOOP("ORV_Window",
+                                 "%1 lies outside every IPv4 subnet of %2: its web page will need a route.");
+    case RunText::RangeTooSmall:
+        return QT_TRANSLATE_NOOP("ORV_Window", "%1 to %2 offers %3 free addresses, but %4 devices need one.");
+    case RunText::RangeBackwards:
+        return QT_TRANSLATE_NOOP("ORV_Window", "The range is empty: %2 comes before %1.");
+    case RunText::NoDeviceChosen:
+        return QT_TRANSLATE_NOOP("ORV_Window", "No device of the search matches the choice.");
+    case RunText::WouldLogIn:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Would log in, then change the address.");
+    case RunText::WouldActivate:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Would activate, then change the address.");
+    case RunText::ActivatedNotAddressed:
+        return QT_TRANSLATE_NOOP("ORV_Window", "Activated (its password is set now), but the address was not changed: %1");
+    case RunText::ReplyLostButVerified:
+        return QT_TRANSLATE_NOOP("ORV_Window", "The reply was lost, but the device answers at its new address.");
+    case RunText::ChangeUnderWay:
+        return QT_TRANSLATE_NOOP("ORV_Window", "The change was under way: look for the device at both addresses.");
+    case RunText::NotRun:
+        return QT_TRANSLATE_NOOP("ORV_Window", "The run stopped before this device.");
+    case RunText::AnswersElsewhere:
+        return QT_TRANSLATE_NOOP("ORV_Window", "It answers at %1.");
+    }
+    return "";
 }

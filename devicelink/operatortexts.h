@@ -6,7 +6,13 @@
 #include "devicemessages.h"
 #include "ipv4address.h"
 
+#include <QString>
+
 #include <optional>
+
+enum class RowCheck;     // addressplan.h
+enum class Verification; // addressplan.h
+enum class RunResult;    // addresschangerun.h
 
 enum class Severity { Information, Warning, Critical };
 
@@ -45,3 +51,34 @@ const char *addressCheckReason(NewAddressCheck check);
 
 // "%1 is in use by %2 (%3).": the address, the holder's serial number and MAC.
 OperatorText addressConflictText();
+
+// A source of this table as the operator reads it: translated in the "ORV_Window" context
+// (the window), or the English source (the command line).
+QString operatorString(const char *source, bool translate);
+
+// The verdict on a plan row, with %1... as verdictText() fills them; empty for an unusable
+// address, which is told by addressCheckText() and addressCheckReason().
+const char *rowCheckText(RowCheck check);
+
+// "verified", "kept old address", "not seen", "seen elsewhere"; empty when not looked for.
+// The English word is also what reports store.
+const char *verificationText(Verification verification);
+
+// A row's result in a run: "done", "failed", "conflict", ...; reports store the English word.
+const char *runResultText(RunResult result);
+
+// The other sentences of plans and runs.
+enum class RunText {
+    OutsideCard,           // %1 address, %2 card
+    RangeTooSmall,         // %1 first, %2 last address, %3 free, %4 needed
+    RangeBackwards,        // %1 first, %2 last address
+    NoDeviceChosen,
+    WouldLogIn,            // dry run
+    WouldActivate,         // dry run
+    ActivatedNotAddressed, // %1 why the address was not changed
+    ReplyLostButVerified,
+    ChangeUnderWay,        // what a report says of the device in hand
+    NotRun,                // the run stopped before this row
+    AnswersElsewhere,      // %1 the address it answers at
+};
+const char *runText(RunText text);

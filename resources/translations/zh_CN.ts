@@ -309,6 +309,126 @@
         <source>Device ID</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Ready to change.</source>
+        <translation>可以修改。</translation>
+    </message>
+    <message>
+        <source>Already at its new address.</source>
+        <translation>已在新地址上。</translation>
+    </message>
+    <message>
+        <source>%1 was not found in the search.</source>
+        <translation>搜索中未找到 %1。</translation>
+    </message>
+    <message>
+        <source>%1 answers at %2 and at %3: the devices cannot be told apart, so neither is changed.</source>
+        <translation>%1 在 %2 和 %3 上都有应答：无法区分这些设备，因此都不修改。</translation>
+    </message>
+    <message>
+        <source>%1 is also planned on line %2.</source>
+        <translation>%1 也在第 %2 行中计划。</translation>
+    </message>
+    <message>
+        <source>Lines %1 take each other&apos;s addresses. Swaps are refused: move one of these devices to a free address first.</source>
+        <translation>第 %1 行互相占用对方的地址。不支持互换：请先将其中一台设备改到空闲地址。</translation>
+    </message>
+    <message>
+        <source>A host that is not a device answers at %1.</source>
+        <translation>%1 上有一台非设备的主机应答。</translation>
+    </message>
+    <message>
+        <source>verified</source>
+        <translation>已验证</translation>
+    </message>
+    <message>
+        <source>kept old address</source>
+        <translation>仍为旧地址</translation>
+    </message>
+    <message>
+        <source>not seen</source>
+        <translation>未发现</translation>
+    </message>
+    <message>
+        <source>seen elsewhere</source>
+        <translation>出现在其他地址</translation>
+    </message>
+    <message>
+        <source>pending</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <source>started</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>planned</source>
+        <translation>已计划</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>conflict</source>
+        <translation>冲突</translation>
+    </message>
+    <message>
+        <source>not run</source>
+        <translation>未执行</translation>
+    </message>
+    <message>
+        <source>%1 lies outside every IPv4 subnet of %2: its web page will need a route.</source>
+        <translation>%1 不在 %2 的任何 IPv4 子网内：访问其网页需要路由。</translation>
+    </message>
+    <message>
+        <source>%1 to %2 offers %3 free addresses, but %4 devices need one.</source>
+        <translation>%1 至 %2 只有 %3 个空闲地址，但有 %4 台设备需要地址。</translation>
+    </message>
+    <message>
+        <source>The range is empty: %2 comes before %1.</source>
+        <translation>地址范围为空：%2 在 %1 之前。</translation>
+    </message>
+    <message>
+        <source>No device of the search matches the choice.</source>
+        <translation>搜索到的设备中没有符合条件的设备。</translation>
+    </message>
+    <message>
+        <source>Would log in, then change the address.</source>
+        <translation>将登录，然后修改地址。</translation>
+    </message>
+    <message>
+        <source>Would activate, then change the address.</source>
+        <translation>将激活，然后修改地址。</translation>
+    </message>
+    <message>
+        <source>Activated (its password is set now), but the address was not changed: %1</source>
+        <translation>已激活（密码已设置），但地址未修改：%1</translation>
+    </message>
+    <message>
+        <source>The reply was lost, but the device answers at its new address.</source>
+        <translation>回复丢失，但设备已在新地址上应答。</translation>
+    </message>
+    <message>
+        <source>The change was under way: look for the device at both addresses.</source>
+        <translation>修改进行中：请在新旧两个地址上查找该设备。</translation>
+    </message>
+    <message>
+        <source>The run stopped before this device.</source>
+        <translation>执行在此设备之前已停止。</translation>
+    </message>
+    <message>
+        <source>It answers at %1.</source>
+        <translation>它在 %1 上应答。</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -1,0 +1,553 @@
+// Safe commissioning without a user interface: the verdicts on a plan and its order, the plan
+// generator, the verification outcome, the neighbour table, the report and its reverse plan,
+// a probe on lo, and one run against simulated devices.
+
+#include "addresschangerun.h"
+#include "hostprobe.h"
+#include "journal.h"
+
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <sys/mount.h>
+
+Q_DECLARE_METATYPE(PlanOrder)
+Q_DECLARE_METATYPE(ActiveFilter)
+Q_DECLARE_METATYPE(ReportFormat)
+
+namespace {
+
+// "ip sn [mac [active [model]]]" each.
+QVector<FoundDevice> fleet(const QStringList &entries)
+{
+    QVector<FoundDevice> devices;
+    for (const QString &entry : entries) {
+        const QStringList f = entry.split(' ');
+        devices.append({f.at(0), f.at(1), f.value(2, "mac-" + f.at(1)), f.value(4, "IPC-2120"), f.value(3, "active")});
+    }
+    return devices;
+}
+
+// "sn ip" each, lines from 2 as under a header.
+QVector<PlanRow> planOf(const QStringList &entries)
+{
+    QVector<PlanRow> plan;
+    for (const QString &entry : entries)
+        plan.append({plan.size() + 2, entry.section(' ', 0, 0), entry.section(' ', 1), QString()});
+    return plan;
+}
+
+const QStringList kSite = {"192.168.1.2 SN1", "192.168.1.3 SN2", "192.168.1.3 SN3", "192.168.1.5 SN4",
+                           "192.168.1.6 SN5", "192.168.1.7 SN6", "192.168.1.8 SN6"};
+const QVector<Ipv4Subnet> kCard = {{0xC0A80100, 24}};
+
+const QString kRing = "Lines %1 take each other's addresses. Swaps are refused: move one of these devices to a free "
+                      "address first.";
+
+JournalRow journalRow(int line, const QString &sn, const QString &result, const QString &verification = {})
+{
+    JournalRow row;
+    row.line = line;
+    row.sn = sn;
+    row.mac = "02:00:00:00:00:0" + QString::number(line);
+    row.model = "=cmd|' /C calc'!A0";
+    row.oldIp = "192.168.1." + QString::number(line);
+    row.newIp = "10.0.0." + QString::number(line);
+    row.road = "login+netcfg";
+    row.result = result;
+    row.detail = "IP changed successfully,device rebooting.....";
+    row.verification = verification;
+    row.time = "2024-05-01T14:03:07+02:00";
+    return row;
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    return QProcess::execute(program, arguments) == 0;
+}
+
+} // namespace
+
+class TestCommissioning : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void planCheck_data()
+    {
+        QTest::addColumn<QStringList>("plan");
+        QTest::addColumn<QStringList>("answering"); // addresses where the probe found a host
+        QTest::addColumn<QStringList>("verdicts");
+        QTest::addColumn<QString>("order"); // lines
+        QTest::addColumn<QString>("outside"); // lines warned about
+
+        const QString ready = "Ready to change.";
+        // clang-format off
+        QTest::newRow("free address") << QStringList{"SN1 192.168.1.50"} << QStringList{} << QStringList{ready} << "2" << "";
+        QTest::newRow("outside the card") << QStringList{"SN1 10.0.0.5"} << QStringList{} << QStringList{ready} << "2" << "2";
+        QTest::newRow("already there") << QStringList{"SN1 192.168.1.2"} << QStringList{} << QStringList{"Already at its new address."} << "" << "";
+        QTest::newRow("not found") << QStringList{"SN9 192.168.1.50"} << QStringList{} << QStringList{"SN9 was not found in the search."} << "" << "";
+        QTest::newRow("serial at two addresses") << QStringList{"SN6 192.168.1.50"} << QStringList{}
+            << QStringList{"SN6 answers at 192.168.1.7 and at 192.168.1.8: the devices cannot be told apart, so neither is changed."} << "" << "";
+        QTest::newRow("broadcast address") << QStringList{"SN1 192.168.1.255"} << QStringList{}
+            << QStringList{"Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255)."} << "" << "";
+        QTest::newRow("address twice") << QStringList{"SN1 192.168.1.50", "SN4 192.168.1.50"} << QStringList{}
+            << QStringList{"192.168.1.50 is also planned on line 3.", "192.168.1.50 is also planned on line 2."} << "" << "";
+        QTest::newRow("serial twice") << QStringList{"SN1 192.168.1.50", "SN1 192.168.1.51"} << QStringList{}
+            << QStringList{"SN1 is also planned on line 3.", "SN1 is also planned on line 2."} << "" << "";
+        QTest::newRow("held by a device that stays") << QStringList{"SN1 192.168.1.5"} << QStringList{}
+            << QStringList{"192.168.1.5 is in use by SN4 (mac-SN4)."} << "" << "";
+        QTest::newRow("shared address, one device stays") << QStringList{"SN1 192.168.1.3", "SN2 192.168.1.60"} << QStringList{}
+            << QStringList{"192.168.1.3 is in use by SN3 (mac-SN3).", ready} << "3" << "";
+        QTest::newRow("holder's row refused") << QStringList{"SN1 192.168.1.5", "SN4 192.168.1.0"} << QStringList{}
+            << QStringList{"192.168.1.5 is in use by SN4 (mac-SN4).", "Please enter a valid IPv4 address. It is the network address of its /24 (the last part is 0)."} << "" << "";
+        QTest::newRow("host answers") << QStringList{"SN1 192.168.1.50"} << QStringList{"192.168.1.50"}
+            << QStringList{"A host that is not a device answers at 192.168.1.50."} << "" << "";
+        QTest::newRow("answer from a device that moves away") << QStringList{"SN1 192.168.1.5", "SN4 192.168.1.60"} << QStringList{"192.168.1.5"}
+            << QStringList{ready, ready} << "3 2" << "";
+        QTest::newRow("independent rows keep the plan's order") << QStringList{"SN4 192.168.1.61", "SN1 192.168.1.60"} << QStringList{}
+            << QStringList{ready, ready} << "2 3" << "";
+        QTest::newRow("chain of three, listed backwards") << QStringList{"SN1 192.168.1.5", "SN4 192.168.1.6", "SN5 192.168.1.60"} << QStringList{}
+            << QStringList{ready, ready, ready} << "4 3 2" << "";
+        QTest::newRow("swap") << QStringList{"SN1 192.168.1.5", "SN4 192.168.1.2"} << QStringList{}
+            << QStringList{kRing.arg("2, 3"), kRing.arg("2, 3")} << "" << "";
+        QTest::newRow("ring of three") << QStringList{"SN1 192.168.1.5", "SN4 192.168.1.6", "SN5 192.168.1.2"} << QStringList{}
+            << QStringList{kRing.arg("2, 3, 4"), kRing.arg("2, 3, 4"), kRing.arg("2, 3, 4")} << "" << "";
+        QTest::newRow("swap beside a shared address") << QStringList{"SN2 192.168.1.2", "SN1 192.168.1.3", "SN3 192.168.1.60"} << QStringList{}
+            << QStringList{kRing.arg("2, 3"), kRing.arg("2, 3"), ready} << "4" << "";
+        QTest::newRow("refusal spreads along the chain") << QStringList{"SN2 192.168.1.2", "SN1 192.168.1.3", "SN3 192.168.1.5"} << QStringList{}
+            << QStringList{"192.168.1.2 is in use by SN1 (mac-SN1).", "192.168.1.3 is in use by SN3 (mac-SN3).", "192.168.1.5 is in use by SN4 (mac-SN4)."} << "" << "";
+        // clang-format on
+    }
+
+    void planCheck()
+    {
+        QFETCH(QStringList, plan);
+        QFETCH(QStringList, answering);
+        QFETCH(QStringList, verdicts);
+        QFETCH(QString, order);
+        QFETCH(QString, outside);
+
+        const QVector<PlanRow> rows = planOf(plan);
+        const PlanCheck check = checkPlan(rows, fleet(kSite), kCard, QSet<QString>(answering.begin(), answering.end()));
+        QStringList texts, lines, warned;
+        for (int r = 0; r < rows.size(); ++r) {
+            texts << verdictText(check.verdicts.at(r), rows.at(r), false);
+            if (check.verdicts.at(r).outsideCard)
+                warned << QString::number(rows.at(r).line);
+        }
+        for (const int r : check.order)
+            lines << QString::number(rows.at(r).line);
+        QCOMPARE(texts, verdicts);
+        QCOMPARE(lines.join(' '), order);
+        QCOMPARE(warned.join(' '), outside);
+    }
+
+    void generator_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<PlanOrder>("order");
+        QTest::addColumn<ActiveFilter>("only");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("keepInside");
+        QTest::addColumn<QString>("result"); // "sn ip" rows, or the refusal
+
+        const QString from = "192.168.1.100";
+        const auto L = PlanOrder::Listed;
+        const auto all = ActiveFilter::All;
+        // clang-format off
+        QTest::newRow("listed, one keeps its address") << from << "" << L << all << "" << true << "SN-D 192.168.1.104, SN-C 192.168.1.100, SN-A 192.168.1.101, SN-B 192.168.1.102";
+        QTest::newRow("told not to keep") << from << "" << L << all << "" << false << "SN-D 192.168.1.100, SN-C 192.168.1.101, SN-A 192.168.1.102, SN-B 192.168.1.103";
+        QTest::newRow("a shared address is never kept") << "192.168.1.2" << "" << L << all << "" << true << "SN-D 192.168.1.104, SN-C 192.168.1.2, SN-A 192.168.1.4, SN-B 192.168.1.5";
+        QTest::newRow("skips .255, .0 and .1") << "192.168.1.253" << "192.168.2.10" << L << all << "" << true << "SN-D 192.168.1.253, SN-C 192.168.1.254, SN-A 192.168.2.2, SN-B 192.168.2.3";
+        QTest::newRow("by MAC") << from << "" << PlanOrder::Mac << all << "" << false << "SN-D 192.168.1.100, SN-A 192.168.1.101, SN-B 192.168.1.102, SN-C 192.168.1.103";
+        QTest::newRow("by serial number") << from << "" << PlanOrder::Sn << all << "" << true << "SN-A 192.168.1.100, SN-B 192.168.1.101, SN-C 192.168.1.102, SN-D 192.168.1.104";
+        QTest::newRow("by address") << from << "" << PlanOrder::Ip << all << "" << true << "SN-C 192.168.1.100, SN-A 192.168.1.101, SN-B 192.168.1.102, SN-D 192.168.1.104";
+        QTest::newRow("only inactive") << from << "" << L << ActiveFilter::Inactive << "" << true << "SN-A 192.168.1.100";
+        QTest::newRow("only one model") << from << "" << L << all << "ipc-2" << true << "SN-D 192.168.1.104, SN-C 192.168.1.100";
+        QTest::newRow("range too small") << from << "192.168.1.102" << L << all << "" << true << "192.168.1.100 to 192.168.1.102 offers 3 free addresses, but 4 devices need one.";
+        QTest::newRow("too small: held addresses do not count") << "192.168.1.2" << "192.168.1.5" << L << all << "" << true << "192.168.1.2 to 192.168.1.5 offers 2 free addresses, but 3 devices need one.";
+        QTest::newRow("without --to, up to .254") << "192.168.1.253" << "" << L << all << "" << true << "192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.";
+        QTest::newRow("backwards") << from << "192.168.1.50" << L << all << "" << true << "The range is empty: 192.168.1.50 comes before 192.168.1.100.";
+        QTest::newRow("loopback") << "127.0.0.5" << "" << L << all << "" << true << "127.0.0.5: Please enter a valid IPv4 address. Addresses 127.x.x.x are loopback addresses.";
+        QTest::newRow("no device chosen") << from << "" << L << all << "XYZ" << true << "No device of the search matches the choice.";
+        // clang-format on
+    }
+
+    void generator()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(PlanOrder, order);
+        QFETCH(ActiveFilter, only);
+        QFETCH(QString, model);
+        QFETCH(bool, keepInside);
+        QFETCH(QString, result);
+
+        const QVector<FoundDevice> devices =
+            fleet({"192.168.1.104 SN-D 02:00:00:00:00:00", "192.168.1.2 SN-C 02:00:00:00:00:03",
+                   "192.168.1.3 SN-A 02:00:00:00:00:01 inactive IPC-3140", "192.168.1.3 SN-B 02:00:00:00:00:02 active NVR-0800"});
+        const PlanRequest request{from, to, order, only, model, keepInside};
+        const GeneratedPlan plan = generatePlan(devices, request);
+        QStringList rows;
+        for (const PlanRow &row : plan.rows)
+            rows << row.sn + ' ' + row.newIp;
+        QCOMPARE(plan.problem == GeneratedPlan::None ? rows.join(", ") : generatorText(plan, request, false), result);
+        if (!plan.rows.isEmpty())
+            QCOMPARE(plan.rows.last().line, plan.rows.size() + 1);
+    }
+
+    void verification_data()
+    {
+        QTest::addColumn<QStringList>("heardAt");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("at the new address") << QStringList{"10.0.0.9"} << "verified";
+        QTest::newRow("at both") << QStringList{"192.168.1.9", "10.0.0.9"} << "verified";
+        QTest::newRow("at the old address") << QStringList{"192.168.1.9"} << "kept old address";
+        QTest::newRow("elsewhere") << QStringList{"10.0.0.1"} << "seen elsewhere";
+        QTest::newRow("silent") << QStringList{} << "not seen";
+    }
+
+    void verification()
+    {
+        QFETCH(QStringList, heardAt);
+        QFETCH(QString, result);
+        QCOMPARE(QString(verificationText(verificationOf(heardAt, "192.168.1.9", "10.0.0.9"))), result);
+    }
+
+    void neighbourRow_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("complete, on the card") << "192.168.1.9      0x1         0x2         02:fc:00:00:00:05     *        eth1" << "192.168.1.9";
+        QTest::newRow("permanent") << "192.168.1.9 0x1 0x6 02:fc:00:00:00:05 * eth1" << "192.168.1.9";
+        QTest::newRow("incomplete") << "192.168.1.9 0x1 0x0 00:00:00:00:00:00 * eth1" << "";
+        QTest::newRow("another card") << "192.168.1.9 0x1 0x2 02:fc:00:00:00:05 * eth10" << "";
+        QTest::newRow("header") << "IP address       HW type     Flags       HW address            Mask     Device" << "";
+        QTest::newRow("cut short") << "192.168.1.9 0x1 0x2" << "";
+    }
+
+    void neighbourRow()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, address);
+        QCOMPARE(completeNeighbour(row, "eth1"), address);
+    }
+
+    void rowDetail_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("activated");
+        QTest::addColumn<int>("verification");
+        QTest::addColumn<QString>("detail");
+
+        const int failed = int(RunResult::Failed), done = int(RunResult::Done);
+        QTest::newRow("activated, address refused") << failed << int(ChangeOutcome::AddressNotAccepted) << true << 0
+            << "Activated (its password is set now), but the address was not changed: Device did not accept IP change.";
+        QTest::newRow("reply lost, then verified") << done << int(ChangeOutcome::NoReply) << false << int(Verification::Verified)
+            << "The reply was lost, but the device answers at its new address. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
+        QTest::newRow("seen elsewhere") << done << int(ChangeOutcome::Changed) << false << int(Verification::SeenElsewhere)
+            << "IP changed successfully,device rebooting..... It answers at 10.9.9.9. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
+        QTest::newRow("failed: no warning") << failed << int(ChangeOutcome::PasswordRefused) << false << 0 << "Password error, login device failed";
+    }
+
+    void rowDetail()
+    {
+        QFETCH(int, result);
+        QFETCH(int, outcome);
+        QFETCH(bool, activated);
+        QFETCH(int, verification);
+        QFETCH(QString, detail);
+        RunRow row;
+        row.newIp = "10.1.1.5";
+        row.verdict.outsideCard = true;
+        row.result = RunResult(result);
+        row.change.outcome = ChangeOutcome(outcome);
+        row.change.activated = activated;
+        row.replyLostButVerified = row.change.outcome == ChangeOutcome::NoReply;
+        row.verification = Verification(verification);
+        row.heardAt = "10.9.9.9";
+        QCOMPARE(::rowDetail(row, "lo", false), detail);
+    }
+
+    void report_data()
+    {
+        QTest::addColumn<ReportFormat>("format");
+        QTest::addColumn<QByteArray>("firstRow");
+        QTest::newRow("csv") << ReportFormat::Csv
+                             << QByteArray("line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\r\n"
+                                           "2,SN-A,02:00:00:00:00:02,'=cmd|' /C calc'!A0,192.168.1.2,10.0.0.2,login+netcfg,done,"
+                                           "\"IP changed successfully,device rebooting.....\",verified,2024-05-01T14:03:07+02:00\r\n");
+        QTest::newRow("json") << ReportFormat::Json
+                              << QByteArray("[\n{\"line\":2,\"sn\":\"SN-A\",\"mac\":\"02:00:00:00:00:02\",\"model\":\"=cmd|' /C calc'!A0\","
+                                            "\"old_ip\":\"192.168.1.2\",\"new_ip\":\"10.0.0.2\",\"road\":\"login+netcfg\",\"result\":\"done\","
+                                            "\"detail\":\"IP changed successfully,device rebooting.....\",\"verification\":\"verified\","
+                                            "\"time\":\"2024-05-01T14:03:07+02:00\"},\n");
+    }
+
+    // Written, read back for undo, never written over; the reverse plan of what changed.
+    void report()
+    {
+        QFETCH(ReportFormat, format);
+        QFETCH(QByteArray, firstRow);
+        const QString path = dir.filePath(format == ReportFormat::Csv ? "run.csv" : "run.json");
+        Journal journal(path);
+        QVERIFY2(journal.open(), qPrintable(journal.error()));
+        const QVector<JournalRow> rows = {journalRow(2, "SN-A", "done", "verified"), journalRow(3, "SN-B", "started"),
+                                          journalRow(4, "SN-C", "failed", "kept old address"),
+                                          journalRow(5, "SN-D", "failed"), journalRow(6, "SN-E", "skipped"),
+                                          journalRow(7, "SN-F", "conflict"), journalRow(8, "SN-G", "done", "not seen")};
+        QVERIFY2(journal.write(rows), qPrintable(journal.error()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().startsWith(firstRow), qPrintable(path));
+
+        QVector<JournalRow> read;
+        int line = -1;
+        QString error;
+        QVERIFY2(readReport(path, &read, &line, &error), qPrintable(QString::number(line) + error));
+        QCOMPARE(read.size(), rows.size());
+        QCOMPARE(read.first().model, rows.first().model);
+        QStringList undo;
+        for (const PlanRow &row : reversePlan(read))
+            undo << QStringLiteral("%1 %2 %3").arg(row.line).arg(row.sn, row.newIp);
+        QCOMPARE(undo, QStringList({"2 SN-A 192.168.1.2", "3 SN-B 192.168.1.3", "4 SN-C 192.168.1.4", "8 SN-G 192.168.1.8"}));
+
+        Journal second(path);
+        QVERIFY(!second.open());
+        QCOMPARE(second.error(), "the report " + path + " exists already; a report is never written over: choose another name");
+    }
+
+    void malformedReport_data()
+    {
+        QTest::addColumn<ReportFormat>("format");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("error");
+
+        const QByteArray header = "line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\n";
+        const QByteArray row = "2,SN-A,m,x,192.168.1.2,10.0.0.2,login+netcfg,done,d,verified,t\n";
+        const QByteArray object = R"({"line":2,"sn":"SN-A","mac":"m","model":"x","old_ip":"192.168.1.2","new_ip":"10.0.0.2",)"
+                                  R"("road":"","result":"done","detail":"","verification":"","time":""})";
+        const auto csv = ReportFormat::Csv;
+        const auto json = ReportFormat::Json;
+        // clang-format off
+        QTest::newRow("binary") << csv << QByteArray("\x7f" "ELF\x02\x01\x01\0\0", 9) << 0 << "not UTF-8 text";
+        QTest::newRow("Latin-1") << csv << header + "2,SN-\xc4,m,x,192.168.1.2,10.0.0.2,,done,d,,t\n" << 0 << "not UTF-8 text";
+        QTest::newRow("a plan, not a report") << csv << QByteArray("sn,new_ip\nSN-A,10.0.0.2\n") << 1 << "the header is not \"" + QString(header.trimmed()) + "\"";
+        QTest::newRow("a device twice") << csv << header + row + row << 3 << "serial number SN-A is already on line 2";
+        QTest::newRow("cells missing") << csv << header + "2,SN-A,m\n" << 2 << "expected 11 cells, found 3";
+        QTest::newRow("no result of a run") << csv << header + QByteArray(row).replace("done", "fine") << 2 << "\"fine\" is no result of a run";
+        QTest::newRow("no plan line") << csv << header + QByteArray(row).replace("2,SN", "x,SN") << 2 << "\"x\" is no plan line";
+        QTest::newRow("json: not an array") << json << QByteArray("{}\n") << 1 << "not an array of report rows";
+        QTest::newRow("json: broken on line 3") << json << "[\n" + object + ",\n{\"line\":\n" << 3 << "not JSON";
+        QTest::newRow("json: member missing") << json << "[\n" + object + ",\n{\"line\":3}\n]" << 3 << "\"sn\" is missing or not a text";
+        QTest::newRow("json: a device twice") << json << "[\n" + object + ",\n\n" + object + "\n]" << 4 << "serial number SN-A is already on line 2";
+        // clang-format on
+    }
+
+    void malformedReport()
+    {
+        QFETCH(ReportFormat, format);
+        QFETCH(QByteArray, text);
+        QFETCH(int, line);
+        QFETCH(QString, error);
+        QVector<JournalRow> rows;
+        int foundLine = -1;
+        QString found;
+        QVERIFY(!parseReport(text, format, &rows, &foundLine, &found));
+        QCOMPARE(found, error);
+        QCOMPARE(foundLine, line);
+    }
+
+    void reportTooLarge()
+    {
+        QFile file(dir.filePath("huge.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(kMaxReportBytes + 1));
+        QVector<JournalRow> rows;
+        int line = -1;
+        QString error;
+        QVERIFY(!readReport(file.fileName(), &rows, &line, &error));
+        QCOMPARE(error, "larger than 16 MiB: not a report");
+    }
+
+    // On a full disk the report keeps its last good state and the error says why.
+    void reportOnAFullDisk()
+    {
+        const QString mount = dir.filePath("small");
+        QVERIFY(QDir().mkpath(mount));
+        QVERIFY2(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=16k") == 0,
+                 "run under tests/netns-run, as root in a mount namespace of its own");
+        const QString path = mount + "/run.csv";
+        Journal journal(path);
+        QVERIFY(journal.open());
+        QVERIFY(journal.write({journalRow(2, "SN-A", "done")}));
+        QFile report(path);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QByteArray good = report.readAll();
+
+        QFile filler(mount + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) {
+        }
+        QVector<JournalRow> more;
+        for (int i = 0; i < 40; ++i)
+            more << journalRow(i + 2, QStringLiteral("SN-%1").arg(i), "done");
+        QVERIFY(!journal.write(more));
+        QCOMPARE(journal.error(), "cannot write the report " + path + ": write: No space left on device");
+        report.seek(0);
+        QCOMPARE(report.readAll(), good);
+        QCOMPARE(QDir(mount).entryList(QDir::Files | QDir::Hidden), QStringList({"filler", "run.csv"}));
+        filler.close();
+        report.close();
+        QCOMPARE(::umount(QFile::encodeName(mount).constData()), 0);
+    }
+
+    // A host at 192.168.77.20 (listening), one at .21 (refusing), nothing at .50; 10.9.9.9 lies
+    // outside lo's subnets and is not probed.
+    void probe()
+    {
+        QVERIFY(run("ip", {"addr", "add", "192.168.77.1/24", "dev", "lo", "noprefixroute"}));
+        QVERIFY(run("ip", {"addr", "add", "192.168.77.20/32", "dev", "lo"}));
+        QVERIFY(run("ip", {"addr", "add", "192.168.77.21/32", "dev", "lo"}));
+        QVERIFY(run("ip", {"route", "add", "192.168.77.0/24", "dev", "lo"})); // what leaves is dropped: no forwarding
+        QTcpServer host;
+        QVERIFY2(host.listen(QHostAddress("192.168.77.20"), 80), qPrintable(host.errorString()));
+
+        const qint64 start = nowMs();
+        const QHash<QString, ProbeResult> found = probeHosts("lo", {"192.168.77.20", "192.168.77.21", "192.168.77.50", "10.9.9.9"});
+        QVERIFY_DURATION(nowMs() - start, kProbeMs - 10, kProbeMs * 4 / 3 - 1);
+        QCOMPARE(found.value("192.168.77.20"), ProbeResult::Answered);
+        QCOMPARE(found.value("192.168.77.21"), ProbeResult::Answered);
+        QCOMPARE(found.value("192.168.77.50"), ProbeResult::Silent);
+        QCOMPARE(found.value("10.9.9.9"), ProbeResult::NotProbed);
+
+        const QVector<PlanRow> plan = planOf({"SN1 192.168.77.20", "SN4 192.168.77.50"});
+        const PlanCheck check = checkPlanOnCard(plan, fleet(kSite), "lo");
+        QCOMPARE(verdictText(check.verdicts.at(0), plan.at(0), false), "A host that is not a device answers at 192.168.77.20.");
+        QCOMPARE(check.verdicts.at(1).check, RowCheck::Ready);
+    }
+
+    // A chain (A takes B's address, B a free one) and a device that says "ok" but keeps its
+    // address: a dry run sends nothing; the run changes B before A, and A only once B answers
+    // at its new address; the report records every row as it goes.
+    void chainAgainstDevices()
+    {
+        QVector<SimDevice> devices = {simDevice("192.168.1.2", "SN-A"), simDevice("192.168.1.3", "SN-B"),
+                                      simDevice("192.168.1.4", "SN-C"), simDevice("192.168.1.5", "SN-D")};
+        devices[2].overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"ok"}})"});
+        DeviceSimulator::Options simOptions;
+        simOptions.restartMs = 0;
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(devices, simOptions));
+
+        LinkCore link;
+        link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
+        const LinkCore::Result search = link.search("lo");
+        QVERIFY(search.status.ok());
+        const QVector<FoundDevice> found = foundDevices(search.json.get());
+        const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60", "SN-D 192.168.1.70"});
+        const PlanCheck check = checkPlanOnCard(plan, found, "lo");
+        QCOMPARE(check.order, QVector<int>({1, 0, 2, 3}));
+
+        AddressChangeRun::Options options;
+        options.card = "lo";
+        options.dryRun = true;
+        AddressChangeRun dry(link, found, plan, check, "secret1", options);
+        while (dry.step().kind != AddressChangeRun::Step::Finished) {
+        }
+        for (const RunRow &row : dry.rows())
+            QCOMPARE(row.result, RunResult::Planned);
+
+        Journal journal(dir.filePath("chain.json"));
+        QVERIFY(journal.open());
+        options.dryRun = false;
+        options.verifyTimeoutMs = 1000;
+        options.journal = &journal;
+        AddressChangeRun run(link, found, plan, check, "secret1", options);
+        QStringList steps;
+        for (AddressChangeRun::Step step = run.step(); step.kind != AddressChangeRun::Step::Finished; step = run.step())
+            steps << (step.kind == AddressChangeRun::Step::Changed
+                          ? run.rows().at(step.row).sn
+                          : QStringLiteral("round %1: %2/%3").arg(step.round.number).arg(step.round.seen).arg(step.round.awaited));
+        QCOMPARE(steps, QStringList({"SN-B", "SN-C", "SN-D", "round 1: 2/3", "SN-A", "round 2: 1/2"}));
+        QVERIFY(run.error().isEmpty());
+
+        QStringList netcfg;
+        for (const QByteArray &request : sim.requests()) {
+            if (request.contains("\"netcfg\""))
+                netcfg << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
+        }
+        QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-D", "SN-A"}));
+
+        QVector<JournalRow> report;
+        int line = 0;
+        QString error;
+        QVERIFY2(readReport(journal.path(), &report, &line, &error), qPrintable(error));
+        QStringList ends;
+        for (const JournalRow &row : report)
+            ends << row.sn + ' ' + row.result + ' ' + row.verification;
+        QCOMPARE(ends, QStringList({"SN-A done verified", "SN-B done verified", "SN-C done kept old address",
+                                    "SN-D done verified"}));
+    }
+
+    // Devices that never answer: the row that waits for a failed row ends as a conflict with
+    // nothing sent, and a cancelled run records the rest as not run.
+    void failedMoverThenCancel()
+    {
+        QVector<SimDevice> silent;
+        for (const QString &entry : kSite) {
+            silent << simDevice(entry.section(' ', 0, 0), entry.section(' ', 1, 1));
+            silent.last().fault = SimDevice::Fault::NoReply;
+        }
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(silent));
+
+        const QVector<PlanRow> plan = planOf({"SN1 192.168.1.5", "SN4 192.168.1.60", "SN5 192.168.1.61", "SN2 192.168.1.62"});
+        const PlanCheck check = checkPlan(plan, fleet(kSite), kCard);
+        Journal journal(dir.filePath("cancelled.csv"));
+        QVERIFY(journal.open());
+        AddressChangeRun::Options options;
+        options.card = "lo";
+        options.journal = &journal;
+        LinkCore link; // without a socket: the run opens one
+        link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
+        AddressChangeRun run(link, fleet(kSite), plan, check, "secret1", options);
+        const auto recorded = [&journal] {
+            QVector<JournalRow> report;
+            int line = 0;
+            QString error;
+            QStringList ends;
+            if (!readReport(journal.path(), &report, &line, &error))
+                ends << error;
+            for (const JournalRow &row : report)
+                ends << row.sn + ": " + row.result + ": " + row.detail;
+            return ends;
+        };
+        QCOMPARE(run.step().row, 1);
+        QCOMPARE(recorded().at(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
+        QCOMPARE(run.step().row, 2);
+        QVERIFY(run.cancel());
+        QCOMPARE(run.step().kind, AddressChangeRun::Step::Finished);
+
+        QStringList sent;
+        for (const QByteArray &request : sim.requests())
+            sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
+        QCOMPARE(sent, QStringList({"SN4", "SN5"}));
+        QCOMPARE(recorded(), QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
+                                    "SN4: failed: device not open (Timeout,Please try again!)",
+                                    "SN5: failed: device not open (Timeout,Please try again!)",
+                                    "SN2: not run: The run stopped before this device."}));
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+QTEST_GUILESS_MAIN(TestCommissioning)
+#include "tst_commissioning.moc"
