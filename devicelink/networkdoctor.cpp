@@ -192,12 +192,12 @@ QVector<DoctorFinding> firewallFindings(const FirewallFacts &facts, const QStrin
                                                             "Fix: sudo firewall-cmd --permanent --zone=%1 "
                                                             "--add-port=10088/udp && sudo firewall-cmd --reload"),
                          {facts.firewalldZone});
-    for (const QString &reason : facts.unreadable)
+    if (!facts.unreadable.isEmpty())
         found << finding(Check::Firewall, Level::Warning,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "The firewall rules could not be read (%1). Check by hand "
                                                             "that nothing drops UDP to port 10088: sudo nft list "
                                                             "ruleset, sudo iptables -S INPUT"),
-                         {reason});
+                         {facts.unreadable});
     if (found.isEmpty())
         found << finding(Check::Firewall, Level::Ok,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "no rule drops UDP to port 10088 (read: %1)"),
@@ -327,26 +327,28 @@ FirewallFacts readFirewall(const QString &card)
     FirewallFacts facts;
     QByteArray output;
     QString error;
-    bool iptablesOnNftables = false;
-    const QString iptablesSave = findTool(QStringLiteral("iptables-save"));
-    if (!iptablesSave.isEmpty()) {
-        if (runTool(iptablesSave, {QStringLiteral("-t"), QStringLiteral("filter")}, &output, &error)) {
-            const bool legacy = output.contains("(legacy)");
-            iptablesOnNftables = !legacy;
-            const QString tool = legacy ? QStringLiteral("iptables-legacy") : QStringLiteral("iptables");
+    QStringList unreadable;
+    const auto readIptables = [&](const QString &path, const QString &tool) {
+        if (runTool(path, {QStringLiteral("-t"), QStringLiteral("filter")}, &output, &error)) {
             facts.drops += firewall::dropsOfReplies(firewall::parseIptablesSave(output, card, tool));
             facts.read << tool;
         } else {
-            facts.unreadable << error;
+            unreadable << error;
         }
-    }
-    // Rules of iptables-legacy are invisible to nft and to iptables-save on nftables.
-    const QString legacySave = findTool(QStringLiteral("iptables-legacy-save"));
-    if (iptablesOnNftables && !legacySave.isEmpty()
-        && runTool(legacySave, {QStringLiteral("-t"), QStringLiteral("filter")}, &output, &error)) {
-        facts.drops += firewall::dropsOfReplies(firewall::parseIptablesSave(output, card, QStringLiteral("iptables-legacy")));
-        facts.read << QStringLiteral("iptables-legacy");
-    }
+    };
+    // iptables is either a front end of nftables (its rules then show in nft's listing too,
+    // though less exactly) or the legacy one, whose rules nft does not see. Legacy tables are
+    // listed only when the kernel has some, as listing them would load its module.
+    const QString iptablesSave = findTool(QStringLiteral("iptables-save"));
+    const bool iptablesOnNftables = !iptablesSave.isEmpty()
+                                    && !QFileInfo(iptablesSave).canonicalFilePath().contains(QLatin1String("legacy"));
+    if (iptablesOnNftables)
+        readIptables(iptablesSave, QStringLiteral("iptables"));
+    QFile legacyTables(QStringLiteral("/proc/net/ip_tables_names"));
+    const bool legacyInUse = !legacyTables.open(QIODevice::ReadOnly) || !legacyTables.readAll().trimmed().isEmpty();
+    const QString legacySave = iptablesOnNftables ? findTool(QStringLiteral("iptables-legacy-save")) : iptablesSave;
+    if (legacyInUse && !legacySave.isEmpty())
+        readIptables(legacySave, QStringLiteral("iptables-legacy"));
     const QString nft = findTool(QStringLiteral("nft"));
     if (!nft.isEmpty()) {
         if (runTool(nft, {QStringLiteral("-j"), QStringLiteral("list"), QStringLiteral("ruleset")}, &output, &error)) {
@@ -354,11 +356,13 @@ FirewallFacts readFirewall(const QString &card)
             facts.drops += firewall::dropsOfReplies(firewall::parseNftJson(output, card, skip));
             facts.read << QStringLiteral("nftables");
         } else {
-            facts.unreadable << error;
+            unreadable << error;
         }
     }
     if (iptablesSave.isEmpty() && nft.isEmpty())
-        facts.unreadable << QStringLiteral("neither nft nor iptables-save is installed");
+        unreadable << QStringLiteral("neither nft nor iptables-save is installed");
+    if (!unreadable.isEmpty())
+        facts.unreadable = unreadable.join(QLatin1String("; "));
     std::stable_sort(facts.drops.begin(), facts.drops.end(),
                      [](const firewall::Drop &a, const firewall::Drop &b) { return !a.conditional && b.conditional; });
 

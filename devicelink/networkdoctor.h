@@ -74,7 +74,7 @@ struct FirewallFacts
 {
     QVector<firewall::Drop> drops;
     QStringList read;       // tools whose rules were read
-    QStringList unreadable; // "nft: Operation not permitted"
+    QString unreadable;     // why some rules could not be read: "nft: Operation not permitted; ..."
     bool firewalldRunning = false;
     QString firewalldZone;
     bool firewalldZoneOk = true;
