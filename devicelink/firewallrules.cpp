@@ -368,8 +368,8 @@ Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringL
         const QString hook = chain.value(QLatin1String("hook")).toString();
         Chain c;
         c.name = tableOf(chain) + QLatin1Char(' ') + chain.value(QLatin1String("name")).toString();
-        c.base = hook == QLatin1String("input")
-                 || (hook == QLatin1String("prerouting") && chain.value(QLatin1String("type")) == QLatin1String("filter"));
+        const bool filter = chain.value(QLatin1String("type")).toString() == QLatin1String("filter");
+        c.base = hook == QLatin1String("input") || (hook == QLatin1String("prerouting") && filter);
         c.dropPolicy = chain.value(QLatin1String("policy")).toString() == QLatin1String("drop");
         ruleset.chains << c;
     }

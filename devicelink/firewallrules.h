@@ -53,7 +53,8 @@ struct Drop
 // out: iptables-nft keeps its rules there, and iptables-save shows them more exactly.
 Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringList &skipTables = {});
 // `iptables-save`: its filter table.
-Ruleset parseIptablesSave(const QByteArray &text, const QString &card, const QString &tool = QStringLiteral("iptables"));
+Ruleset parseIptablesSave(const QByteArray &text, const QString &card,
+                          const QString &tool = QStringLiteral("iptables"));
 
 // Where the ruleset's base chains drop a reply, definite drops first.
 QVector<Drop> dropsOfReplies(const Ruleset &ruleset);

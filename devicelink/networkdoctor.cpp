@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -173,8 +174,9 @@ QVector<DoctorFinding> firewallFindings(const FirewallFacts &facts, const QStrin
         const QString where = QStringLiteral("%1 chain %2").arg(drop.tool, chain);
         if (drop.conditional)
             found << finding(Check::Firewall, Level::Warning,
-                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 may drop UDP to port 10088 (%2), depending on "
-                                                                "conditions that cannot be judged here. To be sure: %3"),
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 may drop UDP to port 10088 (%2), depending "
+                                                                "on conditions that cannot be judged here. To be "
+                                                                "sure: %3"),
                              {where, drop.where, fix});
         else
             found << finding(Check::Firewall, Level::Problem,
@@ -316,9 +318,13 @@ bool runTool(const QString &path, const QStringList &arguments, QByteArray *outp
     *output = process.readAllStandardOutput();
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return true;
-    const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
-    *error = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
-                                          said.isEmpty() ? QStringLiteral("exit status %1").arg(process.exitCode()) : said);
+    const QString name = QFileInfo(path).fileName();
+    const QString said =
+        QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
+    if (said.isEmpty())
+        *error = QStringLiteral("%1: exit status %2").arg(name).arg(process.exitCode());
+    else
+        *error = said.startsWith(name) ? said : QStringLiteral("%1: %2").arg(name, said);
     return false;
 }
 
@@ -408,13 +414,14 @@ QVector<PortHolder> portHolders()
             continue;
         const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
         for (const QString &fd : QDir(fdDir).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-            const quint64 inode = socketInode(QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd).section(QLatin1Char('/'), -1));
+            const QString target = QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd);
+            const quint64 inode = socketInode(target.section(QLatin1Char('/'), -1));
             if (!inodes.contains(inode))
                 continue;
             found.insert(inode);
             // argv[0] rather than comm, which the kernel cuts at 15 characters.
-            QString program = QString::fromLocal8Bit(readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0').first());
-            program = QFileInfo(program).fileName();
+            const QByteArray argv0 = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0').first();
+            QString program = QFileInfo(QString::fromLocal8Bit(argv0)).fileName();
             if (program.isEmpty())
                 program = QString::fromLocal8Bit(readFile(QStringLiteral("/proc/%1/comm").arg(pid))).trimmed();
             holders << PortHolder{pid, program, inodes.value(inode)};
@@ -532,7 +539,9 @@ int parseRpFilter(const QByteArray &text)
 
 QString hypervisorFromDmi(const QString &sysVendor, const QString &productName)
 {
-    const auto has = [](const QString &text, const char *word) { return text.contains(QLatin1String(word), Qt::CaseInsensitive); };
+    const auto has = [](const QString &text, const char *word) {
+        return text.contains(QLatin1String(word), Qt::CaseInsensitive);
+    };
     if (has(sysVendor, "innotek") || has(productName, "VirtualBox"))
         return QStringLiteral("VirtualBox");
     if (has(sysVendor, "VMware") || has(productName, "VMware"))
@@ -645,8 +654,10 @@ NetworkFacts gatherFacts(const QString &cardName)
     facts.firewall = readFirewall(card.name);
     facts.rpFilterAll = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/all/rp_filter")));
     facts.rpFilterCard = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/%1/rp_filter").arg(card.name)));
-    facts.hypervisor = hypervisorFromDmi(QString::fromUtf8(readFile(QStringLiteral("/sys/class/dmi/id/sys_vendor"))).trimmed(),
-                                         QString::fromUtf8(readFile(QStringLiteral("/sys/class/dmi/id/product_name"))).trimmed());
+    const auto dmi = [](const char *name) {
+        return QString::fromUtf8(readFile(QStringLiteral("/sys/class/dmi/id/") + QLatin1String(name))).trimmed();
+    };
+    facts.hypervisor = hypervisorFromDmi(dmi("sys_vendor"), dmi("product_name"));
     return facts;
 }
 

@@ -433,7 +433,8 @@ private slots:
         const QByteArray zone = "public (active)\n  target: %1\n  icmp-block-inversion: no\n  interfaces: eth0\n"
                                 "  sources: \n  services: %2\n  ports: %3\n  protocols: \n  forward: yes\n";
         const auto list = [&zone](const char *target, const char *services, const char *ports) {
-            return QString::fromUtf8(zone).arg(QLatin1String(target), QLatin1String(services), QLatin1String(ports)).toUtf8();
+            const QString text = QString::fromUtf8(zone);
+            return text.arg(QLatin1String(target), QLatin1String(services), QLatin1String(ports)).toUtf8();
         };
         // clang-format off
         QTest::newRow("default zone, ssh only") << list("default", "dhcpv6-client ssh", "") << false;
@@ -565,7 +566,8 @@ private slots:
         QVERIFY2(sh(setup, &said), qPrintable(said));
         QUdpSocket holder; // without address sharing, as a program that wants the port for itself
         if (holdPort)
-            QVERIFY2(holder.bind(QHostAddress::AnyIPv4, 10088, QUdpSocket::DontShareAddress), qPrintable(holder.errorString()));
+            QVERIFY2(holder.bind(QHostAddress::AnyIPv4, 10088, QUdpSocket::DontShareAddress),
+                     qPrintable(holder.errorString()));
         if (devices)
             QVERIFY(startDevices());
 
@@ -598,7 +600,8 @@ private slots:
         FILE *err = std::tmpfile();
         QCOMPARE(runDoctor(QStringLiteral("nosuchcard"), full, err), 12);
         std::fclose(full);
-        QCOMPARE(readBack(err), QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
+        QCOMPARE(readBack(err),
+                 QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
     }
 
 private:
