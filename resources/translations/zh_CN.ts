@@ -2,6 +2,185 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>NetworkDoctor</name>
+    <message>
+        <source>card</source>
+        <translation>网卡</translation>
+    </message>
+    <message>
+        <source>route</source>
+        <translation>路由</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>firewall</source>
+        <translation>防火墙</translation>
+    </message>
+    <message>
+        <source>rp_filter</source>
+        <translation>反向路径过滤</translation>
+    </message>
+    <message>
+        <source>wifi</source>
+        <translation>无线网络</translation>
+    </message>
+    <message>
+        <source>vm</source>
+        <translation>虚拟机</translation>
+    </message>
+    <message>
+        <source>search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>problem</source>
+        <translation>问题</translation>
+    </message>
+    <message>
+        <source>No network card is up with an IPv4 address (known: %1). Fix: connect the card that is cabled to the devices and give it an address in their subnet.</source>
+        <translation>没有已启用且带有IPv4地址的网卡（已知：%1）。解决：连接与设备相连的网卡，并为其设置设备所在子网的地址。</translation>
+    </message>
+    <message>
+        <source>There is no network card named %1 (known: %2). Fix: choose the card that is cabled to the devices.</source>
+        <translation>没有名为%1的网卡（已知：%2）。解决：选择与设备相连的网卡。</translation>
+    </message>
+    <message>
+        <source>%1 is the loopback interface: it reaches no device. Fix: choose the card that is cabled to the devices.</source>
+        <translation>%1是回环接口，无法到达任何设备。解决：选择与设备相连的网卡。</translation>
+    </message>
+    <message>
+        <source>%1 is down. Fix: sudo ip link set %1 up</source>
+        <translation>%1未启用。解决：sudo ip link set %1 up</translation>
+    </message>
+    <message>
+        <source>%1 has no link. Fix: check its cable and the switch port it goes to.</source>
+        <translation>%1没有连接。解决：检查网线及其所连接的交换机端口。</translation>
+    </message>
+    <message>
+        <source>%1 has no IPv4 address, so nothing can be sent through it. Fix: give it one in the devices&apos; subnet, e.g. sudo ip addr add 192.168.1.250/24 dev %1</source>
+        <translation>%1没有IPv4地址，无法通过它发送任何数据。解决：为其设置设备所在子网的地址，例如 sudo ip addr add 192.168.1.250/24 dev %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot multicast. Fix: sudo ip link set %1 multicast on</source>
+        <translation>%1不支持组播。解决：sudo ip link set %1 multicast on</translation>
+    </message>
+    <message>
+        <source>%1 is up with %2 and can multicast</source>
+        <translation>%1已启用，地址为%2，支持组播</translation>
+    </message>
+    <message>
+        <source>239.0.0.100 is routed through %1</source>
+        <translation>239.0.0.100经由%1路由</translation>
+    </message>
+    <message>
+        <source>No route leads to 239.0.0.100. The search still leaves through %1, which it chooses itself; for other programs: sudo ip route add 239.0.0.0/8 dev %1</source>
+        <translation>没有通往239.0.0.100的路由。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡：sudo ip route add 239.0.0.0/8 dev %1</translation>
+    </message>
+    <message>
+        <source>239.0.0.100 is routed through %2, not %1. The search still leaves through %1, which it chooses itself; for other programs: sudo ip route add 239.0.0.0/8 dev %1</source>
+        <translation>239.0.0.100经由%2而非%1路由。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡：sudo ip route add 239.0.0.0/8 dev %1</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by %1 (process %2), which then gets the devices&apos; replies. Fix: close that program, then search again.</source>
+        <translation>UDP端口10088被%1（进程%2）占用，设备的回复会被它收走。解决：关闭该程序后重新搜索。</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by a program of user %1 that cannot be read without root. Fix: find it with sudo ss -ulpn &apos;sport = :10088&apos; and close it.</source>
+        <translation>UDP端口10088被用户%1的某个程序占用，没有root权限无法查看。解决：用 sudo ss -ulpn &apos;sport = :10088&apos; 找到并关闭它。</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is free</source>
+        <translation>UDP端口10088空闲</translation>
+    </message>
+    <message>
+        <source>%1 may drop UDP to port 10088 (%2), depending on conditions that cannot be judged here. To be sure: %3</source>
+        <translation>%1可能丢弃发往端口10088的UDP数据（%2），取决于此处无法判断的条件。为确保放行：%3</translation>
+    </message>
+    <message>
+        <source>%1 drops UDP to port 10088 (%2). Fix: %3</source>
+        <translation>%1丢弃发往端口10088的UDP数据（%2）。解决：%3</translation>
+    </message>
+    <message>
+        <source>firewalld is running, but the zone of %1 could not be read (%2). Check by hand: sudo firewall-cmd --list-all</source>
+        <translation>firewalld正在运行，但无法读取%1所在的区域（%2）。请手动检查：sudo firewall-cmd --list-all</translation>
+    </message>
+    <message>
+        <source>firewalld&apos;s zone %1 does not let UDP to port 10088 in. Fix: sudo firewall-cmd --permanent --zone=%1 --add-port=10088/udp &amp;&amp; sudo firewall-cmd --reload</source>
+        <translation>firewalld的区域%1不放行发往端口10088的UDP数据。解决：sudo firewall-cmd --permanent --zone=%1 --add-port=10088/udp &amp;&amp; sudo firewall-cmd --reload</translation>
+    </message>
+    <message>
+        <source>The firewall rules could not be read (%1). Check by hand that nothing drops UDP to port 10088: sudo nft list ruleset, sudo iptables -S INPUT</source>
+        <translation>无法读取防火墙规则（%1）。请手动检查没有规则丢弃发往端口10088的UDP数据：sudo nft list ruleset、sudo iptables -S INPUT</translation>
+    </message>
+    <message>
+        <source>no rule drops UDP to port 10088 (read: %1)</source>
+        <translation>没有规则丢弃发往端口10088的UDP数据（已读取：%1）</translation>
+    </message>
+    <message>
+        <source>The reverse-path filter of %1 could not be read. Check by hand: sysctl net.ipv4.conf.all.rp_filter net.ipv4.conf.%1.rp_filter</source>
+        <translation>无法读取%1的反向路径过滤设置。请手动检查：sysctl net.ipv4.conf.all.rp_filter net.ipv4.conf.%1.rp_filter</translation>
+    </message>
+    <message>
+        <source>reverse-path filtering lets the replies in (all=%1, %2=%3)</source>
+        <translation>反向路径过滤放行设备的回复（all=%1，%2=%3）</translation>
+    </message>
+    <message>
+        <source>Strict reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4, as the default route leads through another card. Fix: loose filtering, sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.%2.rp_filter=2</source>
+        <translation>严格的反向路径过滤（all=%1，%2=%3）会丢弃%4以外设备的回复，因为默认路由经由另一块网卡。解决：改为宽松过滤，sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.%2.rp_filter=2</translation>
+    </message>
+    <message>
+        <source>Reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4; without a default route loose filtering does not help. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.%2.rp_filter=0, or give %2 a second address in the devices&apos; subnet (sudo ip addr add 192.168.1.250/24 dev %2)</source>
+        <translation>反向路径过滤（all=%1，%2=%3）会丢弃%4以外设备的回复；没有默认路由时宽松过滤也无济于事。解决：sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.%2.rp_filter=0，或为%2添加一个设备所在子网的第二个地址（sudo ip addr add 192.168.1.250/24 dev %2）</translation>
+    </message>
+    <message>
+        <source>%1 is not a wireless card</source>
+        <translation>%1不是无线网卡</translation>
+    </message>
+    <message>
+        <source>%1 is a wireless card: access points often filter multicast, so the search may not reach the devices. Fix: use a cabled card, or let the access point forward multicast.</source>
+        <translation>%1是无线网卡：无线接入点常会过滤组播，搜索可能到达不了设备。解决：改用有线网卡，或让接入点转发组播。</translation>
+    </message>
+    <message>
+        <source>%2 is the address of a virtual machine&apos;s NAT (%1): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode on the devices&apos; network.</source>
+        <translation>%2是虚拟机NAT网络的地址（%1）：组播无法穿过NAT。解决：将虚拟网卡设为桥接模式，接入设备所在的网络。</translation>
+    </message>
+    <message>
+        <source>not a virtual machine</source>
+        <translation>不是虚拟机</translation>
+    </message>
+    <message>
+        <source>a virtual machine (%1), but its address does not look like NAT: its adapter seems to be bridged</source>
+        <translation>是虚拟机（%1），但其地址不像NAT地址：虚拟网卡应为桥接模式</translation>
+    </message>
+    <message>
+        <source>%1 devices answered</source>
+        <translation>%1台设备应答</translation>
+    </message>
+    <message>
+        <source>No device answered the search on %1. Fix: see the findings above, and check that the devices are powered and on the network of %1.</source>
+        <translation>%1上的搜索没有任何设备应答。解决：参见上面的检查结果，并确认设备已通电且位于%1所在的网络中。</translation>
+    </message>
+    <message>
+        <source>No search made: the card cannot be used.</source>
+        <translation>未进行搜索：该网卡无法使用。</translation>
+    </message>
+    <message>
+        <source>The search failed: %1</source>
+        <translation>搜索失败：%1</translation>
+    </message>
+</context>
+<context>
     <name>ORV_CONN2DEVICE</name>
     <message>
         <source>Timeout,Please try again!</source>

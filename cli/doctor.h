@@ -1,0 +1,13 @@
+#pragma once
+
+// tarnvale-cli doctor: the usual causes of an empty list checked one by one on the card that
+// a search would use, then one search and its count.
+
+#include <QString>
+
+#include <cstdio>
+
+// One line per check on out; interfaceName empty: the card the other commands would choose.
+// Returns 0 when nothing is wrong, 14 when a check found a problem, 12 when out could not be
+// written (the reason on err).
+int runDoctor(const QString &interfaceName, FILE *out, FILE *err);

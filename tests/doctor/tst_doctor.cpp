@@ -1,0 +1,625 @@
+// tarnvale-cli doctor: the readers of the system's listings and the decisions one case per
+// row, then the whole command in this test's own network namespace, broken in the ways
+// users meet (a card without IPv4, the port held, a firewall rule) and whole.
+
+#include "doctor.h"
+#include "networkdoctor.h"
+
+#include "devicesim.h"
+
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <QUdpSocket>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(NetworkFacts)
+
+namespace {
+
+// ---- nftables listings in the JSON of `nft -j list ruleset` ----
+
+const QString kUdpDport = R"({"payload":{"protocol":"udp","field":"dport"}})";
+const QString kTcpDport = R"({"payload":{"protocol":"tcp","field":"dport"}})";
+const QString kSaddr = R"({"payload":{"protocol":"ip","field":"saddr"}})";
+const QString kIifname = R"({"meta":{"key":"iifname"}})";
+const QString kCtState = R"({"ct":{"key":"state"}})";
+const QString kAccept = R"({"accept":null})";
+const QString kDrop = R"({"drop":null})";
+const QString kReject = R"({"reject":null})";
+
+QString match(const QString &left, const QString &right, const QString &op = QStringLiteral("=="))
+{
+    return QStringLiteral(R"({"match":{"op":"%1","left":%2,"right":%3}})").arg(op, left, right);
+}
+
+QString jump(const QString &chain, const char *kind = "jump")
+{
+    return QStringLiteral(R"({"%1":{"target":"%2"}})").arg(QLatin1String(kind), chain);
+}
+
+// Table "inet t": chain "input" on the input hook with `policy` (or on `hook`), and every
+// other chain that a rule names; rules are "chain: expr, expr, ...", numbered from handle 1.
+QByteArray nft(const QString &policy, const QStringList &rules, const QString &hook = QStringLiteral("input"),
+               const QString &family = QStringLiteral("inet"))
+{
+    QStringList items{QStringLiteral(R"({"chain":{"family":"%1","table":"t","name":"input","type":"filter",)"
+                                     R"("hook":"%2","prio":0,"policy":"%3"}})")
+                          .arg(family, hook, policy)};
+    QStringList chains{QStringLiteral("input")};
+    int handle = 0;
+    for (const QString &rule : rules) {
+        const QString chain = rule.section(QLatin1Char(':'), 0, 0);
+        if (!chains.contains(chain)) {
+            chains << chain;
+            items << QStringLiteral(R"({"chain":{"family":"%1","table":"t","name":"%2"}})").arg(family, chain);
+        }
+        items << QStringLiteral(R"({"rule":{"family":"%1","table":"t","chain":"%2","handle":%3,"expr":[%4]}})")
+                     .arg(family, chain)
+                     .arg(++handle)
+                     .arg(rule.section(QLatin1Char(':'), 1));
+    }
+    return QStringLiteral(R"({"nftables":[%1]})").arg(items.join(QLatin1Char(','))).toUtf8();
+}
+
+// As nft 1.0.6 printed them in a namespace: the drop rule that the end-to-end test sets, a
+// ruleset that lets the replies in, and iptables-nft's rules (whose matches it cannot show).
+const QByteArray kRealDrop =
+    R"({"nftables": [{"metainfo": {"version": "1.0.6", "release_name": "Lester Gooch #5", "json_schema_version": 1}}, {"table": {"family": "inet", "name": "t", "handle": 1}}, {"chain": {"family": "inet", "table": "t", "name": "input", "handle": 1, "type": "filter", "hook": "input", "prio": 0, "policy": "accept"}}, {"rule": {"family": "inet", "table": "t", "chain": "input", "handle": 2, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "udp", "field": "dport"}}, "right": 10088}}, {"drop": null}]}}]})";
+const QByteArray kRealOpen =
+    R"({"nftables": [{"metainfo": {"version": "1.0.6", "release_name": "Lester Gooch #5", "json_schema_version": 1}}, {"table": {"family": "inet", "name": "f", "handle": 2}}, {"chain": {"family": "inet", "table": "f", "name": "input", "handle": 1, "type": "filter", "hook": "input", "prio": 0, "policy": "drop"}}, {"rule": {"family": "inet", "table": "f", "chain": "input", "handle": 2, "expr": [{"match": {"op": "in", "left": {"ct": {"key": "state"}}, "right": ["established", "related"]}}, {"accept": null}]}}, {"rule": {"family": "inet", "table": "f", "chain": "input", "handle": 4, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "udp", "field": "dport"}}, "right": {"set": [53, {"range": [10000, 10100]}]}}}, {"accept": null}]}}, {"rule": {"family": "inet", "table": "f", "chain": "input", "handle": 5, "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iifname"}}, "right": "lo"}}, {"accept": null}]}}]})";
+const QByteArray kRealIptablesNft =
+    R"({"nftables": [{"table": {"family": "ip", "name": "filter", "handle": 1}}, {"chain": {"family": "ip", "table": "filter", "name": "INPUT", "handle": 1, "type": "filter", "hook": "input", "prio": 0, "policy": "drop"}}, {"chain": {"family": "ip", "table": "filter", "name": "mychain", "handle": 4}}, {"rule": {"family": "ip", "table": "filter", "chain": "INPUT", "handle": 2, "expr": [{"xt": {"type": "match", "name": "conntrack"}}, {"counter": {"packets": 0, "bytes": 0}}, {"accept": null}]}}, {"rule": {"family": "ip", "table": "filter", "chain": "INPUT", "handle": 3, "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iifname"}}, "right": "lo"}}, {"counter": {"packets": 0, "bytes": 0}}, {"accept": null}]}}, {"rule": {"family": "ip", "table": "filter", "chain": "INPUT", "handle": 5, "expr": [{"counter": {"packets": 0, "bytes": 0}}, {"jump": {"target": "mychain"}}]}}, {"rule": {"family": "ip", "table": "filter", "chain": "INPUT", "handle": 7, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": {"prefix": {"addr": "10.0.0.0", "len": 8}}}}, {"xt": {"type": "match", "name": "comment"}}, {"counter": {"packets": 0, "bytes": 0}}, {"xt": {"type": "target", "name": "REJECT"}}]}}, {"rule": {"family": "ip", "table": "filter", "chain": "mychain", "handle": 6, "expr": [{"match": {"op": "==", "left": {"meta": {"key": "l4proto"}}, "right": "udp"}}, {"xt": {"type": "match", "name": "multiport"}}, {"counter": {"packets": 0, "bytes": 0}}, {"accept": null}]}}]})";
+
+// The same iptables rules as iptables-save 1.8.9 printed them.
+const QByteArray kRealIptablesSave = "# Generated by iptables-save v1.8.9 (nf_tables) on Mon Dec  7 08:08:27 2026\n"
+                                     "*filter\n:INPUT DROP [0:0]\n:FORWARD ACCEPT [0:0]\n:OUTPUT ACCEPT [0:0]\n"
+                                     ":mychain - [0:0]\n"
+                                     "-A INPUT -m conntrack --ctstate RELATED,ESTABLISHED -j ACCEPT\n"
+                                     "-A INPUT -i lo -j ACCEPT\n-A INPUT -j mychain\n"
+                                     "-A INPUT -s 10.0.0.0/8 -m comment --comment \"a b\" -j REJECT "
+                                     "--reject-with icmp-port-unreachable\n"
+                                     "-A mychain -p udp -m multiport --dports 53,10080:10090 -j ACCEPT\n"
+                                     "COMMIT\n# Completed on Mon Dec  7 08:08:27 2026\n";
+
+QByteArray iptables(const QByteArray &policy, const QByteArray &rules)
+{
+    return "*nat\n:PREROUTING ACCEPT [0:0]\n-A PREROUTING -p udp --dport 10088 -j DROP\nCOMMIT\n*filter\n:INPUT "
+           + policy + " [0:0]\n:user - [0:0]\n" + rules + "COMMIT\n";
+}
+
+QStringList drops(const firewall::Ruleset &ruleset)
+{
+    QStringList result;
+    for (const firewall::Drop &drop : firewall::dropsOfReplies(ruleset))
+        result << drop.chain + QStringLiteral(": ") + drop.where + (drop.conditional ? " (conditional)" : "");
+    return result;
+}
+
+// ---- facts for the decisions ----
+
+quint32 ip(const char *text)
+{
+    return QHostAddress(QLatin1String(text)).toIPv4Address();
+}
+
+RouteEntry route(const char *card, const char *destination, int prefix, const char *gateway = "0.0.0.0")
+{
+    const quint32 mask = prefix ? ~quint32(0) << (32 - prefix) : 0;
+    return RouteEntry{QLatin1String(card), ip(destination), ip(gateway), mask, 0x3, 0};
+}
+
+// eth0 with 192.168.1.10/24 and the default route, nothing on the port, rules read, no filtering.
+NetworkFacts healthy()
+{
+    NetworkFacts facts;
+    facts.card = CardFacts{QStringLiteral("eth0"), {"lo", "eth0"}, true, true, true, false, true, false,
+                           {Ipv4Net{ip("192.168.1.10"), 24}}};
+    facts.routes = {route("eth0", "0.0.0.0", 0, "192.168.1.1"), route("eth0", "192.168.1.0", 24)};
+    facts.firewall.read = QStringList{"nftables"};
+    facts.rpFilterAll = 0;
+    facts.rpFilterCard = 0;
+    return facts;
+}
+
+template<typename Change>
+NetworkFacts healthyBut(Change change)
+{
+    NetworkFacts facts = healthy();
+    change(facts);
+    return facts;
+}
+
+// ---- the namespace ----
+
+bool sh(const QString &command, QString *said = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+    const bool ok = process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (said)
+        *said = QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput()).trimmed();
+    return ok;
+}
+
+struct Run
+{
+    int status = -1;
+    QStringList lines; // simplified: one blank between check and level
+    QByteArray err;
+};
+
+QByteArray readBack(FILE *file)
+{
+    QByteArray bytes;
+    std::rewind(file);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, int(n));
+    std::fclose(file);
+    return bytes;
+}
+
+// The lines that are not ok, but for the firewall's when neither nft nor iptables is installed.
+QStringList notOk(const QStringList &lines)
+{
+    QStringList result;
+    for (const QString &line : lines) {
+        if (!line.contains(QLatin1String(" ok: ")) && !line.contains(QLatin1String("neither nft nor iptables-save")))
+            result << line;
+    }
+    return result;
+}
+
+Run doctor(const QString &card)
+{
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    Run run;
+    run.status = runDoctor(card, out, err);
+    const QByteArray text = readBack(out);
+    qInfo("doctor --interface %s: exit %d\n%s", qPrintable(card), run.status, text.constData());
+    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        run.lines << line.simplified();
+    run.err = readBack(err);
+    return run;
+}
+
+} // namespace
+
+class TestDoctor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(chinese.load(QStringLiteral(":/languages/zh_CN.qm")));
+    }
+
+    void init()
+    {
+        // The window's texts are checked in Chinese; the command line prints English.
+        const QByteArray function = QTest::currentTestFunction();
+        if (function == "diagnose" || function == "searchLine")
+            QVERIFY(QCoreApplication::installTranslator(&chinese));
+        if (!function.endsWith("Namespace"))
+            return;
+        // Cards, routes and rules are changed here: never outside a namespace of our own.
+        const QList<QNetworkInterface> cards = QNetworkInterface::allInterfaces();
+        if (cards.size() != 1 || !cards.first().flags().testFlag(QNetworkInterface::IsLoopBack))
+            QFAIL("run through tests/netns-run: this test changes cards and firewall rules");
+        ownNamespace = true;
+        QString said;
+        QVERIFY2(sh("ip link add dA type veth peer name dB && ip link set dB up && ip link set dA up", &said),
+                 qPrintable(said));
+    }
+
+    void cleanup()
+    {
+        QCoreApplication::removeTranslator(&chinese);
+        if (!ownNamespace)
+            return;
+        ownNamespace = false;
+        sim.stop();
+        sh("ip link del dA; command -v nft >/dev/null && nft flush ruleset; "
+           "command -v iptables >/dev/null && iptables -F INPUT");
+    }
+
+    void routes_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<QString>("card"); // that 239.0.0.100 leaves through, "-" for none
+
+        const QByteArray head = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+        const QByteArray eth0Default = "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+        const QByteArray eth0Subnet = "eth0\t0001A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n";
+        // clang-format off
+        QTest::newRow("the default route") << head + eth0Default + eth0Subnet << "eth0";
+        QTest::newRow("a route for the group beats the default") << head + eth0Default + "eth1\t000000EF\t00000000\t0001\t0\t0\t0\t000000FF\t0\t0\t0\n" << "eth1";
+        QTest::newRow("the lower metric wins") << head + eth0Default + "eth1\t00000000\t01000A0A\t0003\t0\t0\t50\t00000000\t0\t0\t0\n" << "eth1";
+        QTest::newRow("a route that is down") << head + "eth1\t000000EF\t00000000\t0000\t0\t0\t0\t000000FF\t0\t0\t0\n" << "-";
+        QTest::newRow("an unreachable route") << head + "eth1\t000000EF\t00000000\t0201\t0\t0\t0\t000000FF\t0\t0\t0\n" << "-";
+        QTest::newRow("only the subnet") << head + eth0Subnet << "-";
+        QTest::newRow("a cut line") << head + "eth1\t00000000\t01000A0A\t0003\n" << "-";
+        QTest::newRow("empty") << QByteArray() << "-";
+        // clang-format on
+    }
+
+    void routes()
+    {
+        QFETCH(QByteArray, table);
+        QFETCH(QString, card);
+        const QVector<RouteEntry> entries = parseProcNetRoute(table);
+        const int index = routeFor(entries, ip("239.0.0.100"));
+        QCOMPARE(index < 0 ? QStringLiteral("-") : entries.at(index).interfaceName, card);
+    }
+
+    void udpSockets_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<QStringList>("sockets"); // port uid inode
+
+        const QByteArray head = "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops\n";
+        // clang-format off
+        QTest::newRow("IPv4, any address") << head + "  383: 00000000:2768 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 5512871 2 0000000000000000 0\n" << QStringList{"10088 1000 5512871"};
+        QTest::newRow("IPv4 on one address, and another port") << head + "  12: 0A01A8C0:2768 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 77 2 0000000000000000 0\n  13: 0100007F:0035 00000000:0000 07 00000000:00000000 00:00000000 00000000   101        0 78 2 0000000000000000 0\n" << QStringList{"10088 0 77", "53 101 78"};
+        QTest::newRow("IPv6") << head + " 1010: 00000000000000000000000000000000:2768 00000000000000000000000000000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 99 2 0000000000000000 0\n" << QStringList{"10088 1000 99"};
+        QTest::newRow("a cut line") << head + "  383: 00000000:2768 00000000:0000 07\n" << QStringList();
+        QTest::newRow("only the head") << head << QStringList();
+        // clang-format on
+    }
+
+    void udpSockets()
+    {
+        QFETCH(QByteArray, table);
+        QStringList found;
+        for (const UdpSocketEntry &entry : parseProcNetUdp(table))
+            found << QStringLiteral("%1 %2 %3").arg(entry.localPort).arg(entry.uid).arg(entry.inode);
+        QTEST(found, "sockets");
+    }
+
+    void smallReaders()
+    {
+        // clang-format off
+        QCOMPARE(socketInode("socket:[5512871]"), 5512871ull);
+        QCOMPARE(socketInode("pipe:[5512871]"), 0ull);
+        QCOMPARE(socketInode("socket:[]"), 0ull);
+        QCOMPARE(socketInode("socket:[12x]"), 0ull);
+        QCOMPARE(socketInode("/dev/null"), 0ull);
+        QCOMPARE(parseRpFilter("0\n"), 0);
+        QCOMPARE(parseRpFilter("1\n"), 1);
+        QCOMPARE(parseRpFilter("2"), 2);
+        QCOMPARE(parseRpFilter("3\n"), -1);
+        QCOMPARE(parseRpFilter(""), -1);
+        QCOMPARE(parseRpFilter("strict"), -1);
+        // clang-format on
+    }
+
+    void hypervisors_data()
+    {
+        QTest::addColumn<QString>("vendor");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("hypervisor");
+        // clang-format off
+        QTest::newRow("QEMU") << "QEMU" << "Standard PC (Q35 + ICH9, 2009)" << "QEMU/KVM";
+        QTest::newRow("KVM") << "Red Hat" << "KVM" << "QEMU/KVM";
+        QTest::newRow("VirtualBox") << "innotek GmbH" << "VirtualBox" << "VirtualBox";
+        QTest::newRow("VMware") << "VMware, Inc." << "VMware Virtual Platform" << "VMware";
+        QTest::newRow("Hyper-V") << "Microsoft Corporation" << "Virtual Machine" << "Hyper-V";
+        QTest::newRow("a Surface is hardware") << "Microsoft Corporation" << "Surface Pro 7" << "";
+        QTest::newRow("Xen") << "Xen" << "HVM domU" << "Xen";
+        QTest::newRow("Parallels") << "Parallels Software International Inc." << "Parallels Virtual Platform" << "Parallels";
+        QTest::newRow("hardware") << "Dell Inc." << "OptiPlex 7090" << "";
+        QTest::newRow("no DMI") << "" << "" << "";
+        // clang-format on
+    }
+
+    void hypervisors()
+    {
+        QFETCH(QString, vendor);
+        QFETCH(QString, product);
+        QTEST(hypervisorFromDmi(vendor, product), "hypervisor");
+    }
+
+    void natAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("hypervisor");
+        QTest::addColumn<QString>("gateway");
+        QTest::addColumn<QString>("look");
+        // clang-format off
+        QTest::newRow("user-mode networking, whatever the DMI says") << "10.0.2.15" << "" << "10.0.2.2" << "user-mode networking";
+        QTest::newRow("VirtualBox NAT") << "10.0.2.16" << "VirtualBox" << "10.0.2.2" << "VirtualBox";
+        QTest::newRow("10.0.2.16 on hardware") << "10.0.2.16" << "" << "10.0.2.2" << "";
+        QTest::newRow("libvirt's default network") << "192.168.122.50" << "QEMU/KVM" << "192.168.122.1" << "QEMU/KVM";
+        QTest::newRow("Parallels shared network") << "10.211.55.3" << "Parallels" << "10.211.55.1" << "Parallels";
+        QTest::newRow("VMware NAT, gateway .2") << "192.168.56.128" << "VMware" << "192.168.56.2" << "VMware";
+        QTest::newRow("VMware bridged, gateway .1") << "192.168.56.128" << "VMware" << "192.168.56.1" << "";
+        QTest::newRow("VMware, gateway .2 of another subnet") << "192.168.56.128" << "VMware" << "192.168.57.2" << "";
+        QTest::newRow("Hyper-V default switch") << "172.24.160.5" << "Hyper-V" << "172.24.160.1" << "Hyper-V";
+        QTest::newRow("a bridged VM on the devices' LAN") << "192.168.1.20" << "QEMU/KVM" << "192.168.1.1" << "";
+        // clang-format on
+    }
+
+    void natAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, hypervisor);
+        QFETCH(QString, gateway);
+        QTEST(natLook(ip(qPrintable(address)), hypervisor, ip(qPrintable(gateway))), "look");
+    }
+
+    void nftRules_data()
+    {
+        QTest::addColumn<QByteArray>("listing");
+        QTest::addColumn<QStringList>("drops");
+
+        const QString port = QStringLiteral("10088");
+        // clang-format off
+        QTest::newRow("udp dport 10088 drop, as nft prints it") << kRealDrop << QStringList{"inet t input: rule handle 2"};
+        QTest::newRow("policy drop, the port let in, as nft prints it") << kRealOpen << QStringList();
+        QTest::newRow("another port") << nft("accept", {"input:" + match(kUdpDport, "53") + "," + kDrop}) << QStringList();
+        QTest::newRow("a range with the port, rejected") << nft("accept", {"input:" + match(kUdpDport, R"({"range":[10000,10100]})") + "," + kReject}) << QStringList{"inet t input: rule handle 1"};
+        QTest::newRow("not 53") << nft("accept", {"input:" + match(kUdpDport, "53", "!=") + "," + kDrop}) << QStringList{"inet t input: rule handle 1"};
+        QTest::newRow("not 10088") << nft("accept", {"input:" + match(kUdpDport, port, "!=") + "," + kDrop}) << QStringList();
+        QTest::newRow("above 10000") << nft("accept", {"input:" + match(kUdpDport, "10000", ">") + "," + kDrop}) << QStringList{"inet t input: rule handle 1"};
+        QTest::newRow("tcp, not udp") << nft("accept", {"input:" + match(kTcpDport, port) + "," + kDrop}) << QStringList();
+        QTest::newRow("policy drop, only replies to connections let in") << nft("drop", {"input:" + match(kCtState, R"(["established","related"])", "in") + "," + kAccept}) << QStringList{"inet t input: policy drop"};
+        QTest::newRow("new connections dropped") << nft("accept", {"input:" + match(kCtState, R"("new")") + "," + kDrop}) << QStringList{"inet t input: rule handle 1"};
+        QTest::newRow("invalid ones dropped") << nft("accept", {"input:" + match(kCtState, R"("invalid")") + "," + kDrop}) << QStringList();
+        QTest::newRow("another card's traffic dropped") << nft("accept", {"input:" + match(kIifname, R"("eth1")") + "," + kDrop}) << QStringList();
+        QTest::newRow("this card's by wildcard") << nft("accept", {"input:" + match(kIifname, R"("v*")") + "," + kDrop}) << QStringList{"inet t input: rule handle 1"};
+        QTest::newRow("some senders dropped") << nft("accept", {"input:" + match(kSaddr, R"({"prefix":{"addr":"10.0.0.0","len":8}})") + "," + kDrop}) << QStringList{"inet t input: rule handle 1 (conditional)"};
+        QTest::newRow("policy drop, some senders let in") << nft("drop", {"input:" + match(kSaddr, R"("192.168.1.5")") + "," + kAccept}) << QStringList{"inet t input: policy drop (conditional)"};
+        QTest::newRow("a named set") << nft("accept", {"input:" + match(kUdpDport, R"("@blocked")") + "," + kDrop}) << QStringList{"inet t input: rule handle 1 (conditional)"};
+        QTest::newRow("policy drop, let in by a jumped-to chain") << nft("drop", {"input:" + jump("allow"), "allow:" + match(kUdpDport, port) + "," + kAccept}) << QStringList();
+        QTest::newRow("dropped in a jumped-to chain") << nft("accept", {"input:" + jump("deny"), "deny:" + match(kUdpDport, port) + "," + kDrop}) << QStringList{"inet t input: rule handle 2"};
+        QTest::newRow("back from the jump, then dropped") << nft("accept", {"input:" + jump("other"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kDrop}) << QStringList{"inet t input: rule handle 3"};
+        QTest::newRow("a goto that falls through meets the policy") << nft("drop", {"input:" + jump("other", "goto"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kAccept}) << QStringList{"inet t input: policy drop"};
+        QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList();
+        QTest::newRow("an ip6 table") << nft("drop", {"input:" + kDrop}, "input", "ip6") << QStringList();
+        QTest::newRow("iptables-nft's rules, read in full") << kRealIptablesNft << QStringList{"ip filter INPUT: rule handle 7 (conditional)"};
+        QTest::newRow("not JSON") << QByteArray("table inet t {") << QStringList();
+        // clang-format on
+    }
+
+    void nftRules()
+    {
+        QFETCH(QByteArray, listing);
+        QTEST(drops(firewall::parseNftJson(listing, QStringLiteral("va"))), "drops");
+    }
+
+    void nftSkipsIptablesTable()
+    {
+        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
+    }
+
+    void iptablesRules_data()
+    {
+        QTest::addColumn<QByteArray>("listing");
+        QTest::addColumn<QStringList>("drops");
+        // clang-format off
+        QTest::newRow("let in by a user chain, as iptables-save prints it") << kRealIptablesSave << QStringList();
+        QTest::newRow("the same without the port") << QByteArray(kRealIptablesSave).replace("10080:10090", "10080:10087") << QStringList{"filter INPUT: -A INPUT -s 10.0.0.0/8 -m comment --comment a b -j REJECT --reject-with icmp-port-unreachable (conditional)"};
+        QTest::newRow("--dport 10088 -j DROP") << iptables("ACCEPT", "-A INPUT -p udp -m udp --dport 10088 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m udp --dport 10088 -j DROP"};
+        QTest::newRow("all but port 53") << iptables("ACCEPT", "-A INPUT -p udp ! --dport 53 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp ! --dport 53 -j DROP"};
+        QTest::newRow("all but port 10088") << iptables("ACCEPT", "-A INPUT -p udp ! --dport 10088 -j DROP\n") << QStringList();
+        QTest::newRow("a range, rejected") << iptables("ACCEPT", "-A INPUT -p udp --dport 10000:10100 -j REJECT --reject-with icmp-port-unreachable\n") << QStringList{"filter INPUT: -A INPUT -p udp --dport 10000:10100 -j REJECT --reject-with icmp-port-unreachable"};
+        QTest::newRow("tcp") << iptables("ACCEPT", "-A INPUT -p tcp --dport 10088 -j DROP\n") << QStringList();
+        QTest::newRow("another card") << iptables("ACCEPT", "-A INPUT -i eth1 -j DROP\n") << QStringList();
+        QTest::newRow("new connections") << iptables("ACCEPT", "-A INPUT -m state --state NEW -j DROP\n") << QStringList{"filter INPUT: -A INPUT -m state --state NEW -j DROP"};
+        QTest::newRow("invalid ones") << iptables("ACCEPT", "-A INPUT -m conntrack --ctstate INVALID -j DROP\n") << QStringList();
+        QTest::newRow("policy DROP, logged only") << iptables("DROP", "-A INPUT -j LOG --log-prefix \"in: \"\n") << QStringList{"filter INPUT: policy drop"};
+        QTest::newRow("policy DROP, let in by a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j ACCEPT\n") << QStringList();
+        QTest::newRow("policy DROP, back from a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j RETURN\n-A user -j ACCEPT\n") << QStringList{"filter INPUT: policy drop"};
+        QTest::newRow("a rate limit") << iptables("ACCEPT", "-A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP (conditional)"};
+        QTest::newRow("only the nat table") << QByteArray("*nat\n:PREROUTING ACCEPT [0:0]\n-A PREROUTING -j DROP\nCOMMIT\n") << QStringList();
+        // clang-format on
+    }
+
+    void iptablesRules()
+    {
+        QFETCH(QByteArray, listing);
+        QTEST(drops(firewall::parseIptablesSave(listing, QStringLiteral("va"))), "drops");
+    }
+
+    void firewalldZones_data()
+    {
+        QTest::addColumn<QByteArray>("listAll");
+        QTest::addColumn<bool>("open");
+        const QByteArray zone = "public (active)\n  target: %1\n  icmp-block-inversion: no\n  interfaces: eth0\n"
+                                "  sources: \n  services: %2\n  ports: %3\n  protocols: \n  forward: yes\n";
+        const auto list = [&zone](const char *target, const char *services, const char *ports) {
+            const QString text = QString::fromUtf8(zone);
+            return text.arg(QLatin1String(target), QLatin1String(services), QLatin1String(ports)).toUtf8();
+        };
+        // clang-format off
+        QTest::newRow("default zone, ssh only") << list("default", "dhcpv6-client ssh", "") << false;
+        QTest::newRow("the program's service") << list("default", "ssh tarnvale-manager", "") << true;
+        QTest::newRow("the port") << list("default", "ssh", "10088/udp") << true;
+        QTest::newRow("a range with the port") << list("default", "ssh", "8080/tcp 10000-10100/udp") << true;
+        QTest::newRow("the port over tcp") << list("default", "ssh", "10088/tcp") << false;
+        QTest::newRow("the trusted zone") << list("ACCEPT", "", "") << true;
+        QTest::newRow("the drop zone") << list("DROP", "tarnvale-manager", "") << true;
+        // clang-format on
+    }
+
+    void firewalldZones()
+    {
+        QFETCH(QByteArray, listAll);
+        QTEST(firewall::firewalldZoneLetsRepliesIn(listAll), "open");
+    }
+
+    void diagnose_data()
+    {
+        QTest::addColumn<NetworkFacts>("facts");
+        QTest::addColumn<QStringList>("wrong"); // the lines that are not ok, each up to a distinctive part
+
+        // clang-format off
+        QTest::newRow("nothing wrong") << healthy() << QStringList();
+        QTest::newRow("no card to choose") << healthyBut([](NetworkFacts &f) { f.card = CardFacts{"", {"lo"}}; }) << QStringList{"card problem: No network card is up with an IPv4 address (known: lo). Fix:"};
+        QTest::newRow("an unknown card") << healthyBut([](NetworkFacts &f) { f.card = CardFacts{"eth9", {"lo", "eth0"}}; }) << QStringList{"card problem: There is no network card named eth9 (known: lo, eth0)."};
+        QTest::newRow("loopback") << healthyBut([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Net{ip("127.0.0.1"), 8}}; f.routes << route("lo", "239.0.0.0", 8); }) << QStringList{"card problem: lo is the loopback interface"};
+        QTest::newRow("down") << healthyBut([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is down. Fix: sudo ip link set eth0 up"};
+        QTest::newRow("no link") << healthyBut([](NetworkFacts &f) { f.card.running = false; }) << QStringList{"card problem: eth0 has no link."};
+        QTest::newRow("no IPv4") << healthyBut([](NetworkFacts &f) { f.card.ipv4.clear(); }) << QStringList{"card problem: eth0 has no IPv4 address, so nothing can be sent through it. Fix: give it one in the devices' subnet, e.g. sudo ip addr add 192.168.1.250/24 dev eth0"};
+        QTest::newRow("cannot multicast") << healthyBut([](NetworkFacts &f) { f.card.multicast = false; }) << QStringList{"card problem: eth0 cannot multicast. Fix: sudo ip link set eth0 multicast on"};
+        QTest::newRow("group routed through another card") << healthyBut([](NetworkFacts &f) { f.routes << route("eth1", "224.0.0.0", 4); }) << QStringList{"route warning: 239.0.0.100 is routed through eth1, not eth0."};
+        QTest::newRow("no route to the group") << healthyBut([](NetworkFacts &f) { f.routes.removeFirst(); }) << QStringList{"route warning: No route leads to 239.0.0.100."};
+        QTest::newRow("port held by a program") << healthyBut([](NetworkFacts &f) { f.portHolders = {PortHolder{4242, "tarnvale-manager", 1000}}; }) << QStringList{"port problem: UDP port 10088 is held by tarnvale-manager (process 4242), which then gets the devices' replies."};
+        QTest::newRow("port held by another user's") << healthyBut([](NetworkFacts &f) { f.portHolders = {PortHolder{-1, "", 1001}}; }) << QStringList{"port problem: UDP port 10088 is held by a program of user 1001 that cannot be read without root. Fix: find it with sudo ss -ulpn 'sport = :10088'"};
+        QTest::newRow("nftables drops") << healthyBut([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"nftables", "inet filter input", "policy drop", false}}; }) << QStringList{"firewall problem: nftables chain inet filter input drops UDP to port 10088 (policy drop). Fix: sudo nft insert rule inet filter input udp dport 10088 accept"};
+        QTest::newRow("iptables may drop") << healthyBut([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"iptables-legacy", "filter INPUT", "-A INPUT -s 10.0.0.0/8 -j DROP", true}}; }) << QStringList{"firewall warning: iptables-legacy chain INPUT may drop UDP to port 10088 (-A INPUT -s 10.0.0.0/8 -j DROP), depending on conditions that cannot be judged here. To be sure: sudo iptables-legacy -I INPUT -p udp --dport 10088 -j ACCEPT"};
+        QTest::newRow("rules unreadable") << healthyBut([](NetworkFacts &f) { f.firewall.read.clear(); f.firewall.unreadable = "nft: Operation not permitted"; }) << QStringList{"firewall warning: The firewall rules could not be read (nft: Operation not permitted). Check by hand"};
+        QTest::newRow("firewalld's zone closed") << healthyBut([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZone = "public"; f.firewall.firewalldZoneOk = false; }) << QStringList{"firewall problem: firewalld's zone public does not let UDP to port 10088 in. Fix: sudo firewall-cmd --permanent --zone=public --add-port=10088/udp && sudo firewall-cmd --reload"};
+        QTest::newRow("firewalld's zone unreadable") << healthyBut([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZoneOk = false; f.firewall.firewalldError = "firewall-cmd: Authorization failed."; }) << QStringList{"firewall warning: firewalld is running, but the zone of eth0 could not be read (firewall-cmd: Authorization failed.)"};
+        QTest::newRow("strict, default route through the card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 1; }) << QStringList();
+        QTest::newRow("strict, default route through another card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 1; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Strict reverse-path filtering (all=1, eth0=0) drops the replies of devices outside 192.168.1.0/24, as the default route leads through another card. Fix: loose filtering, sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth0.rp_filter=2"};
+        QTest::newRow("strict card, no default route") << healthyBut([](NetworkFacts &f) { f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=0, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route loose filtering does not help. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0.rp_filter=0, or give eth0 a second address"};
+        QTest::newRow("loose, default route through another card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 2; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList();
+        QTest::newRow("loose, no default route") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 2; f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=2, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route"};
+        QTest::newRow("rp_filter unreadable") << healthyBut([](NetworkFacts &f) { f.rpFilterCard = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
+        QTest::newRow("Wi-Fi") << healthyBut([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
+        QTest::newRow("user-mode networking") << healthyBut([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Net{ip("10.0.2.15"), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
+        QTest::newRow("VMware NAT") << healthyBut([](NetworkFacts &f) { f.hypervisor = "VMware"; f.routes = {route("eth0", "0.0.0.0", 0, "192.168.1.2")}; }) << QStringList{"vm problem: 192.168.1.10 is the address of a virtual machine's NAT (VMware)"};
+        QTest::newRow("a bridged virtual machine") << healthyBut([](NetworkFacts &f) { f.hypervisor = "QEMU/KVM"; }) << QStringList();
+        // clang-format on
+    }
+
+    void diagnose()
+    {
+        QFETCH(NetworkFacts, facts);
+        QFETCH(QStringList, wrong);
+        const QVector<DoctorFinding> findings = ::diagnose(facts);
+        QStringList lines;
+        for (const DoctorFinding &finding : findings) {
+            const QString line = finding.line().simplified();
+            if (finding.level != DoctorFinding::Level::Ok)
+                lines << line;
+            // Every text has its Chinese, as the window shows it.
+            QVERIFY2(finding.line(true) != finding.line(), qPrintable(line));
+        }
+        QCOMPARE(lines.size(), wrong.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines.at(i).startsWith(wrong.at(i)), qPrintable(lines.at(i)));
+        QCOMPARE(findings.size() > 1, facts.card.exists);
+    }
+
+    void searchLine_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("line");
+        // clang-format off
+        QTest::newRow("devices") << 3 << "" << "search ok: 3 devices answered";
+        QTest::newRow("none") << 0 << "" << "search problem: No device answered the search on eth0. Fix: see the findings above, and check that the devices are powered and on the network of eth0.";
+        QTest::newRow("failed") << -1 << "Network error: x" << "search problem: The search failed: Network error: x";
+        QTest::newRow("not made") << -1 << "" << "search warning: No search made: the card cannot be used.";
+        // clang-format on
+    }
+
+    void searchLine()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, failure);
+        const DoctorFinding finding = searchFinding(QStringLiteral("eth0"), count, failure);
+        QTEST(finding.line().simplified(), "line");
+        QVERIFY(finding.line(true) != finding.line());
+    }
+
+    // ---- in this test's own network namespace ----
+
+    void brokenNamespace_data()
+    {
+        QTest::addColumn<QString>("setup"); // shell commands
+        QTest::addColumn<QString>("tool");  // needed to set it up
+        QTest::addColumn<bool>("holdPort");
+        QTest::addColumn<bool>("devices"); // answering on dA
+        QTest::addColumn<QStringList>("wrong"); // the lines that are not ok, each up to a distinctive part
+
+        const QString address = QStringLiteral("ip addr add 10.9.0.1/24 dev dA && ip route add default dev dA");
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        // clang-format off
+        QTest::newRow("a card without IPv4") << "true" << "" << false << false << QStringList{"card problem: dA has no IPv4 address", "route warning: No route leads to 239.0.0.100.", "search warning: No search made"};
+        QTest::newRow("the port held") << address << "" << true << false << QStringList{"port problem: UDP port 10088 is held by tst_doctor (process " + pid + ")", "search problem: The search failed: UDP port 10088 is in use"};
+        QTest::newRow("an nft rule drops the replies") << address + " && nft add table inet t && nft add chain inet t input '{ type filter hook input priority 0; }' && nft add rule inet t input udp dport 10088 drop" << "nft" << false << true
+            << QStringList{"firewall problem: nftables chain inet t input drops UDP to port 10088 (rule handle", "search problem: No device answered the search on dA."};
+        QTest::newRow("an iptables rule drops the replies") << address + " && iptables -A INPUT -p udp --dport 10088 -j DROP" << "iptables" << false << true
+            << QStringList{"firewall problem: iptables chain INPUT drops UDP to port 10088 (-A INPUT -p udp -m udp --dport 10088 -j DROP)", "search problem: No device answered the search on dA."};
+        // clang-format on
+    }
+
+    void brokenNamespace()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, tool);
+        QFETCH(bool, holdPort);
+        QFETCH(bool, devices);
+        QFETCH(QStringList, wrong);
+
+        if (!tool.isEmpty() && QStandardPaths::findExecutable(tool, {"/usr/sbin", "/sbin"}).isEmpty())
+            QSKIP(qPrintable(tool + " is not installed (scripts/deps installs it)"));
+        QString said;
+        QVERIFY2(sh(setup, &said), qPrintable(said));
+        QUdpSocket holder; // without address sharing, as a program that wants the port for itself
+        if (holdPort)
+            QVERIFY2(holder.bind(QHostAddress::AnyIPv4, 10088, QUdpSocket::DontShareAddress),
+                     qPrintable(holder.errorString()));
+        if (devices)
+            QVERIFY(startDevices());
+
+        const Run run = doctor(QStringLiteral("dA"));
+        QCOMPARE(run.status, 14);
+        QCOMPARE(notOk(run.lines).size(), wrong.size());
+        for (int i = 0; i < wrong.size(); ++i)
+            QVERIFY2(notOk(run.lines).at(i).startsWith(wrong.at(i)), qPrintable(notOk(run.lines).at(i)));
+        QCOMPARE(run.err, QByteArray());
+    }
+
+    void healthyNamespace()
+    {
+        QString said;
+        QVERIFY2(sh("ip addr add 10.9.0.1/24 dev dA", &said), qPrintable(said));
+        QVERIFY(startDevices());
+        const Run run = doctor(QString()); // the default card: the first that is up, not loopback, with IPv4
+        // A warning names a likely cause; with the devices answering nothing is wrong.
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.lines.first(), QStringLiteral("card ok: dA is up with 10.9.0.1/24 and can multicast"));
+        QCOMPARE(run.lines.last(), QStringLiteral("search ok: 3 devices answered"));
+        QCOMPARE(notOk(run.lines).size(), 1);
+        QVERIFY(notOk(run.lines).first().startsWith("route warning: No route leads to 239.0.0.100."));
+    }
+
+    void outputToAFullDisk()
+    {
+        FILE *full = std::fopen("/dev/full", "w");
+        QVERIFY(full);
+        FILE *err = std::tmpfile();
+        QCOMPARE(runDoctor(QStringLiteral("nosuchcard"), full, err), 12);
+        std::fclose(full);
+        QCOMPARE(readBack(err),
+                 QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
+    }
+
+private:
+    bool startDevices()
+    {
+        DeviceSimulator::Options options;
+        options.interfaceAddress = QHostAddress(QStringLiteral("10.9.0.1"));
+        QString error;
+        const bool started = sim.start(DeviceSimulator::makeFleet(3), options, &error);
+        if (!started)
+            qWarning("simulator: %s", qPrintable(error));
+        return started;
+    }
+
+    QTranslator chinese;
+    DeviceSimulatorThread sim;
+    bool ownNamespace = false; // init() made sure that this process has a network namespace of its own
+};
+
+QTEST_GUILESS_MAIN(TestDoctor)
+#include "tst_doctor.moc"
