@@ -3,14 +3,12 @@
 #include "linkcore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QProcess>
-#include <QSet>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -145,7 +143,7 @@ QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders)
 {
     QVector<DoctorFinding> found;
     for (const PortHolder &holder : holders) {
-        if (holder.pid >= 0)
+        if (holder.pid > 0)
             found << finding(Check::Port, Level::Problem,
                              QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by %1 (process %2), which "
                                                                 "then gets the devices' replies. Fix: close that "
@@ -392,49 +390,6 @@ FirewallFacts readFirewall(const QString &card)
     return facts;
 }
 
-// The processes that hold a UDP socket on the local port, found through their open files.
-QVector<PortHolder> portHolders()
-{
-    QHash<quint64, uint> inodes; // of the sockets on the port, with their owners
-    for (const char *table : {"/proc/net/udp", "/proc/net/udp6"}) {
-        for (const UdpSocketEntry &entry : parseProcNetUdp(readFile(QLatin1String(table)))) {
-            if (entry.localPort == LinkCore::localPort)
-                inodes.insert(entry.inode, entry.uid);
-        }
-    }
-    QVector<PortHolder> holders;
-    if (inodes.isEmpty())
-        return holders;
-    QSet<quint64> found;
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pidText : pids) {
-        bool isPid = false;
-        const qint64 pid = pidText.toLongLong(&isPid);
-        if (!isPid)
-            continue;
-        const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
-        for (const QString &fd : QDir(fdDir).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-            const QString target = QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd);
-            const quint64 inode = socketInode(target.section(QLatin1Char('/'), -1));
-            if (!inodes.contains(inode))
-                continue;
-            found.insert(inode);
-            // argv[0] rather than comm, which the kernel cuts at 15 characters.
-            const QByteArray argv0 = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0').first();
-            QString program = QFileInfo(QString::fromLocal8Bit(argv0)).fileName();
-            if (program.isEmpty())
-                program = QString::fromLocal8Bit(readFile(QStringLiteral("/proc/%1/comm").arg(pid))).trimmed();
-            holders << PortHolder{pid, program, inodes.value(inode)};
-            break;
-        }
-    }
-    for (auto it = inodes.cbegin(); it != inodes.cend(); ++it) {
-        if (!found.contains(it.key()))
-            holders << PortHolder{-1, QString(), it.value()};
-    }
-    return holders;
-}
-
 } // namespace
 
 QString DoctorFinding::text(bool translated) const
@@ -499,35 +454,6 @@ int routeFor(const QVector<RouteEntry> &routes, quint32 address)
     if (best >= 0 && (routes.at(best).flags & kRouteReject))
         return -1;
     return best;
-}
-
-QVector<UdpSocketEntry> parseProcNetUdp(const QByteArray &text)
-{
-    QVector<UdpSocketEntry> entries;
-    const QList<QByteArray> lines = text.split('\n');
-    for (int i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> fields = lines.at(i).simplified().split(' ');
-        if (fields.size() < 10)
-            continue;
-        const QList<QByteArray> local = fields.at(1).split(':');
-        bool ok[3] = {};
-        UdpSocketEntry entry;
-        entry.localPort = quint16(local.value(1).toUInt(&ok[0], 16));
-        entry.uid = fields.at(7).toUInt(&ok[1]);
-        entry.inode = fields.at(9).toULongLong(&ok[2]);
-        if (local.size() == 2 && ok[0] && ok[1] && ok[2])
-            entries << entry;
-    }
-    return entries;
-}
-
-quint64 socketInode(const QString &link)
-{
-    if (!link.startsWith(QLatin1String("socket:[")) || !link.endsWith(QLatin1Char(']')))
-        return 0;
-    bool ok = false;
-    const quint64 inode = link.mid(8, link.size() - 9).toULongLong(&ok);
-    return ok ? inode : 0;
 }
 
 int parseRpFilter(const QByteArray &text)
@@ -650,7 +576,7 @@ NetworkFacts gatherFacts(const QString &cardName)
         return facts;
 
     facts.routes = parseProcNetRoute(readFile(QStringLiteral("/proc/net/route")));
-    facts.portHolders = portHolders();
+    facts.portHolders = findPortHolders(LinkCore::localPort);
     facts.firewall = readFirewall(card.name);
     facts.rpFilterAll = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/all/rp_filter")));
     facts.rpFilterCard = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/%1/rp_filter").arg(card.name)));

@@ -6,6 +6,7 @@
 // system in one place (gatherFacts); what they mean is decided by plain functions.
 
 #include "firewallrules.h"
+#include "portholder.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,20 +57,6 @@ struct RouteEntry // a line of /proc/net/route
     int metric = 0;
 };
 
-struct UdpSocketEntry // a line of /proc/net/udp or /proc/net/udp6
-{
-    quint16 localPort = 0;
-    uint uid = 0;
-    quint64 inode = 0;
-};
-
-struct PortHolder
-{
-    qint64 pid = -1; // -1: the process could not be read (another user's, without root)
-    QString program;
-    uint uid = 0;
-};
-
 struct FirewallFacts
 {
     QVector<firewall::Drop> drops;
@@ -97,9 +84,6 @@ struct NetworkFacts
 QVector<RouteEntry> parseProcNetRoute(const QByteArray &text);
 // The route the kernel takes to `address` (longest prefix, then lowest metric), or -1.
 int routeFor(const QVector<RouteEntry> &routes, quint32 address);
-QVector<UdpSocketEntry> parseProcNetUdp(const QByteArray &text);
-// The inode of a link in /proc/PID/fd, "socket:[12345]"; 0 for anything else.
-quint64 socketInode(const QString &link);
 // A sysctl value as read from /proc/sys: 0, 1 or 2 for rp_filter; -1 when unreadable.
 int parseRpFilter(const QByteArray &text);
 // The hypervisor named by /sys/class/dmi/id/sys_vendor and product_name; empty for real hardware.

@@ -15,23 +15,29 @@ QByteArray readLink(const QByteArray &path)
     return length > 0 ? QByteArray(target, int(length)) : QByteArray();
 }
 
-QList<quint64> inodesOnPort(quint16 port)
+// The sockets on the port, by inode, with their owners.
+QVector<PortHolder> socketsOnPort(quint16 port, QList<quint64> *inodes)
 {
-    QList<quint64> inodes;
+    QVector<PortHolder> sockets;
     for (const char *table : {"/proc/net/udp", "/proc/net/udp6"}) {
         QFile file(QString::fromLatin1(table));
         if (!file.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray &row : file.readAll().split('\n')) {
-            if (const quint64 inode = socketInodeOnPort(row, port))
-                inodes << inode;
+            uint uid = 0;
+            if (const quint64 inode = socketInodeOnPort(row, port, &uid)) {
+                *inodes << inode;
+                PortHolder socket;
+                socket.uid = uid;
+                sockets << socket;
+            }
         }
     }
-    return inodes;
+    return sockets;
 }
 
-// The first process, in the order of /proc, that has a descriptor on one of the inodes.
-qint64 processHolding(const QList<quint64> &inodes)
+// The first process, in the order of /proc, that has a descriptor on the inode.
+qint64 processHolding(quint64 inode)
 {
     DIR *proc = ::opendir("/proc");
     if (!proc)
@@ -50,7 +56,7 @@ qint64 processHolding(const QList<quint64> &inodes)
         if (!fds)
             continue;
         while (const dirent *fd = ::readdir(fds)) {
-            if (inodes.contains(socketInodeOfLink(readLink(fdPath + fd->d_name)))) {
+            if (socketInodeOfLink(readLink(fdPath + fd->d_name)) == inode) {
                 found = pid;
                 break;
             }
@@ -63,23 +69,35 @@ qint64 processHolding(const QList<quint64> &inodes)
 
 } // namespace
 
-PortHolder findPortHolder(quint16 port)
+QVector<PortHolder> findPortHolders(quint16 port)
 {
-    PortHolder holder;
-    const QList<quint64> inodes = inodesOnPort(port);
-    if (inodes.isEmpty())
-        return holder;
-    holder.pid = processHolding(inodes);
-    if (!holder.pid)
-        return holder;
-    const QByteArray dir = "/proc/" + QByteArray::number(holder.pid);
-    QFile comm(QString::fromLatin1(dir + "/comm"));
-    holder.program = programName(readLink(dir + "/exe"), comm.open(QIODevice::ReadOnly) ? comm.readAll() : QByteArray());
-    holder.kind = programKind(holder.program);
-    return holder;
+    QList<quint64> inodes;
+    QVector<PortHolder> holders = socketsOnPort(port, &inodes);
+    for (int i = 0; i < holders.size(); ++i) {
+        PortHolder &holder = holders[i];
+        holder.pid = processHolding(inodes.at(i));
+        if (!holder.pid)
+            continue;
+        const QByteArray dir = "/proc/" + QByteArray::number(holder.pid);
+        QFile comm(QString::fromLatin1(dir + "/comm"));
+        holder.program =
+            programName(readLink(dir + "/exe"), comm.open(QIODevice::ReadOnly) ? comm.readAll() : QByteArray());
+        holder.kind = programKind(holder.program);
+    }
+    return holders;
 }
 
-quint64 socketInodeOnPort(const QByteArray &row, quint16 port)
+PortHolder findPortHolder(quint16 port)
+{
+    const QVector<PortHolder> holders = findPortHolders(port);
+    for (const PortHolder &holder : holders) {
+        if (holder.pid)
+            return holder;
+    }
+    return holders.value(0);
+}
+
+quint64 socketInodeOnPort(const QByteArray &row, quint16 port, uint *uid)
 {
     // "  12: 00000000:2768 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000  0 4711 2 ..."
     const QList<QByteArray> fields = row.simplified().split(' ');
@@ -90,6 +108,8 @@ quint64 socketInodeOnPort(const QByteArray &row, quint16 port)
     const int colon = local.lastIndexOf(':');
     if (colon < 0 || local.mid(colon + 1).toUInt(&ok, 16) != port || !ok)
         return 0;
+    if (uid)
+        *uid = fields.at(7).toUInt();
     return fields.at(9).toULongLong();
 }
 

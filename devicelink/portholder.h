@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 // Who holds a local UDP port, as far as /proc tells a user without privileges: the socket's
 // inode from /proc/net/udp (and udp6), the process one of whose descriptors names that inode,
@@ -16,16 +17,20 @@ struct PortHolder
     };
     Kind kind = Kind::Unknown;
     QString program;
-    qint64 pid = 0;
+    qint64 pid = 0; // 0: no process of ours was found (another user's, without privileges)
+    uint uid = 0;   // the socket's owner, from the socket table
 };
 
+// Every socket bound to the local UDP port, with the process that holds it where it can be read.
+QVector<PortHolder> findPortHolders(quint16 port);
+// The first of them whose process is known, else the first; Kind::Unknown when none.
 PortHolder findPortHolder(quint16 port);
 
 // The pieces of findPortHolder, one line of /proc at a time.
 
 // The inode of the socket on one row of /proc/net/udp or udp6 when it is bound to the local
-// port `port`; 0 for any other row (the header, another port, a row cut short).
-quint64 socketInodeOnPort(const QByteArray &row, quint16 port);
+// port `port`, and its owner's uid; 0 for any other row (the header, another port, a row cut short).
+quint64 socketInodeOnPort(const QByteArray &row, quint16 port, uint *uid = nullptr);
 // The inode that the target of a /proc/<pid>/fd link names ("socket:[4711]"); 0 for anything else.
 quint64 socketInodeOfLink(const QByteArray &target);
 // The program's file name from the target of /proc/<pid>/exe, or from the contents of
