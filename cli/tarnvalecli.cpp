@@ -3,7 +3,7 @@
 #include "deviceoutput.h"
 #include "devicecsv.h"
 #include "password.h"
-#include "plan.h"
+#include "planfile.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>

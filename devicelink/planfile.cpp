@@ -1,4 +1,4 @@
-#include "plan.h"
+#include "planfile.h"
 
 #include <QHash>
 #include <QStringList>
