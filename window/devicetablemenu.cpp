@@ -97,9 +97,8 @@ bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QS
     // own flush failed on a full disk, and would then put a cut file in place of the old one.
     // Until commit() the data goes to a file of its own; on failure that file is removed.
     QSaveFile file(path);
-    const auto fail = [&file, error](const QString &reason) {
+    const auto fail = [&file, error](const QString &reason) { // the unfinished file goes with `file`
         *error = reason.isEmpty() ? file.errorString() : reason;
-        file.cancelWriting();
         return false;
     };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

@@ -3,6 +3,9 @@
 #include "orv_passwd_window.h"
 #include "orv_window.h"
 
+#include "applicationnames.h"
+#include "devicetablemenu.h"
+#include "networkcards.h"
 #include "tablerules.h"
 #include "fonts.h"
 #include "testsupport.h"
@@ -10,7 +13,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QComboBox>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QHeaderView>
 #include <QLayout>
 #include <QLineEdit>
@@ -24,6 +31,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWindow>
+
+#include <unistd.h>
 
 namespace {
 
@@ -91,6 +101,98 @@ int room(const QWidget *w) // for a caption
     return w->contentsRect().width();
 }
 
+// "eth0 urm 192.168.1.10/24": name, flags (up, running, multicast, loopback), IPv4 or "-".
+QVector<NetworkCard> cards(const QStringList &lines)
+{
+    QVector<NetworkCard> result;
+    for (const QString &line : lines) {
+        const QStringList parts = line.split(' ');
+        NetworkCard card;
+        card.name = parts.at(0);
+        card.up = parts.at(1).contains('u');
+        card.running = parts.at(1).contains('r');
+        card.multicast = parts.at(1).contains('m');
+        card.loopback = parts.at(1).contains('l');
+        if (parts.at(2) != QLatin1String("-"))
+            card.ipv4 << parts.at(2);
+        result << card;
+    }
+    return result;
+}
+
+bool run(const QString &command) // an ip(8) command in this test's own network namespace
+{
+    QProcess process;
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool privateNamespace(const char *kind) // not the one of the process that started us: tests/netns-run made it
+{
+    char mine[64] = {}, parents[64] = {};
+    return ::readlink(qPrintable(QStringLiteral("/proc/self/ns/%1").arg(kind)), mine, sizeof mine - 1) > 0
+           && ::readlink(qPrintable(QStringLiteral("/proc/%1/ns/%2").arg(::getppid()).arg(kind)), parents, sizeof parents - 1) > 0
+           && qstrcmp(mine, parents) != 0;
+}
+
+QString cardName(ORV_Window &w)
+{
+    return w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"))->currentText();
+}
+
+QTableWidgetItem *ipCell(ORV_Window &w, const QString &sn)
+{
+    auto *table = w.findChild<QTableWidget *>();
+    const int row = column(w, SnColumn).indexOf(sn);
+    return row < 0 ? nullptr : table->item(row, IpColumn);
+}
+
+// The colour the cell is painted in, beside its centred text, and its tool tip.
+QString ipCellLook(ORV_Window &w, const QString &sn)
+{
+    QTableWidgetItem *cell = ipCell(w, sn);
+    if (!cell)
+        return QStringLiteral("no row");
+    auto *table = w.findChild<QTableWidget *>();
+    const QRect rect = table->visualItemRect(cell);
+    const QColor painted = table->viewport()->grab().toImage().pixelColor(rect.left() + 3, rect.center().y());
+    return painted.name() + '|' + cell->toolTip();
+}
+
+// Chooses path in the next file dialog, as an operator who also agrees to replace a file.
+class FileDialogAnswer : public QObject
+{
+public:
+    explicit FileDialogAnswer(const QString &path) : path(path) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<QFileDialog *>(watched);
+        if (event->type() == QEvent::Show && dialog) {
+            QTimer::singleShot(0, dialog, [this, dialog] {
+                dialog->setOption(QFileDialog::DontConfirmOverwrite);
+                dialog->selectFile(path);
+                static_cast<QDialog *>(dialog)->accept();
+            });
+        }
+        return false;
+    }
+    const QString path;
+};
+
+// "Export all devices to CSV…" from the table's context menu.
+void exportFromMenu(ORV_Window &w, const QString &path)
+{
+    FileDialogAnswer answer(path);
+    QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), -1));
+    menu->actions().last()->trigger();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -106,8 +208,23 @@ private slots:
         QVERIFY(QDir::setCurrent(workDir.path())); // the window writes ./Settings.ini
         substituteWindowsFonts(); // as the program does at start-up
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+        // A card that reaches devices after lo, and one without IPv4: made here only, where
+        // nothing but lo existed before.
+        QStringList names;
+        for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces())
+            names << nic.name();
+        if (names != QStringList{"lo"} || !privateNamespace("net"))
+            QSKIP("not in a network namespace of this test's own (tests/netns-run)");
+        QVERIFY(run("ip link add tvw0 type veth peer name tvw1 && ip addr add 10.77.0.1/24 dev tvw0"
+                    " && ip link set tvw0 up && ip link set tvw1 up"));
+        QTRY_VERIFY(QNetworkInterface::interfaceFromName("tvw0").flags().testFlag(QNetworkInterface::IsRunning));
     }
-    void init() { opened.clear(); }
+    void cleanupTestCase() { run("ip link del tvw0"); }
+    void init()
+    {
+        opened.clear();
+        QFile::remove(settingsPath);
+    }
     void cleanup()
     {
         delete dialog;
@@ -159,6 +276,212 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, serves);
         QCOMPARE(servesWebPage(version), serves);
+    }
+
+    void startCard_data()
+    {
+        QTest::addColumn<QStringList>("cards");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<int>("index");
+
+        const QString lo = "lo urml 127.0.0.1/8", eth = "eth0 urm 192.168.1.10/24";
+        QTest::newRow("no card") << QStringList{} << "" << -1;
+        QTest::newRow("lo first, then a card with IPv4") << QStringList{lo, eth} << "" << 1;
+        QTest::newRow("lo only") << QStringList{lo} << "" << 0;
+        QTest::newRow("down") << QStringList{lo, "eth1 rm 10.0.0.1/8", eth} << "" << 2;
+        QTest::newRow("not running, no cable") << QStringList{lo, "eth1 um 10.0.0.1/8", eth} << "" << 2;
+        QTest::newRow("cannot multicast") << QStringList{lo, "eth1 ur 10.0.0.1/8", eth} << "" << 2;
+        QTest::newRow("no IPv4 address") << QStringList{lo, "eth1 urm -", eth} << "" << 2;
+        QTest::newRow("loopback by its flag, not its name") << QStringList{"lo2 urml 10.0.0.1/8", eth} << "" << 1;
+        QTest::newRow("none reaches devices: the first") << QStringList{lo, "eth1 urm -"} << "" << 0;
+        QTest::newRow("two reach devices: the first of them") << QStringList{lo, eth, "eth1 urm 10.0.0.1/8"} << "" << 1;
+        QTest::newRow("remembered, even down") << QStringList{lo, eth, "eth1 - -"} << "eth1" << 2;
+        QTest::newRow("remembered card gone") << QStringList{lo, eth} << "eth1" << 1;
+        QTest::newRow("remembered name in other case") << QStringList{lo, eth, "eth1 urm -"} << "ETH1" << 1;
+    }
+
+    void startCard()
+    {
+        QFETCH(QStringList, cards);
+        QFETCH(QString, remembered);
+        QFETCH(int, index);
+        QCOMPARE(startCardIndex(::cards(cards), remembered), index);
+    }
+
+    void devicesPerAddress_data()
+    {
+        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<QString>("counts"); // sorted
+
+        QTest::newRow("two of three share") << QStringList{"10.0.0.3", "10.0.0.2", "10.0.0.3"} << "10.0.0.2=1 10.0.0.3=2";
+        QTest::newRow("absent and empty share nothing") << QStringList{"---", "", "---", ""} << "";
+        QTest::newRow("same text only") << QStringList{"10.0.0.3", "10.0.0.3 ", "010.0.0.3"} << "010.0.0.3=1 10.0.0.3 =1 10.0.0.3=1";
+    }
+
+    void devicesPerAddress()
+    {
+        QFETCH(QStringList, addresses);
+        QFETCH(QString, counts);
+        QStringList found;
+        const QHash<QString, int> perAddress = ::devicesPerAddress(addresses);
+        for (auto it = perAddress.cbegin(); it != perAddress.cend(); ++it)
+            found << it.key() + '=' + QString::number(it.value());
+        found.sort();
+        QCOMPARE(found.join(' '), counts);
+    }
+
+    // A new user's first session: lo comes first, yet the search runs on the card that reaches
+    // the devices; two of them answer at one factory address, on two pages; the second one is
+    // moved by its serial number, and the export holds the list as changed.
+    void firstSearchOnTheDefaultCard()
+    {
+        QVector<SimDevice> fleet;
+        for (int i = 0; i < 20; ++i)
+            fleet << simDevice(QStringLiteral("192.168.1.%1").arg(10 + i), QStringLiteral("SN%1").arg(i, 2, 10, QChar('0')));
+        fleet[18].ip = fleet[0].ip;
+        DeviceSimulatorThread sim;
+        DeviceSimulator::Options options;
+        options.interfaceAddress = QHostAddress(QStringLiteral("10.77.0.1"));
+        QVERIFY(sim.start(fleet, options));
+        MessageBoxCloser closer;
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.show();
+        QCOMPARE(cardName(w), QStringLiteral("tvw0"));
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
+        QCOMPARE(closer.boxes, QStringList());
+        QCOMPARE(w.devices().size(), 20);
+
+        const QString shared = "#ffe082|2 devices answer at this address; they are told apart by their serial number (Device ID).";
+        QCOMPARE(ipCellLook(w, "SN00"), shared);
+        QCOMPARE(ipCellLook(w, "SN01").section('|', 1), QString());
+        QVERIFY(ipCellLook(w, "SN01").section('|', 0, 0) != QStringLiteral("#ffe082"));
+        QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage"));
+        QCOMPARE(ipCellLook(w, "SN18"), shared); // its partner is on page 1
+
+        auto *table = w.findChild<QTableWidget *>();
+        table->cellWidget(ipCell(w, "SN18")->row(), OperationColumn)->findChild<QPushButton *>()->click();
+        auto *dialog = qobject_cast<ORV_Passwd_Window *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit *>(QStringLiteral("passwd_text"))->setText(QStringLiteral("secret1"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_ip"))->setText(QStringLiteral("192.168.1.50"));
+        dialog->findChild<QPushButton *>(QStringLiteral("confirm_button"))->click();
+        QCOMPARE(closer.boxes, QStringList{"information|Tips|IP changed successfully,device rebooting.....|ORV_Window"});
+        QVERIFY(sim.requests().last().contains("\"callcmd\":\"netcfg\",\"sn\":\"SN18\""));
+        QCOMPARE(ipCell(w, "SN18")->text() + ipCell(w, "SN18")->toolTip(), QStringLiteral("192.168.1.50"));
+
+        const QString path = workDir.filePath(QStringLiteral("devices.csv"));
+        exportFromMenu(w, path);
+        const QStringList lines = QString::fromUtf8(contents(path)).split('\n');
+        QCOMPARE(lines.size(), 22);
+        QCOMPARE(lines.filter(",SN00,").value(0) + lines.filter(",SN18,").value(0),
+                 "0,192.168.1.10,SN00,02:00:00:00:00:10,IPC-2120,IPC21,active,6.0.231024\r"
+                 "0,192.168.1.50,SN18,02:00:00:00:00:28,IPC-2120,IPC21,active,6.0.231024\r");
+    }
+
+    // Remembered in the user's configuration folder, and only what the operator picked.
+    void operatorsCardRemembered()
+    {
+        {
+            ORV_Window w(QStringLiteral("Local Mannage"));
+            auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
+            QStringList entries;
+            for (int i = 0; i < box->count(); ++i)
+                entries << box->itemText(i) + '=' + box->itemData(i, Qt::ToolTipRole).toString();
+            entries.sort();
+            QCOMPARE(entries, (QStringList{"lo=127.0.0.1/8", "tvw0=10.77.0.1/24", "tvw1=No IPv4 address"}));
+            QCOMPARE(box->currentText(), QStringLiteral("tvw0"));
+            QVERIFY(chooseLoopback(w)); // as other tests do: no pick of the operator's
+            QVERIFY(!QFile::exists(settingsPath));
+            box->setCurrentIndex(box->findText(QStringLiteral("tvw1")));
+            emit box->activated(box->currentIndex()); // as a pick with mouse or keys ends
+        }
+        QVERIFY(contents(settingsPath).contains("networkCard=tvw1"));
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QCOMPARE(cardName(w), QStringLiteral("tvw1"));
+    }
+
+    void exportOnFullDisk_data()
+    {
+        QTest::addColumn<bool>("fileThere");
+        QTest::newRow("over an existing file") << true;
+        QTest::newRow("a new file") << false;
+    }
+
+    void exportOnFullDisk()
+    {
+        QFETCH(bool, fileThere);
+        if (!privateNamespace("mnt"))
+            QSKIP("not in a mount namespace of this test's own (tests/netns-run)");
+        QTemporaryDir disk;
+        QVERIFY(run("mount -t tmpfs -o size=64k tarnvale-test " + disk.path()));
+        const QString path = disk.filePath(QStringLiteral("devices.csv"));
+        const QByteArray before = "pid,ip\r\n0,10.0.0.1\r\n";
+        if (fileThere) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size() && old.flush());
+        }
+        QFile filler(disk.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+        filler.close();
+
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 40))));
+        MessageBoxCloser closer;
+        exportFromMenu(w, path);
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|Could not write " + path + ": No space left on device|ORV_Window"});
+        QCOMPARE(contents(path), fileThere ? before : QByteArray("(none)"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
+                 fileThere ? QStringLiteral("devices.csv filler") : QStringLiteral("filler"));
+        QVERIFY(run("umount " + disk.path()));
+    }
+
+    // Whatever the table's style sheet, its menu looks as any menu of the program does, also
+    // with an entry under the pointer.
+    void tableMenuLooksLikeAMenu()
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.show();
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 3))));
+        QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), 0));
+        QMenu plain;
+        for (QAction *action : menu->actions())
+            plain.addAction(action->text())->setEnabled(action->isEnabled());
+        for (QMenu *m : {menu.data(), &plain}) {
+            m->popup(QPoint(10, 10));
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            m->setActiveAction(m->actions().at(1));
+        }
+        QCOMPARE(menu->grab().toImage(), plain.grab().toImage());
+    }
+
+    void passwordDialogOverTheWindow_data()
+    {
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<bool>("withParent");
+        QTest::newRow("Update IP") << "active" << true;
+        QTest::newRow("activation") << "inactive" << false;
+    }
+
+    void passwordDialogOverTheWindow()
+    {
+        QFETCH(QString, active);
+        QFETCH(bool, withParent);
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.setGeometry(300, 200, 1000, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SimDevice device = simDevice(QStringLiteral("192.168.1.5"), QStringLiteral("SN-1"));
+        device.activeState = active;
+        QVERIFY(deliver(w, deviceArray({device})));
+        w.findChild<QTableWidget *>()->cellWidget(0, OperationColumn)->findChild<QPushButton *>()->click();
+        dialog = qobject_cast<ORV_Passwd_Window *>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->isWindow());
+        QCOMPARE(dialog->parentWidget() == &w, withParent);
+        QCOMPARE(dialog->windowHandle()->transientParent(), w.windowHandle());
+        QCOMPARE(dialog->geometry(), QRect(300 + (1000 - 526) / 2, 200 + (700 - 272) / 2, 526, 272));
+        button("cancel_button")->click();
     }
 
     void tableAndStrip()
@@ -394,9 +717,22 @@ private:
     QPointer<ORV_Passwd_Window> dialog;
     std::unique_ptr<QSignalSpy> spy;
     QTemporaryDir workDir;
+    const QString settingsPath = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + '/' + kOrganisationName + '/'
+                                 + kApplicationName + ".conf";
     QVector<QPair<qint64, QString>> opened;
     const QVector<SimDevice> fleet = DeviceSimulator::makeFleet(171);
 };
 
-QTEST_MAIN(TestWindow)
+// The operator's settings go to a configuration folder of this run's own, which has to be
+// named before the first settings object reads it.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
+    TestWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_window.moc"
