@@ -74,10 +74,12 @@ QStringList switchTo(ORV_Window &w, const QString &language)
             action->trigger();
     }
     auto *table = w.findChild<QTableWidget *>();
+    auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
     QPushButton *rowButton = table->cellWidget(0, OperationColumn)->findChild<QPushButton *>();
     return {w.windowTitle(), w.findChild<QPushButton *>(QStringLiteral("search_button"))->text(),
             w.findChild<QLineEdit *>(QStringLiteral("state_text"))->text(), table->horizontalHeaderItem(VersionColumn)->text(),
-            strip(w).first(), rowButton->text(), rowButton->property("textKey").toString(),
+            strip(w).first(), rowButton->text(), rowButton->property("textKey").toString(), table->item(0, IpColumn)->toolTip(),
+            box->itemData(box->findText(QStringLiteral("tvw1")), Qt::ToolTipRole).toString(),
             QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).value("language").toString()};
 }
 
@@ -571,14 +573,19 @@ private slots:
     {
         LogCapture log;
         ORV_Window w(QStringLiteral("Local Mannage"));
-        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 20))));
+        QVector<SimDevice> twenty = fleet.mid(0, 20);
+        twenty[19].ip = twenty[18].ip;
+        QVERIFY(deliver(w, deviceArray(twenty)));
         press(w, QStringLiteral("2"));
         QCOMPARE(switchTo(w, QStringLiteral("Chinese")),
-                 (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP", "0"}));
+                 (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP",
+                              "2 台设备在此地址应答；它们以序列号（Device ID）区分。", "无IPv4地址", "0"}));
         QCOMPARE(switchTo(w, QStringLiteral("English")),
                  (QStringList{"Tarnvale_Window", "Search", "Double-click the IP to enter the web page", "FirmwareVersion",
-                              "Total 2", "Update IP", "Update IP", "1"}));
-        QCOMPARE(column(w, IpColumn), ips(fleet, 18, 20)); // the page shown stays
+                              "Total 2", "Update IP", "Update IP",
+                              "2 devices answer at this address; they are told apart by their serial number (Device ID).",
+                              "No IPv4 address", "1"}));
+        QCOMPARE(column(w, IpColumn), ips(twenty, 18, 20)); // the page shown stays
         QCOMPARE(log.lines(QtCriticalMsg) + log.lines(QtWarningMsg).filter("Translation"), QStringList());
         QCOMPARE(log.lines().filter("Loaded translation file: "),
                  (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
