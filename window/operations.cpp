@@ -203,17 +203,15 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
 
 void ORV_Window::recordChange(const QString &sn, const QString &ip, DeviceMember member, const QString &text)
 {
-    // The row showed the device at its address as changed, or, once the page was filled
-    // again, as the search found it.
-    for (const bool asChanged : {true, false}) {
-        for (int i = 0; i < deviceList.size(); ++i) {
-            DeviceEntry device = changedDevices.value(i, deviceList.at(i));
-            const DeviceEntry &shown = asChanged ? device : deviceList.at(i);
-            if (shown.text(DeviceMember::Sn) == sn && shown.text(DeviceMember::Ip) == ip) {
-                device.setText(member, text);
-                changedDevices.insert(i, device);
-                return;
-            }
+    for (int i = 0; i < deviceList.size(); ++i) {
+        DeviceEntry device = changedDevices.value(i, deviceList.at(i));
+        // The row showed the device at its changed address, or, once the page was filled
+        // again, at the one the search found.
+        const bool shown = device.text(DeviceMember::Ip) == ip || deviceList.at(i).text(DeviceMember::Ip) == ip;
+        if (shown && device.text(DeviceMember::Sn) == sn) {
+            device.setText(member, text);
+            changedDevices.insert(i, device);
+            return;
         }
     }
 }

@@ -115,13 +115,8 @@ private slots:
         QFETCH(bool, beside);
         QVERIFY(!beside || stillRunning(launch()));
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" %1").arg(arguments.join(' ')),
-                                             QStringLiteral(ORV_PROGRAM)});
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), "DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=xcb exec \"$0\" "
+                                             + arguments.join(' '), QStringLiteral(ORV_PROGRAM)});
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         const QString said = QString::fromLocal8Bit(status == 0 ? process.readAllStandardOutput() : process.readAllStandardError());
