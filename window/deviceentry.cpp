@@ -43,6 +43,23 @@ QString DeviceEntry::text(DeviceMember member) const
     return QString::fromUtf8(texts.constData() + start);
 }
 
+void DeviceEntry::setText(DeviceMember member, const QString &text)
+{
+    const int changed = memberIndex(member);
+    QByteArray rebuilt;
+    for (int i = 0; i < kDeviceMemberCount; ++i) {
+        if (i == changed)
+            rebuilt.append(text.toUtf8());
+        else if (present & (1u << i))
+            rebuilt.append(this->text(DeviceMember(i)).toUtf8());
+        else
+            continue;
+        rebuilt.append('\0');
+    }
+    texts = rebuilt;
+    present |= 1u << changed;
+}
+
 int DeviceEntry::indexOf(const char *name)
 {
     for (int i = 0; i < kDeviceMemberCount; ++i) {

@@ -19,6 +19,8 @@ public:
     bool has(DeviceMember member) const;
     // The member's text; "---" when it is absent.
     QString text(DeviceMember member) const;
+    // Makes the member present with this text (a change the operator made from the window).
+    void setText(DeviceMember member, const QString &text);
 
 private:
     static int indexOf(const char *name);

@@ -12,6 +12,11 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTableWidget>
+#include <QWindow>
+
+#include <cerrno>
+
+#include <unistd.h>
 
 namespace {
 
@@ -37,7 +42,7 @@ void exportWithDialog(ORV_Window *window)
     if (path.isEmpty())
         return;
     QString error;
-    if (!exportDevicesCsv(window->devices(), path, &error))
+    if (!exportDevicesCsv(window->currentDevices(), path, &error))
         QMessageBox::critical(window, QCoreApplication::translate("ORV_Window", "Tips"),
                               QCoreApplication::translate("ORV_Window", "Could not write %1: %2").arg(path, error));
 }
@@ -56,7 +61,13 @@ void installDeviceTableMenu(ORV_Window *window, QTableWidget *table)
 
 QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row)
 {
-    auto *menu = new QMenu(table);
+    // Without a parent: a menu inside the table would take on the table's style sheet,
+    // which knows nothing of menus, and be drawn without frame or highlight.
+    auto *menu = new QMenu;
+    QObject::connect(table, &QObject::destroyed, menu, [menu] { delete menu; });
+    menu->createWinId();
+    if (menu->windowHandle())
+        menu->windowHandle()->setTransientParent(window->windowHandle());
     QAction *copyIp = menu->addAction(QCoreApplication::translate("ORV_Window", "Copy IP"), menu, [table, row] {
         QApplication::clipboard()->setText(cellText(table, row, IpColumn));
     });
@@ -80,8 +91,26 @@ bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QS
             row << device.text(DeviceMember(i));
         rows << row;
     }
+    const QByteArray document = csvDocument(rows);
+
+    // Unbuffered and checked at each step: Qt 5.15's commit() can report success after its
+    // own flush failed on a full disk, and would then put a cut file in place of the old one.
+    // Until commit() the data goes to a file of its own; on failure that file is removed.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csvDocument(rows)) < 0 || !file.commit()) {
+    const auto fail = [&file, error](const QString &reason) { // the unfinished file goes with `file`
+        *error = reason.isEmpty() ? file.errorString() : reason;
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(QString());
+    if (file.write(document) != document.size() || !file.flush() || file.error() != QFileDevice::NoError)
+        return fail(file.error() != QFileDevice::NoError
+                        ? QString()
+                        : QCoreApplication::translate("ORV_Window", "Not all of the data could be written."));
+    // A file system that allocates space late (ext4, XFS) reports a full disk only here.
+    if (::fsync(file.handle()) != 0)
+        return fail(qt_error_string(errno));
+    if (!file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The device table's context menu: copy a device's address or row, or export every
-// device of the last search as CSV (the format of "tarnvale-cli list --format csv").
+// device of the last search, as changed from the window since, as CSV (the format of
+// "tarnvale-cli list --format csv").
 
 #include "deviceentry.h"
 
@@ -21,5 +22,6 @@ void installDeviceTableMenu(ORV_Window *window, QTableWidget *table);
 QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row);
 
 // The header and one line per device with its eight members; false, with the reason,
-// when the file cannot be written (a file already there is left as it was).
+// when the file cannot be written in full (a full disk too): a file already there is then
+// left as it was, and no new file is left behind.
 bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QString *error);

@@ -3,6 +3,7 @@
 
 #include "tablerules.h"
 
+#include <QColor>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -50,6 +51,8 @@ const char kCurrentPageStyle[] =
 const char kOtherPageStyle[] =
     "background-color:white; color:black; border-radius:4px;width:20px;height:20px;";
 const char kTransparentStyle[] = "background-color: transparent;";
+// Amber, unlike the rows' white and grey and the selection's blue, with black text legible on it.
+const char kSharedAddressColour[] = "#FFE082";
 
 QTableWidgetItem *centredItem(const QString &text)
 {
@@ -190,8 +193,35 @@ void ORV_Window::fillCurrentPage()
                 column, column == SnColumn ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
     }
 
+    markSharedAddresses(deviceList);
+
     connect(table, &QTableWidget::cellDoubleClicked, this, &ORV_Window::onCellDoubleClicked,
             Qt::UniqueConnection);
+}
+
+void ORV_Window::markSharedAddresses(const QList<DeviceEntry> &devices)
+{
+    QStringList addresses;
+    addresses.reserve(devices.size());
+    for (const DeviceEntry &device : devices)
+        addresses << device.text(DeviceMember::Ip);
+    const QHash<QString, int> counts = devicesPerAddress(addresses);
+
+    QTableWidget *table = ui->tableWidget;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *item = table->item(row, IpColumn);
+        if (!item)
+            continue;
+        const int count = counts.value(item->text());
+        if (count > 1) {
+            item->setBackground(QColor(QLatin1String(kSharedAddressColour)));
+            item->setToolTip(tr("%1 devices answer at this address; they are told apart by their serial number "
+                                "(Device ID).").arg(count));
+        } else {
+            item->setData(Qt::BackgroundRole, QVariant());
+            item->setToolTip(QString());
+        }
+    }
 }
 
 void ORV_Window::goToPage(int n)

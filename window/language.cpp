@@ -42,5 +42,6 @@ void ORV_Window::language_changed(QAction *project)
     QCoreApplication::installTranslator(translator);
 
     ui->retranslateUi(this);
+    retranslateNetworkCards();
     retranslateDeviceTable();
 }

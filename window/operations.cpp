@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -46,6 +47,14 @@ void showOperatorBox(QWidget *parent, const OperatorText &box, const QString &te
         QMessageBox::critical(parent, title, body);
         break;
     }
+}
+
+// The operator may turn the page while a request waits: the row is written only while it
+// still shows the device.
+bool rowShows(const QTableWidget *table, int row, const QString &sn)
+{
+    const QTableWidgetItem *snItem = table->item(row, SnColumn);
+    return snItem && snItem->text() == sn && table->item(row, IpColumn) && table->item(row, ActiveColumn);
 }
 
 } // namespace
@@ -92,7 +101,7 @@ void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip,
         showOperatorBox(this, outcomeText(*failure));
         return;
     }
-    changeDeviceIp(row, ip, newIp);
+    changeDeviceIp(row, sn, ip, newIp);
 }
 
 bool ORV_Window::acceptNewAddress(const QString &newIp)
@@ -108,13 +117,11 @@ bool ORV_Window::acceptNewAddress(const QString &newIp)
     return false;
 }
 
-void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString &newIp)
+void ORV_Window::changeDeviceIp(int row, const QString &sn, const QString &deviceIp, const QString &newIp)
 {
     if (!acceptNewAddress(newIp))
         return;
 
-    const QTableWidgetItem *snItem = ui->tableWidget->item(row, SnColumn);
-    const QString sn = snItem ? snItem->text() : QString();
     deviceLink->sendCommand(deviceIp, makeNetcfgBody(sn.toUtf8().constData(), newIp.toUtf8().constData()));
 
     const cJSON *reply = deviceLink->replyJson();
@@ -125,8 +132,11 @@ void ORV_Window::changeDeviceIp(int row, const QString &deviceIp, const QString 
     showOperatorBox(this, outcomeText(outcome));
     if (outcome != ChangeOutcome::Changed)
         return;
-    if (QTableWidgetItem *ipItem = ui->tableWidget->item(row, IpColumn))
-        ipItem->setText(newIp);
+    recordChange(sn, deviceIp, DeviceMember::Ip, newIp);
+    if (rowShows(ui->tableWidget, row, sn)) {
+        ui->tableWidget->item(row, IpColumn)->setText(newIp);
+        markSharedAddresses(currentDevices());
+    }
     QTimer::singleShot(restartNoticeMs, Qt::PreciseTimer, this, &ORV_Window::showRestartNotice);
 }
 
@@ -138,6 +148,13 @@ void ORV_Window::showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip
     if (!passwordPlaceholder.isEmpty())
         dialog->setPasswordPlaceholder(passwordPlaceholder);
     dialog->setWindowModality(Qt::ApplicationModal);
+    // A window of its own, with or without parent, yet tied to the main window: over it
+    // and in its middle, never behind it.
+    dialog->createWinId();
+    dialog->windowHandle()->setTransientParent(windowHandle());
+    QRect area(QPoint(), dialog->size());
+    area.moveCenter(geometry().center());
+    dialog->setGeometry(area);
     dialog->setCurrentIp(ip);
     qDebug().nospace() << "ip:" << ip << ",sn:" << sn;
     dialog->show();
@@ -178,7 +195,31 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
         showOperatorBox(this, outcomeText(*failure));
         return;
     }
-    if (QTableWidgetItem *activeItem = ui->tableWidget->item(row, ActiveColumn))
-        activeItem->setText(QStringLiteral("active"));
-    changeDeviceIp(row, ip, newIp);
+    recordChange(sn, ip, DeviceMember::Active, QStringLiteral("active"));
+    if (rowShows(ui->tableWidget, row, sn))
+        ui->tableWidget->item(row, ActiveColumn)->setText(QStringLiteral("active"));
+    changeDeviceIp(row, sn, ip, newIp);
+}
+
+void ORV_Window::recordChange(const QString &sn, const QString &ip, DeviceMember member, const QString &text)
+{
+    for (int i = 0; i < deviceList.size(); ++i) {
+        DeviceEntry device = changedDevices.value(i, deviceList.at(i));
+        // The row showed the device at its changed address, or, once the page was filled
+        // again, at the one the search found.
+        const bool shown = device.text(DeviceMember::Ip) == ip || deviceList.at(i).text(DeviceMember::Ip) == ip;
+        if (shown && device.text(DeviceMember::Sn) == sn) {
+            device.setText(member, text);
+            changedDevices.insert(i, device);
+            return;
+        }
+    }
+}
+
+QList<DeviceEntry> ORV_Window::currentDevices() const
+{
+    QList<DeviceEntry> devices = deviceList;
+    for (auto it = changedDevices.cbegin(); it != changedDevices.cend(); ++it)
+        devices[it.key()] = it.value();
+    return devices;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -8,6 +9,7 @@
 #include <cjson/cJSON.h>
 
 #include "deviceentry.h"
+#include "networkcards.h"
 
 class ORV_CONN2DEVICE;
 class ORV_Passwd_Window;
@@ -36,6 +38,9 @@ public:
     int currentPageNumber() const { return currentPage; }
     int pageCount() const { return totalPages; }
     ORV_CONN2DEVICE *link() const { return deviceLink; }
+    // The devices of the last search with the changes made from this window since then (new
+    // addresses, activations): what the export writes.
+    QList<DeviceEntry> currentDevices() const;
 
 private slots:
     void language_changed(QAction *project);
@@ -51,6 +56,7 @@ private:
     // Construction (orv_window.cpp, networkcards.cpp, tray.cpp, language.cpp)
     void setupTray();
     void fillNetworkCards();
+    void retranslateNetworkCards(); // the entries' tool tips
     bool loadTranslation();
 
     // Table and pagination (devicetableview.cpp)
@@ -59,13 +65,17 @@ private:
     void fillCurrentPage();
     void goToPage(int n);
     void retranslateDeviceTable();
+    // Colours the IP cells of the page whose address several devices of the list answer at.
+    void markSharedAddresses(const QList<DeviceEntry> &devices);
 
     // Device operations (operations.cpp, webpage.cpp)
     void onUpdateIpClicked(int row);
     void openUpdateIpDialog(int row, const QString &ip, const QString &sn);
     void loginAndChangeIp(const QString &sn, int row, const QString &ip, const QString &passwd,
                           const QString &newIp);
-    void changeDeviceIp(int row, const QString &deviceIp, const QString &newIp);
+    void changeDeviceIp(int row, const QString &sn, const QString &deviceIp, const QString &newIp);
+    // Notes a change of the device that answered at ip with this serial number.
+    void recordChange(const QString &sn, const QString &ip, DeviceMember member, const QString &text);
     void showRestartNotice();
     void openActivateDialog(int row, const QString &ip, const QString &sn);
     void activateAndChangeIp(const QString &sn, int row, const QString &ip, const QString &passwd,
@@ -84,10 +94,12 @@ private:
     QAction *openAction = nullptr;
     QMenu *trayMenu = nullptr;
     QSettings *settings = nullptr;
+    QVector<NetworkCard> networkCards; // as listed in the box, in its order
     int currentPage = 1;
     int rowsPerPage = 18;
     int totalPages = 1;
     QList<DeviceEntry> deviceList;
+    QHash<int, DeviceEntry> changedDevices; // by index in deviceList; each search clears them
     QLabel *totalLabel = nullptr;
     QPushButton *prevPageButton = nullptr;
     QPushButton *nextPageButton = nullptr;

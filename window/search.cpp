@@ -65,6 +65,7 @@ void ORV_Window::showSearchDeviceTableInfos(cJSON *data)
     logDevices(data);
 
     deviceList.clear();
+    changedDevices.clear();
     for (const cJSON *element = data->child; element; element = element->next) {
         if (cJSON_IsObject(element))
             deviceList.append(DeviceEntry::fromJson(element));

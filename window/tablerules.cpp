@@ -33,3 +33,13 @@ bool servesWebPage(const QString &version)
     return isVersionAtLeast(version, QStringLiteral("6.0.231024")) && version != QLatin1String("6.0.240514")
            && version != QLatin1String("6.0.240630");
 }
+
+QHash<QString, int> devicesPerAddress(const QStringList &addresses)
+{
+    QHash<QString, int> counts;
+    for (const QString &address : addresses) {
+        if (!address.isEmpty() && address != QLatin1String("---"))
+            ++counts[address];
+    }
+    return counts;
+}

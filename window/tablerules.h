@@ -2,7 +2,9 @@
 
 // The device table's layout and the small decisions behind its cells and its strip.
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // The columns of the device table, numbered from 0.
@@ -28,3 +30,7 @@ bool isVersionAtLeast(const QString &version, const QString &minimum);
 
 // Whether a device with this firmware version serves its web page.
 bool servesWebPage(const QString &version);
+
+// How many devices answer at each address, over the whole list (every page). Devices
+// without an address ("---" or empty) share nothing.
+QHash<QString, int> devicesPerAddress(const QStringList &addresses);

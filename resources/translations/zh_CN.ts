@@ -608,6 +608,18 @@
         <source>It answers at %1.</source>
         <translation>它在 %1 上应答。</translation>
     </message>
+    <message>
+        <source>Not all of the data could be written.</source>
+        <translation>未能写入全部数据。</translation>
+    </message>
+    <message>
+        <source>%1 devices answer at this address; they are told apart by their serial number (Device ID).</source>
+        <translation>%1 台设备在此地址应答；它们以序列号（Device ID）区分。</translation>
+    </message>
+    <message>
+        <source>No IPv4 address</source>
+        <translation>无IPv4地址</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -637,6 +649,23 @@
     <message>
         <source>state bar:</source>
         <translation>状态栏:</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Finds the networked devices on the local network with one multicast search on the chosen network card, and changes their addresses.
+The toolkit&apos;s own options (-platform, -style, -reverse, ...) are passed on to it.</source>
+        <translation>在所选网卡上以一次组播搜索查找局域网中的联网设备，并修改其地址。
+工具包自身的选项（-platform、-style、-reverse 等）将传递给它。</translation>
+    </message>
+    <message>
+        <source>Displays this help.</source>
+        <translation>显示此帮助。</translation>
+    </message>
+    <message>
+        <source>Displays version information.</source>
+        <translation>显示版本信息。</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,10 @@
 // The real program started as separate processes, in an IPC namespace of this test's own.
 
+#include "commandline.h"
+#include "raisechannel.h"
+#include "singleinstance.h"
+
+#include <QMainWindow>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,6 +39,22 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
     }
 
+    // Here this test is the running instance, as the program is once its window shows.
+    void secondStartRaisesTheWindow()
+    {
+        SingleInstance instance(QStringLiteral("PCORV_KEY"), QStringLiteral("PCorv"));
+        QVERIFY(instance.acquire());
+        QMainWindow window;
+        window.showMinimized();
+        RaiseChannel channel(&window, RaiseChannel::defaultName());
+        QVERIFY(channel.listen());
+        QProcess *second = launch();
+        QTRY_VERIFY(second->state() == QProcess::NotRunning);
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY(!window.isMinimized() && window.isVisible());
+        QTRY_VERIFY(window.isActiveWindow());
+    }
+
     // Its marker stays behind, held by nobody; the next start must run all the same.
     void killedInstanceDoesNotBlockTheNext()
     {
@@ -43,6 +64,64 @@ private slots:
         QVERIFY(first->waitForFinished(5000));
         QVERIFY2(stillRunning(launch()), "a start after a killed instance must run");
         QVERIFY(launch()->waitForFinished(10000)); // and it is the one instance now
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("answer");
+
+        QTest::newRow("none") << "" << int(CommandLineAnswer::Start);
+        QTest::newRow("--version") << "--version" << int(CommandLineAnswer::Version);
+        QTest::newRow("-v") << "-v" << int(CommandLineAnswer::Version);
+        QTest::newRow("--help") << "--help" << int(CommandLineAnswer::Help);
+        QTest::newRow("-h") << "-h" << int(CommandLineAnswer::Help);
+        QTest::newRow("help wins over version") << "-v -h" << int(CommandLineAnswer::Help);
+        QTest::newRow("after a toolkit option") << "-platform xcb --version" << int(CommandLineAnswer::Version);
+        QTest::newRow("-reverse, a word not -r -e -v") << "-reverse" << int(CommandLineAnswer::Start);
+        QTest::newRow("-stylesheet, a word not -s -t -y -l -e -s -h") << "-stylesheet x.qss" << int(CommandLineAnswer::Start);
+        QTest::newRow("unknown option") << "--verbose" << int(CommandLineAnswer::Start);
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, answer);
+        QCOMPARE(int(commandLineAnswer(("tarnvale-manager " + arguments).split(' ', Qt::SkipEmptyParts))), answer);
+    }
+
+    // Answered while an instance runs, and without a display: the toolkit, were it started,
+    // would abort for want of one.
+    void optionsWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("output"); // the start of standard output, or of standard error
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("beside"); // an instance that runs
+
+        const QString version = QStringLiteral("tarnvale-manager " ORV_VERSION "\n");
+        QTest::newRow("--version") << QStringList{"--version"} << version << 0 << false;
+        QTest::newRow("--version beside a running instance") << QStringList{"--version"} << version << 0 << true;
+        QTest::newRow("--help") << QStringList{"--help"} << "Usage: " ORV_PROGRAM " [options]\n" << 0 << false;
+        QTest::newRow("--version to a full disk") << QStringList{"--version", ">/dev/full"}
+                                                  << "tarnvale-manager: standard output: No space left on device" << 1 << false;
+    }
+
+    void optionsWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, output);
+        QFETCH(int, status);
+        QFETCH(bool, beside);
+        QVERIFY(!beside || stillRunning(launch()));
+        QProcess process;
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), "DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=xcb exec \"$0\" "
+                                             + arguments.join(' '), QStringLiteral(ORV_PROGRAM)});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const QString said = QString::fromLocal8Bit(status == 0 ? process.readAllStandardOutput() : process.readAllStandardError());
+        QVERIFY2(said.startsWith(output), qPrintable(said));
+        QCOMPARE(process.exitCode(), status);
     }
 
 private:
@@ -60,5 +139,5 @@ private:
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
-QTEST_GUILESS_MAIN(TestSingleInstance)
+QTEST_MAIN(TestSingleInstance)
 #include "tst_singleinstance.moc"

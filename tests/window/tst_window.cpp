@@ -3,6 +3,9 @@
 #include "orv_passwd_window.h"
 #include "orv_window.h"
 
+#include "applicationnames.h"
+#include "devicetablemenu.h"
+#include "networkcards.h"
 #include "tablerules.h"
 #include "fonts.h"
 #include "testsupport.h"
@@ -10,7 +13,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QComboBox>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QHeaderView>
 #include <QLayout>
 #include <QLineEdit>
@@ -24,6 +31,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWindow>
 
 namespace {
 
@@ -64,10 +72,12 @@ QStringList switchTo(ORV_Window &w, const QString &language)
             action->trigger();
     }
     auto *table = w.findChild<QTableWidget *>();
+    auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
     QPushButton *rowButton = table->cellWidget(0, OperationColumn)->findChild<QPushButton *>();
     return {w.windowTitle(), w.findChild<QPushButton *>(QStringLiteral("search_button"))->text(),
             w.findChild<QLineEdit *>(QStringLiteral("state_text"))->text(), table->horizontalHeaderItem(VersionColumn)->text(),
-            strip(w).first(), rowButton->text(), rowButton->property("textKey").toString(),
+            strip(w).first(), rowButton->text(), rowButton->property("textKey").toString(), table->item(0, IpColumn)->toolTip(),
+            box->itemData(box->findText(QStringLiteral("tvw1")), Qt::ToolTipRole).toString(),
             QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).value("language").toString()};
 }
 
@@ -91,6 +101,68 @@ int room(const QWidget *w) // for a caption
     return w->contentsRect().width();
 }
 
+// "eth0/urm4": the name, then up, running, multicast, loopback, and 4 for an IPv4 address.
+QVector<NetworkCard> cards(const QStringList &texts)
+{
+    QVector<NetworkCard> result;
+    for (const QString &text : texts) {
+        const QString f = text.section('/', 1);
+        result.append({text.section('/', 0, 0), f.contains('u'), f.contains('r'), f.contains('m'), f.contains('l'),
+                       f.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()});
+    }
+    return result;
+}
+
+bool run(const QString &command) // in this test's own namespaces
+{
+    QProcess process;
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QTableWidgetItem *ipCell(ORV_Window &w, const QString &sn)
+{
+    auto *table = w.findChild<QTableWidget *>();
+    const int row = column(w, SnColumn).indexOf(sn);
+    return row < 0 ? nullptr : table->item(row, IpColumn);
+}
+
+// The colour the cell is painted in, beside its centred text, and its tool tip.
+QString ipCellLook(ORV_Window &w, const QString &sn)
+{
+    QTableWidgetItem *cell = ipCell(w, sn);
+    if (!cell)
+        return QStringLiteral("no row");
+    auto *table = w.findChild<QTableWidget *>();
+    const QRect rect = table->visualItemRect(cell);
+    const QColor painted = table->viewport()->grab().toImage().pixelColor(rect.left() + 3, rect.center().y());
+    return painted.name() + '|' + cell->toolTip();
+}
+
+// "Export all devices to CSV…" from the table's context menu, the file dialog answered as by
+// an operator who also agrees to replace a file.
+void exportFromMenu(ORV_Window &w, const QString &path)
+{
+    QTimer::singleShot(0, &w, [path] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), -1));
+    menu->actions().last()->trigger();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+// The operator's settings go to a folder of this run's own, named before any settings are read.
+const QTemporaryDir configDir;
+const bool configDirSet = qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+
 } // namespace
 
 class TestWindow : public QObject
@@ -106,8 +178,27 @@ private slots:
         QVERIFY(QDir::setCurrent(workDir.path())); // the window writes ./Settings.ini
         substituteWindowsFonts(); // as the program does at start-up
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+        // A card that reaches devices after lo, and one without IPv4: made here only, where
+        // nothing but lo existed before.
+        QStringList names;
+        for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces())
+            names << nic.name();
+        if (names != QStringList{"lo"})
+            QSKIP("not in the namespaces of this test's own (tests/netns-run)");
+        cardsMade = run("ip link add tvw0 type veth peer name tvw1");
+        QVERIFY(cardsMade && run("ip addr add 10.77.0.1/24 dev tvw0 && ip link set tvw0 up && ip link set tvw1 up"));
+        QTRY_VERIFY(QNetworkInterface::interfaceFromName("tvw0").flags().testFlag(QNetworkInterface::IsRunning));
     }
-    void init() { opened.clear(); }
+    void cleanupTestCase()
+    {
+        if (cardsMade)
+            run("ip link del tvw0");
+    }
+    void init()
+    {
+        opened.clear();
+        QFile::remove(settingsPath);
+    }
     void cleanup()
     {
         delete dialog;
@@ -159,6 +250,164 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, serves);
         QCOMPARE(servesWebPage(version), serves);
+    }
+
+    void startCard_data()
+    {
+        QTest::addColumn<QStringList>("cards");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<int>("index");
+
+        const QString lo = "lo/urml4", eth = "eth0/urm4";
+        QTest::newRow("no card") << QStringList{} << "" << -1;
+        QTest::newRow("lo first, then a card with IPv4") << QStringList{lo, eth} << "" << 1;
+        QTest::newRow("lo only") << QStringList{lo} << "" << 0;
+        QTest::newRow("down") << QStringList{lo, "eth1/rm4", eth} << "" << 2;
+        QTest::newRow("not running, no cable") << QStringList{lo, "eth1/um4", eth} << "" << 2;
+        QTest::newRow("cannot multicast") << QStringList{lo, "eth1/ur4", eth} << "" << 2;
+        QTest::newRow("no IPv4 address") << QStringList{lo, "eth1/urm", eth} << "" << 2;
+        QTest::newRow("loopback by its flag, not its name") << QStringList{"lo2/urml4", eth} << "" << 1;
+        QTest::newRow("none reaches devices: the first") << QStringList{lo, "eth1/urm"} << "" << 0;
+        QTest::newRow("two reach devices: the first of them") << QStringList{lo, eth, "eth1/urm4"} << "" << 1;
+        QTest::newRow("remembered, even down") << QStringList{lo, eth, "eth1/"} << "eth1" << 2;
+        QTest::newRow("remembered card gone") << QStringList{lo, eth} << "eth1" << 1;
+        QTest::newRow("remembered name in other case") << QStringList{lo, eth, "eth1/urm"} << "ETH1" << 1;
+    }
+
+    void startCard()
+    {
+        QFETCH(QStringList, cards);
+        QFETCH(QString, remembered);
+        QFETCH(int, index);
+        QCOMPARE(startCardIndex(::cards(cards), remembered), index);
+    }
+
+    // A new user's first session: lo comes first, yet the search runs on the card that reaches
+    // the devices. Two answer at one factory address, on two pages; the second, not activated
+    // yet, is given its password and address by its serial number in a dialog over the window,
+    // and the export holds the list as changed.
+    void firstSession()
+    {
+        QVector<SimDevice> fleet;
+        for (int i = 0; i < 20; ++i)
+            fleet << simDevice(QStringLiteral("192.168.1.%1").arg(10 + i), QStringLiteral("SN%1").arg(i, 2, 10, QChar('0')));
+        fleet[18] = simDevice(fleet[0].ip, QStringLiteral("SN18"), QString());
+        DeviceSimulatorThread sim;
+        DeviceSimulator::Options options;
+        options.interfaceAddress = QHostAddress(QStringLiteral("10.77.0.1"));
+        QVERIFY(sim.start(fleet, options));
+        MessageBoxCloser closer;
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.setGeometry(300, 200, 1000, 700);
+        w.show();
+        QCOMPARE(w.findChild<QComboBox *>()->currentText(), QStringLiteral("tvw0"));
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
+        QCOMPARE(closer.boxes, QStringList());
+        QCOMPARE(w.devices().size(), 20);
+
+        const QString shared = "#ffe082|2 devices answer at this address; they are told apart by their serial number (Device ID).";
+        QCOMPARE(ipCellLook(w, "SN00"), shared);
+        QCOMPARE(ipCellLook(w, "SN01").section('|', 1), QString());
+        QVERIFY(ipCellLook(w, "SN01").section('|', 0, 0) != QStringLiteral("#ffe082"));
+        QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage"));
+        QCOMPARE(ipCellLook(w, "SN18"), shared); // its partner is on page 1
+
+        auto *table = w.findChild<QTableWidget *>();
+        table->cellWidget(ipCell(w, "SN18")->row(), OperationColumn)->findChild<QPushButton *>()->click();
+        dialog = qobject_cast<ORV_Passwd_Window *>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->isWindow() && !dialog->parentWidget());
+        QCOMPARE(dialog->windowHandle()->transientParent(), w.windowHandle());
+        QCOMPARE(dialog->geometry(), QRect(300 + (1000 - 526) / 2, 200 + (700 - 272) / 2, 526, 272));
+        field("passwd_text")->setText(QStringLiteral("first-pw9"));
+        field("lineEdit_ip")->setText(QStringLiteral("192.168.1.50"));
+        button("confirm_button")->click();
+        QCOMPARE(closer.boxes, QStringList{"information|Tips|IP changed successfully,device rebooting.....|ORV_Window"});
+        QVERIFY(sim.requests().last().contains("\"callcmd\":\"netcfg\",\"sn\":\"SN18\""));
+        QCOMPARE(ipCell(w, "SN18")->text() + ipCell(w, "SN18")->toolTip(), QStringLiteral("192.168.1.50"));
+
+        const QString path = workDir.filePath(QStringLiteral("devices.csv"));
+        exportFromMenu(w, path);
+        const QStringList lines = QString::fromUtf8(contents(path)).split('\n');
+        QCOMPARE(lines.size(), 22);
+        QCOMPARE(lines.filter(",SN00,").value(0) + lines.filter(",SN18,").value(0),
+                 "0,192.168.1.10,SN00,02:00:00:00:00:10,IPC-2120,IPC21,active,6.0.231024\r"
+                 "0,192.168.1.50,SN18,02:00:00:00:00:10,IPC-2120,IPC21,active,6.0.231024\r");
+    }
+
+    // Remembered in the user's configuration folder, and only what the operator picked.
+    void operatorsCardRemembered()
+    {
+        {
+            ORV_Window w(QStringLiteral("Local Mannage"));
+            auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
+            QStringList entries;
+            for (int i = 0; i < box->count(); ++i)
+                entries << box->itemText(i) + '=' + box->itemData(i, Qt::ToolTipRole).toString();
+            entries.sort();
+            QCOMPARE(entries, (QStringList{"lo=127.0.0.1/8", "tvw0=10.77.0.1/24", "tvw1=No IPv4 address"}));
+            QCOMPARE(box->currentText(), QStringLiteral("tvw0"));
+            QVERIFY(chooseLoopback(w)); // as other tests do: no pick of the operator's
+            QVERIFY(!QFile::exists(settingsPath));
+            box->setCurrentIndex(box->findText(QStringLiteral("tvw1")));
+            emit box->activated(box->currentIndex()); // as a pick with mouse or keys ends
+        }
+        QVERIFY(contents(settingsPath).contains("networkCard=tvw1"));
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QCOMPARE(w.findChild<QComboBox *>()->currentText(), QStringLiteral("tvw1"));
+    }
+
+    void exportOnFullDisk_data()
+    {
+        QTest::addColumn<bool>("fileThere");
+        QTest::newRow("over an existing file") << true;
+        QTest::newRow("a new file") << false;
+    }
+
+    void exportOnFullDisk()
+    {
+        QFETCH(bool, fileThere);
+        QTemporaryDir disk;
+        QVERIFY(run("mount -t tmpfs -o size=64k tarnvale-test " + disk.path()));
+        const QString path = disk.filePath(QStringLiteral("devices.csv"));
+        const QByteArray before = "pid,ip\r\n0,10.0.0.1\r\n";
+        if (fileThere) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size() && old.flush());
+        }
+        QFile filler(disk.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+        filler.close();
+
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 40))));
+        MessageBoxCloser closer;
+        exportFromMenu(w, path);
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|Could not write " + path + ": No space left on device|ORV_Window"});
+        QCOMPARE(contents(path), fileThere ? before : QByteArray("(none)"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
+                 fileThere ? QStringLiteral("devices.csv filler") : QStringLiteral("filler"));
+        QVERIFY(run("umount " + disk.path()));
+    }
+
+    // Whatever the table's style sheet, its menu looks as any menu of the program does, also
+    // with an entry under the pointer.
+    void tableMenuLooksLikeAMenu()
+    {
+        ORV_Window w(QStringLiteral("Local Mannage"));
+        w.show();
+        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 3))));
+        QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), 0));
+        QMenu plain;
+        for (QAction *action : menu->actions())
+            plain.addAction(action->text())->setEnabled(action->isEnabled());
+        for (QMenu *m : {menu.data(), &plain}) {
+            m->popup(QPoint(10, 10));
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            m->setActiveAction(m->actions().at(1));
+        }
+        QCOMPARE(menu->grab().toImage(), plain.grab().toImage());
     }
 
     void tableAndStrip()
@@ -248,14 +497,19 @@ private slots:
     {
         LogCapture log;
         ORV_Window w(QStringLiteral("Local Mannage"));
-        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 20))));
+        QVector<SimDevice> twenty = fleet.mid(0, 20);
+        twenty[19].ip = twenty[18].ip;
+        QVERIFY(deliver(w, deviceArray(twenty)));
         press(w, QStringLiteral("2"));
         QCOMPARE(switchTo(w, QStringLiteral("Chinese")),
-                 (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP", "0"}));
+                 (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP",
+                              "2 台设备在此地址应答；它们以序列号（Device ID）区分。", "无IPv4地址", "0"}));
         QCOMPARE(switchTo(w, QStringLiteral("English")),
                  (QStringList{"Tarnvale_Window", "Search", "Double-click the IP to enter the web page", "FirmwareVersion",
-                              "Total 2", "Update IP", "Update IP", "1"}));
-        QCOMPARE(column(w, IpColumn), ips(fleet, 18, 20)); // the page shown stays
+                              "Total 2", "Update IP", "Update IP",
+                              "2 devices answer at this address; they are told apart by their serial number (Device ID).",
+                              "No IPv4 address", "1"}));
+        QCOMPARE(column(w, IpColumn), ips(twenty, 18, 20)); // the page shown stays
         QCOMPARE(log.lines(QtCriticalMsg) + log.lines(QtWarningMsg).filter("Translation"), QStringList());
         QCOMPARE(log.lines().filter("Loaded translation file: "),
                  (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
@@ -394,6 +648,9 @@ private:
     QPointer<ORV_Passwd_Window> dialog;
     std::unique_ptr<QSignalSpy> spy;
     QTemporaryDir workDir;
+    bool cardsMade = false;
+    const QString settingsPath = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + '/' + kOrganisationName + '/'
+                                 + kApplicationName + ".conf";
     QVector<QPair<qint64, QString>> opened;
     const QVector<SimDevice> fleet = DeviceSimulator::makeFleet(171);
 };
