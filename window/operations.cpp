@@ -1,6 +1,7 @@
 #include "orv_window.h"
 #include "ui_orv_window.h"
 
+#include "addressplan.h"
 #include "devicemessages.h"
 #include "ipv4address.h"
 #include "operatortexts.h"
@@ -89,7 +90,7 @@ void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip,
 {
     qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
     // Checked before the login too, so that an address the device cannot take costs nothing.
-    if (!acceptNewAddress(newIp))
+    if (!acceptNewAddress(newIp) || !acceptTarget(sn, newIp))
         return;
 
     deviceLink->loginDevice(ip, passwd, sn);
@@ -115,6 +116,29 @@ bool ORV_Window::acceptNewAddress(const QString &newIp)
         text += QLatin1Char(' ') + translated(reason);
     showOperatorBox(this, box, text);
     return false;
+}
+
+bool ORV_Window::acceptTarget(const QString &sn, const QString &newIp)
+{
+    // The rule of the batch and the command line for a plan of one row: the address must
+    // be free in the list, and the serial number must name one device only, since both
+    // requests reach every device that has it.
+    QVector<FoundDevice> devices;
+    for (const DeviceEntry &entry : currentDevices())
+        devices.append({entry.text(DeviceMember::Ip), entry.text(DeviceMember::Sn), entry.text(DeviceMember::Mac),
+                        entry.text(DeviceMember::Model), entry.text(DeviceMember::Active)});
+    const PlanRow row{0, sn, newIp, QString()};
+    const RowVerdict verdict = checkPlan({row}, devices, {}).verdicts.value(0);
+    if (verdict.check == RowCheck::InUse) {
+        showOperatorBox(this, addressConflictText(), verdictText(verdict, row, true));
+        return false;
+    }
+    if (verdict.check == RowCheck::SerialAtTwoAddresses) {
+        showOperatorBox(this, {Severity::Critical, QT_TRANSLATE_NOOP("ORV_Window", "Tips"), ""},
+                        verdictText(verdict, row, true));
+        return false;
+    }
+    return true;
 }
 
 void ORV_Window::changeDeviceIp(int row, const QString &sn, const QString &deviceIp, const QString &newIp)
@@ -183,7 +207,7 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
 {
     qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
     // An activation sets the password for good: refuse a bad address before it.
-    if (!acceptNewAddress(newIp))
+    if (!acceptNewAddress(newIp) || !acceptTarget(sn, newIp))
         return;
 
     deviceLink->activateDevice(ip, passwd, sn);

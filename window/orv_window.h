@@ -84,6 +84,9 @@ private:
                             const QString &passwordPlaceholder);
     // False, once the operator has been told why, when newIp may not be sent to a device.
     bool acceptNewAddress(const QString &newIp);
+    // False, once the operator has been told, when newIp is held by another device of the
+    // list, or when sn names more than one device.
+    bool acceptTarget(const QString &sn, const QString &newIp);
 
     Ui::Tarnvale_Managesystem *ui = nullptr;
     ORV_CONN2DEVICE *deviceLink = nullptr;

@@ -79,6 +79,7 @@ private slots:
         QTest::newRow("login refused") << "SN-WRONG" << "badpass1" << "10.1.2.4" << "login" << QStringList{badPassword};
         QTest::newRow("login reply without data") << "SN-NODATA" << goodPw << "10.1.2.8" << "login" << QStringList{noData};
         QTest::newRow("netcfg refused") << "SN-REFUSE" << goodPw << "10.1.3.1" << "login netcfg" << QStringList{"warning|Failure|Device did not accept IP change.|ORV_Window"};
+        QTest::newRow("address of another device refused before the login") << "SN-ZERO" << goodPw << "192.168.7.11" << "" << QStringList{"critical|Invalid IP Address|192.168.7.11 is in use by SN-WRONG (02:00:00:00:00:11).|ORV_Window"};
         QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << "" << QStringList{unusable.arg("It is the network address of its /24 (the last part is 0).")};
         QTest::newRow("serial with a line break") << forgedSn << "badpass1" << "10.1.4.2" << "login" << QStringList{badPassword};
     }
