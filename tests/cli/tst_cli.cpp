@@ -45,13 +45,13 @@ class TestCli : public QObject
 private slots:
     void init()
     {
-        // SN00000004 is not activated; SN-ODD shares SN00000002's address and has an odd model;
+        // SN00000004 is not activated; SN-ODD shares SN00000002's address and has an odd, long model;
         // SN00000003 does not accept a new address.
         QVector<SimDevice> devices = DeviceSimulator::makeFleet(4);
         devices[2].overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"error"}})"});
         devices << devices.at(1);
         devices.last().sn = "SN-ODD";
-        devices.last().model = "=HYPERLINK(\"x\"),\nFAKE";
+        devices.last().model = "=HYPERLINK(\"x\"),\nFAKE" + QString(30, 'm');
         DeviceSimulator::Options options;
         options.restartMs = 0;
         QVERIFY(sim.start(devices, options)); // stops the previous one
@@ -61,11 +61,11 @@ private slots:
     {
         const Run table = cli({"list", "--all-replies"}); // a no-op kept for older scripts
         QCOMPARE(table.status, 0);
-        // The line break in the odd model is shown escaped: no line is forged.
+        // The line break in the odd model is shown escaped (no line is forged), the model cut.
         QCOMPARE(lines(table.out),
                  QStringList({"IP SN MAC MODEL VERSION ACTIVE AT IP",
                               "192.168.1.2 SN00000001 02:54:56:00:00:00 IPC-2120 6.0.231024 active 1",
-                              "192.168.1.3 SN-ODD 02:54:56:00:00:01 =HYPERLINK(\"x\"),\\x0aFAKE 6.1.250110 active 2",
+                              "192.168.1.3 SN-ODD 02:54:56:00:00:01 =HYPERLINK(\"x\"),\\x0aFAKEmmmmmmmmmmmmmmm… 6.1.250110 active 2",
                               "192.168.1.3 SN00000002 02:54:56:00:00:01 IPC-3140 6.1.250110 active 2",
                               "192.168.1.4 SN00000003 02:54:56:00:00:02 NVR-0800 5.8.230415 active 1",
                               "192.168.1.5 SN00000004 02:54:56:00:00:03 IPC-2120 6.0.240514 inactive 1"}));
@@ -74,7 +74,8 @@ private slots:
         const Run csv = cli({"list", "--format", "csv"});
         QCOMPARE(csv.status, 0);
         QVERIFY(csv.out.startsWith("pid,ip,sn,mac,model,baseModel,active,V,devicesAtIp\r\n0,192.168.1.2,SN00000001,"));
-        QVERIFY(csv.out.contains("\n0,192.168.1.3,SN-ODD,02:54:56:00:00:01,\"'=HYPERLINK(\"\"x\"\"),\nFAKE\",IPC31,active,6.1.250110,2\r\n"));
+        QVERIFY(csv.out.contains("\n0,192.168.1.3,SN-ODD,02:54:56:00:00:01,\"'=HYPERLINK(\"\"x\"\"),\nFAKE"
+                                 + QByteArray(30, 'm') + "\",IPC31,active,6.1.250110,2\r\n"));
         QCOMPARE(csv.out.count("\r\n"), 6);
 
         // Every device, also those that share an address.
