@@ -45,9 +45,11 @@ class TestCli : public QObject
 private slots:
     void init()
     {
-        // SN00000004 is not activated; SN-ODD shares SN00000002's address and has an odd, long model;
-        // SN00000003 does not accept a new address.
+        // SN00000003 and SN00000004 are not activated, and SN00000003 does not accept a new
+        // address; SN-ODD shares SN00000002's address and has an odd, long model.
         QVector<SimDevice> devices = DeviceSimulator::makeFleet(4);
+        devices[2].password.clear();
+        devices[2].activeState = "inactive";
         devices[2].overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"error"}})"});
         devices << devices.at(1);
         devices.last().sn = "SN-ODD";
@@ -67,7 +69,7 @@ private slots:
                               "192.168.1.2 SN00000001 02:54:56:00:00:00 IPC-2120 6.0.231024 active 1",
                               "192.168.1.3 SN-ODD 02:54:56:00:00:01 =HYPERLINK(\"x\"),\\x0aFAKEmmmmmmmmmmmmmmm… 6.1.250110 active 2",
                               "192.168.1.3 SN00000002 02:54:56:00:00:01 IPC-3140 6.1.250110 active 2",
-                              "192.168.1.4 SN00000003 02:54:56:00:00:02 NVR-0800 5.8.230415 active 1",
+                              "192.168.1.4 SN00000003 02:54:56:00:00:02 NVR-0800 5.8.230415 inactive 1",
                               "192.168.1.5 SN00000004 02:54:56:00:00:03 IPC-2120 6.0.240514 inactive 1"}));
         QVERIFY(table.err.contains("5 devices on lo, 2 of them share an address with another"));
 
@@ -122,7 +124,7 @@ private slots:
         QTest::newRow("... and refused with --strict") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW644", "--strict"} << QByteArray("admin123") << no << direct << 2 << "(mode 0644); refused with --strict: chmod 600 " << 0;
         QTest::newRow("password refused") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("wrongpw1") << no << direct << 6 << "Password error, login device failed" << 1;
         QTest::newRow("address refused by the rules") << QStringList{"set-ip", "SN00000002", "10.0.0.255"} << QByteArray("admin123") << no << direct << 7 << "Invalid IP Address: Please enter a valid IPv4 address." << 0;
-        QTest::newRow("address refused by the device") << QStringList{"set-ip", "SN00000003", "10.0.0.3"} << QByteArray("admin123") << no << direct << 7 << "SN00000003: Device did not accept IP change." << 2;
+        QTest::newRow("address refused by the device") << QStringList{"activate", "SN00000003", "10.0.0.3"} << QByteArray("newpass1") << no << direct << 7 << "SN00000003: activated; Device did not accept IP change." << 2;
         QTest::newRow("not activated") << QStringList{"set-ip", "SN00000004", "10.0.0.4"} << QByteArray("admin123") << no << direct << 8 << "device is not activated" << 1;
         QTest::newRow("already activated") << QStringList{"activate", "SN00000002", "10.0.0.2"} << QByteArray("newpass1") << no << direct << 8 << "device is already actived" << 1;
         QTest::newRow("no reply") << QStringList{"set-ip", "SN09999999", "10.0.0.9"} << QByteArray("admin123") << no << direct << 5 << "device not open (Timeout,Please try again!)" << 1;
