@@ -33,8 +33,9 @@ struct Options
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Search and show what would be done; send nothing else.")};
     QCommandLineOption passwordFile{QStringLiteral("password-file"),
-                                    QStringLiteral("The password is the first line of FILE (- for standard input). "
-                                                   "A warning when group or others can read FILE."),
+                                    QStringLiteral("The password is the first line of FILE (- for standard input, asked "
+                                                   "for without echo when that is a terminal). A warning when group "
+                                                   "or others can read FILE."),
                                     QStringLiteral("FILE")};
     QCommandLineOption strict{QStringLiteral("strict"),
                               QStringLiteral("Treat what is otherwise a warning as an error, with its exit status: "

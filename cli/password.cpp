@@ -107,7 +107,9 @@ Outcome obtainPassword(const PasswordSource &source, QString *password, QString 
 {
     password->clear();
     warning->clear();
-    if (!source.file.isEmpty()) {
+    // What is typed at a terminal would be seen: "-" there means the prompt without echo.
+    const bool typed = source.file == QLatin1String(kStandardInput) && isatty(STDIN_FILENO);
+    if (!source.file.isEmpty() && !typed) {
         const QString name = inputName(source.file);
         QByteArray bytes;
         QString error;
@@ -125,7 +127,7 @@ Outcome obtainPassword(const PasswordSource &source, QString *password, QString 
         *password = passwordFromFile(bytes);
         if (password->isEmpty())
             return {ExitUsage, QStringLiteral("the password file %1 starts with an empty line").arg(name)};
-    } else if (qEnvironmentVariableIsSet(kPasswordVariable)) {
+    } else if (!typed && qEnvironmentVariableIsSet(kPasswordVariable)) {
         *password = qEnvironmentVariable(kPasswordVariable);
         if (password->isEmpty())
             return {ExitUsage, QStringLiteral("%1 is empty").arg(QLatin1String(kPasswordVariable))};

@@ -29,7 +29,7 @@ struct PasswordSource
 };
 
 // The first line of the password file when one is named; else the environment variable;
-// else, when standard input is a terminal, what is typed at a prompt that does not echo
+// else, and for "-" on a terminal, what is typed at a prompt that does not echo
 // (the echo comes back whatever signal ends or stops the prompt). A warning, for stderr,
 // when others can read the file. ExitUsage with the reason when no password that is not
 // empty is to be had, or the file is refused.

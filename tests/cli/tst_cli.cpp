@@ -134,6 +134,8 @@ private slots:
         QTest::newRow("plan name mistyped, before the card") << QStringList{"apply", "/nonexistent/plan.csv", "--interface", "eth9"} << no << no << direct << 9 << "plan: cannot read /nonexistent/plan.csv: No such file or directory" << 0;
         QTest::newRow("plan with open quote") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("sn,new_ip\nSN00000002,10.0.0.2\nSN00000001,\"10.0.0.1\n") << direct << 9 << "PLAN:3: a quoted cell is not closed" << 0;
         QTest::newRow("binary plan") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("SN00000002,10.0.0.2\n\x7f" "ELF\x02\x01\x01\0\0\0", 30) << direct << 9 << "PLAN:2: not text (a NUL byte)" << 0;
+        QTest::newRow("plan with only a header") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("sn,new_ip\n") << direct << 9 << "PLAN: the plan holds no device" << 0;
+        QTest::newRow("standard error to a full disk") << QStringList{"set-ip", "SN00000002", "10.0.0.2"} << QByteArray("admin123") << no << R"(exec "$@" 2>/dev/full)" << 12 << done << 2;
         QTest::newRow("dry run of a plan from standard input") << QStringList{"apply", "-", "--dry-run"} << no << QByteArray("SN00000001,10.0.1.1\nSN00000004,10.0.1.4\n") << direct << 0 << "would activate, then change the address" << 1;
         // clang-format on
     }
@@ -159,9 +161,10 @@ private slots:
 
     void applyPlan()
     {
-        const Run run = cli({"apply", "PLAN", "--password-file", "PW"}, "admin123",
+        const Run run = cli({"apply", "PLAN", "--password-file", "PW", "--wide"}, "admin123",
                             "sn,new_ip,password\n# stays where it is\nSN00000003,192.168.1.4\n\nSN00000001,10.0.1.1\n"
-                            "SN00000004, 10.0.1.4 ,newpass1\nSN09999999,10.0.1.9\nSN00000002,10.0.1.300\n"
+                            "SN00000004, 10.0.1.4 ,newpass1\nSN09999999-a-serial-number-longer-than-40,10.0.1.9\n"
+                            "SN00000002,10.0.1.300\n"
                             "\"SN-ODD\",10.0.1.6,\"wrongpw1\"\n");
         QCOMPARE(run.status, 1);
         QCOMPARE(lines(run.out),
@@ -169,7 +172,7 @@ private slots:
                               "3 SN00000003 192.168.1.4 192.168.1.4 - skipped already at its new address",
                               "5 SN00000001 192.168.1.2 10.0.1.1 login+netcfg done IP changed successfully,device rebooting.....",
                               "6 SN00000004 192.168.1.5 10.0.1.4 activate+netcfg done IP changed successfully,device rebooting.....",
-                              "7 SN09999999 - 10.0.1.9 - failed not found in the search",
+                              "7 SN09999999-a-serial-number-longer-than-40 - 10.0.1.9 - failed not found in the search",
                               "8 SN00000002 192.168.1.3 10.0.1.300 - failed Invalid IP: Each part of the IP must be between 0 and 255.",
                               "9 SN-ODD 192.168.1.3 10.0.1.6 login+netcfg failed Password error, login device failed",
                               "2 changed, 1 already at their address, 3 failed"}));
@@ -186,7 +189,7 @@ private slots:
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGHUP") << SIGHUP;
         QTest::newRow("SIGQUIT") << SIGQUIT;
-        QTest::newRow("SIGTSTP, then SIGCONT and the password") << SIGTSTP;
+        QTest::newRow("SIGTSTP, SIGCONT, the password (--password-file -)") << SIGTSTP;
     }
 
     void passwordPrompt()
@@ -206,7 +209,8 @@ private slots:
         environment.remove("TARNVALE_PASSWORD");
         process.setProcessEnvironment(environment);
         process.setStandardInputFile(QString::fromLocal8Bit(name));
-        process.start(ORV_CLI_PROGRAM, {"set-ip", "SN00000002", "10.0.0.2", "--interface=lo"});
+        process.start(ORV_CLI_PROGRAM, QStringList{"set-ip", "SN00000002", "10.0.0.2", "--interface=lo"}
+                                           + (signal == SIGTSTP ? QStringList{"--password-file", "-"} : QStringList{}));
         QTRY_VERIFY(!echoing());
         QFile limits(QString("/proc/%1/limits").arg(process.processId()));
         QVERIFY(limits.open(QIODevice::ReadOnly));
