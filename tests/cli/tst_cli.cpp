@@ -115,7 +115,9 @@ private slots:
         const QString direct;
         const QString done = "IP changed successfully,device rebooting.....";
         // A network of its own whose firewall refuses the requests.
-        const QString refused = R"(unshare --net sh -c 'ip link set lo up && nft "add table ip t; add chain ip t o { type filter hook output priority 0; }; add rule ip t o udp dport 10086 drop" && exec "$0" "$@"' "$@")";
+        const QString refused = "unshare --net sh -c 'ip link set lo up && nft \"add table ip t; "
+                                "add chain ip t o { type filter hook output priority 0; }; "
+                                "add rule ip t o udp dport 10086 drop\" && exec \"$0\" \"$@\"' \"$@\"";
         // clang-format off
         QTest::newRow("set-ip") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("admin123") << no << direct << 0 << done << 2;
         QTest::newRow("activate, password by environment") << QStringList{"activate", "SN00000004", "10.0.0.4"} << QByteArray("newpass1") << no << direct << 0 << done << 2;
