@@ -49,29 +49,48 @@ QString printable(const QString &text)
     return result;
 }
 
-QString textTable(const QVector<QStringList> &rows)
+QString cutCell(const QString &text, int width)
+{
+    if (width <= 0 || text.size() <= width)
+        return text;
+    QString cut = text.left(width - 1);
+    if (!cut.isEmpty() && cut.at(cut.size() - 1).isHighSurrogate())
+        cut.chop(1); // never half a character
+    return cut + QChar(0x2026);
+}
+
+void writeTable(const QVector<QStringList> &rows, int cellWidth, const std::function<bool(const QString &)> &write)
 {
     QVector<QStringList> cells;
     QVector<int> widths;
     for (const QStringList &row : rows) {
         QStringList printed;
         for (int i = 0; i < row.size(); ++i) {
-            printed << printable(row.at(i));
+            printed << (i + 1 < row.size() ? cutCell(printable(row.at(i)), cellWidth) : printable(row.at(i)));
             if (widths.size() <= i)
                 widths << 0;
             widths[i] = qMax(widths[i], printed.last().size());
         }
         cells << printed;
     }
-    QString text;
     for (const QStringList &row : qAsConst(cells)) {
         QString line;
         for (int i = 0; i < row.size(); ++i)
             line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
-        text += line + QLatin1Char('\n');
+        if (!write(line + QLatin1Char('\n')))
+            return;
     }
+}
+
+QString textTable(const QVector<QStringList> &rows, int cellWidth)
+{
+    QString text;
+    writeTable(rows, cellWidth, [&text](const QString &line) {
+        text += line;
+        return true;
+    });
     return text;
 }
 
@@ -104,31 +123,37 @@ QHash<QString, int> addressCounts(const QVector<QStringList> &rows)
     return counts;
 }
 
-QString deviceTable(const QVector<QStringList> &rows, bool markShared)
+QVector<QStringList> deviceTable(const QVector<QStringList> &rows)
 {
     const QHash<QString, int> counts = addressCounts(rows);
-    markShared = markShared && std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n > 1; });
-    QStringList header = {QStringLiteral("IP"), QStringLiteral("SN"), QStringLiteral("MAC"),
-                          QStringLiteral("MODEL"), QStringLiteral("VERSION"), QStringLiteral("ACTIVE")};
-    if (markShared)
-        header << QStringLiteral("SHARED");
-    QVector<QStringList> table = {header};
-    for (const QStringList &row : rows) {
-        QStringList cells = {row.at(Ip), row.at(Sn), row.at(Mac), row.at(Model), row.at(Version), row.at(Active)};
-        if (markShared)
-            cells << (counts.value(row.at(Ip)) > 1 ? QStringLiteral("x%1").arg(counts.value(row.at(Ip))) : QString());
-        table << cells;
-    }
-    return textTable(table);
+    QVector<QStringList> table = {{QStringLiteral("IP"), QStringLiteral("SN"), QStringLiteral("MAC"),
+                                   QStringLiteral("MODEL"), QStringLiteral("VERSION"), QStringLiteral("ACTIVE"),
+                                   QStringLiteral("AT IP")}};
+    for (const QStringList &row : rows)
+        table << QStringList{row.at(Ip),     row.at(Sn),     row.at(Mac),
+                             row.at(Model),  row.at(Version), row.at(Active),
+                             QString::number(counts.value(row.at(Ip)))};
+    return table;
+}
+
+QByteArray deviceCsv(const QVector<QStringList> &rows)
+{
+    const QHash<QString, int> counts = addressCounts(rows);
+    QVector<QStringList> table = {deviceCsvColumns() + QStringList{QLatin1String(kDevicesAtIpName)}};
+    for (const QStringList &row : rows)
+        table << row + QStringList{QString::number(counts.value(row.at(Ip)))};
+    return csvDocument(table);
 }
 
 QByteArray deviceJson(const QVector<QStringList> &rows)
 {
+    const QHash<QString, int> counts = addressCounts(rows);
     JsonPtr array = makeJsonPtr(cJSON_CreateArray());
     for (const QStringList &row : rows) {
         cJSON *device = cJSON_CreateObject();
-        for (int i = 0; i < row.size(); ++i)
+        for (int i = 0; i < kDeviceMemberCount; ++i)
             cJSON_AddStringToObject(device, kDeviceMemberNames[i], row.at(i).toUtf8().constData());
+        cJSON_AddNumberToObject(device, kDevicesAtIpName, counts.value(row.at(Ip)));
         cJSON_AddItemToArray(array.get(), device);
     }
     char *text = cJSON_Print(array.get());

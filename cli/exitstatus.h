@@ -1,7 +1,6 @@
 #pragma once
 
 // What tarnvale-cli's exit status says, and how the outcomes of the device roads map to it.
-// --help and the manual page list the same values.
 
 #include "addresschange.h"
 
@@ -9,16 +8,59 @@
 
 enum ExitStatus {
     ExitOk = 0,
-    ExitNotAllDone = 1,       // apply: one or more rows failed
-    ExitUsage = 2,            // bad arguments, or no password to be had
-    ExitUnknownInterface = 3, // no such network card, or none to choose
-    ExitNetwork = 4,          // the port could not be bound or the request not sent
-    ExitNoReply = 5,          // no device answered
+    ExitNotAllDone = 1,        // apply: one or more rows failed
+    ExitUsage = 2,             // bad arguments, or no password to be had
+    ExitUnknownInterface = 3,  // no such network card, none to choose, or the card is unusable
+    ExitNetwork = 4,           // port in use, cannot send, group cannot be joined
+    ExitNoReply = 5,
     ExitRefusedPassword = 6,
-    ExitRefusedAddress = 7,   // by the address rules or by the device
-    ExitDeviceState = 8,      // not activated / already activated / invalid reply
-    ExitPlanFile = 9,         // unreadable or malformed plan
+    ExitRefusedAddress = 7,    // by the address rules, a conflict, or the device
+    ExitDeviceState = 8,       // not activated / already activated / invalid reply
+    ExitPlanFile = 9,          // plan or report unreadable or malformed
+    ExitNotVerified = 10,      // changed, but not seen at the new address
+    ExitInterrupted = 11,      // SIGINT or SIGTERM
+    ExitOutput = 12,           // standard output, standard error or a report file could not be written
+    ExitDroppedReplies = 13,   // the kernel dropped replies (only with --strict)
+    ExitDoctorFinding = 14,    // doctor found a problem
 };
+
+// Every status with one line that says what it means, in order: --help prints these, and a
+// test holds the manual page and the README to the same list.
+struct ExitStatusText
+{
+    ExitStatus status;
+    const char *text;
+};
+// clang-format off
+inline constexpr ExitStatusText kExitStatusTexts[] = {
+    {ExitOk, "done (apply: every row done or already at its address)"},
+    {ExitNotAllDone, "apply: one or more rows failed (the table says which)"},
+    {ExitUsage, "bad arguments, or no password to be had"},
+    {ExitUnknownInterface, "unknown network card, none to choose, or the card is unusable (gone, no IPv4 address)"},
+    {ExitNetwork, "network failure: the port is in use, the request cannot be sent, or the group cannot be joined"},
+    {ExitNoReply, "no reply: no device answered, or not the device asked for"},
+    {ExitRefusedPassword, "password refused"},
+    {ExitRefusedAddress, "address refused: by the address rules, because another device holds it, or by the device"},
+    {ExitDeviceState, "the device is not activated (set-ip), already activated (activate), or answered with invalid data"},
+    {ExitPlanFile, "the plan or report is unreadable or malformed (the line is named)"},
+    {ExitNotVerified, "changed, but the device was not seen at its new address"},
+    {ExitInterrupted, "interrupted by SIGINT or SIGTERM"},
+    {ExitOutput, "standard output, standard error or a report file could not be written"},
+    {ExitDroppedReplies, "the kernel dropped replies during a search (only with --strict)"},
+    {ExitDoctorFinding, "doctor found a problem"},
+};
+// clang-format on
+
+constexpr bool exitStatusTextsInOrder()
+{
+    int expected = 0;
+    for (const ExitStatusText &entry : kExitStatusTexts) {
+        if (entry.status != expected++)
+            return false;
+    }
+    return true;
+}
+static_assert(exitStatusTextsInOrder(), "one line per exit status, in order");
 
 // A status with the line that explains it (empty for ExitOk where nothing needs saying).
 struct Outcome

@@ -6,6 +6,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (!standardStreamsUsable()) // before the application opens its first file
+        return ExitOutput;
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(TarnvaleCli::messageHandler);
     TarnvaleCli cli;

@@ -3,11 +3,34 @@
 // Where the password for the devices comes from. Never from an argument: other users can
 // read a process's arguments.
 
+#include "exitstatus.h"
+
+#include <QByteArray>
 #include <QString>
 
 inline constexpr char kPasswordVariable[] = "TARNVALE_PASSWORD";
+inline constexpr int kLongestPasswordFile = 4096; // bytes read of a password file
 
-// The first line of passwordFile when one is named; else the environment variable; else,
-// when standard input is a terminal, what is typed at a prompt that does not echo. False,
-// with the reason, when none of these gives a password that is not empty.
-bool obtainPassword(const QString &passwordFile, QString *password, QString *error);
+// The password a file holds: its first line, a CR before the LF dropped (Windows line ends).
+QString passwordFromFile(const QByteArray &bytes);
+
+// Whether group or others may read a file with these permission bits.
+bool readableByOthers(unsigned mode);
+
+// From now on a crash leaves no core file, where a password could be read: called before a
+// command reads one.
+void keepSecretsOutOfCoreFiles();
+
+struct PasswordSource
+{
+    QString file;                     // "-": standard input; empty: none named
+    bool strict = false;              // refuse a password file that others can read
+    bool standardInputTaken = false;  // the plan came from there: no prompt
+};
+
+// The first line of the password file when one is named; else the environment variable;
+// else, and for "-" on a terminal, what is typed at a prompt that does not echo
+// (the echo comes back whatever signal ends or stops the prompt). A warning, for stderr,
+// when others can read the file. ExitUsage with the reason when no password that is not
+// empty is to be had, or the file is refused.
+Outcome obtainPassword(const PasswordSource &source, QString *password, QString *warning);

@@ -2,8 +2,14 @@
 
 #include <QHash>
 #include <QStringList>
+#include <QTextCodec>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
+
+const QStringList kColumns = {QStringLiteral("sn"), QStringLiteral("new_ip"), QStringLiteral("password")};
 
 struct Record
 {
@@ -75,10 +81,69 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
     return true;
 }
 
+// The first line that is not UTF-8 text, from 1; 0 when all are. A line break byte never
+// occurs inside a UTF-8 sequence, so the lines can be checked one by one.
+int firstLineNotText(const QByteArray &text, QString *reason)
+{
+    QTextCodec *utf8 = QTextCodec::codecForMib(106);
+    int line = 1;
+    for (int start = 0; start <= text.size(); ++line) {
+        int end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        const char *bytes = text.constData() + start;
+        const int length = end - start;
+        if (std::memchr(bytes, '\0', std::size_t(length))) {
+            *reason = QStringLiteral("not text (a NUL byte)");
+            return line;
+        }
+        QTextCodec::ConverterState state;
+        utf8->toUnicode(bytes, length, &state);
+        if (state.invalidChars > 0 || state.remainingChars > 0) {
+            *reason = QStringLiteral("not UTF-8 text");
+            return line;
+        }
+        start = end + 1;
+    }
+    return 0;
+}
+
+bool isHeader(const QStringList &cells)
+{
+    return std::any_of(cells.cbegin(), cells.cend(),
+                       [](const QString &cell) { return kColumns.contains(cell.trimmed().toLower()); });
+}
+
+bool headerInOrder(const QStringList &cells)
+{
+    if (cells.size() < 2 || cells.size() > kColumns.size())
+        return false;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (cells.at(i).trimmed().toLower() != kColumns.at(i))
+            return false;
+    }
+    return true;
+}
+
+bool digitsAndDots(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.');
+    });
+}
+
 } // namespace
 
 bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error)
 {
+    rows->clear();
+    if (text.size() > kMaxPlanBytes) {
+        *errorLine = 0;
+        *error = QStringLiteral("larger than %1 bytes: not a plan").arg(kMaxPlanBytes);
+        return false;
+    }
+    if ((*errorLine = firstLineNotText(text, error)))
+        return false;
     QString decoded = QString::fromUtf8(text);
     if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
         decoded.remove(0, 1);
@@ -88,11 +153,14 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
 
     QHash<QString, int> serialLines;
     QHash<QString, int> addressLines;
-    rows->clear();
     for (const Record &record : qAsConst(records)) {
         *errorLine = record.line;
-        if (record.line == records.first().line && record.cells.first().trimmed().toLower() == QLatin1String("sn"))
-            continue;
+        if (record.line == records.first().line && isHeader(record.cells)) {
+            if (headerInOrder(record.cells))
+                continue;
+            *error = QStringLiteral("the header must be sn,new_ip or sn,new_ip,password, in this order");
+            return false;
+        }
         if (record.cells.size() < 2 || record.cells.size() > 3) {
             *error = QStringLiteral("expected sn,new_ip[,password], found %1 cells").arg(record.cells.size());
             return false;
@@ -104,6 +172,11 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         row.password = record.cells.value(2);
         if (row.sn.isEmpty()) {
             *error = QStringLiteral("empty serial number");
+            return false;
+        }
+        // Not quoted: in a file whose columns are mixed up it may be a password.
+        if (!digitsAndDots(row.newIp)) {
+            *error = QStringLiteral("the second cell is not an IPv4 address (digits and dots)");
             return false;
         }
         // Two rows for one device, or two devices for one address, cannot both be meant.

@@ -8,11 +8,19 @@
 #include <QString>
 #include <QVector>
 
-// Reads UTF-8 CSV rows "sn,new_ip[,password]". A first row whose first cell is "sn" is a
-// header; blank lines and lines that start with '#' are skipped; cells may be quoted as
-// RFC 4180 says. The serial number and the address lose surrounding blanks, the password
-// is kept as written. The addresses are not checked here: a bad one fails only its row.
-// False, with the line and the reason, when the file is not such a plan: a quote left
-// open, another number of cells, an empty serial number, a serial number or an address
-// that is planned twice, or no row at all.
+// A plan holds at most this many bytes; larger input (a device file, a log) is refused
+// before it fills the memory.
+inline constexpr int kMaxPlanBytes = 1024 * 1024;
+
+// Reads UTF-8 CSV rows "sn,new_ip[,password]". A first row that names any of these columns
+// is a header and must name them in this order (any letter case), so that a password never
+// lands in the address column. Blank lines and lines that start with '#' are skipped; cells
+// may be quoted as RFC 4180 says. The serial number and the address lose surrounding
+// blanks, the password is kept as written. An address made of digits and dots is checked
+// later and fails only its row.
+// False, with the line (0 for the whole plan) and the reason, when the text is not such a
+// plan: larger than kMaxPlanBytes, not text (a NUL byte, invalid UTF-8), a quote left open,
+// another number of cells, an empty serial number, an address cell that is not digits and
+// dots, a serial number or an address planned twice, or no row at all. No reason quotes a
+// password or an address cell.
 bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error);

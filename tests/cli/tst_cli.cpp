@@ -18,6 +18,12 @@
 #include <QTranslator>
 #include <QUdpSocket>
 
+#include <csignal>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run { int status; QByteArray out, err; }; // status -2: a password showed in the output
@@ -39,11 +45,15 @@ class TestCli : public QObject
 private slots:
     void init()
     {
-        // SN00000004 is not activated; SN-ODD shares SN00000002's address and has an odd model.
+        // SN00000003 and SN00000004 are not activated, and SN00000003 does not accept a new
+        // address; SN-ODD shares SN00000002's address and has an odd, long model.
         QVector<SimDevice> devices = DeviceSimulator::makeFleet(4);
+        devices[2].password.clear();
+        devices[2].activeState = "inactive";
+        devices[2].overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"error"}})"});
         devices << devices.at(1);
         devices.last().sn = "SN-ODD";
-        devices.last().model = "=HYPERLINK(\"x\"),\nFAKE";
+        devices.last().model = "=HYPERLINK(\"x\"),\nFAKE" + QString(30, 'm');
         DeviceSimulator::Options options;
         options.restartMs = 0;
         QVERIFY(sim.start(devices, options)); // stops the previous one
@@ -51,21 +61,23 @@ private slots:
 
     void listFormats()
     {
-        const Run table = cli({"list", "--all-replies"});
+        const Run table = cli({"list", "--all-replies"}); // a no-op kept for older scripts
         QCOMPARE(table.status, 0);
-        // The line break in the odd model is shown escaped: no line is forged.
+        // The line break in the odd model is shown escaped (no line is forged), the model cut.
         QCOMPARE(lines(table.out),
-                 QStringList({"IP SN MAC MODEL VERSION ACTIVE SHARED",
-                              "192.168.1.2 SN00000001 02:54:56:00:00:00 IPC-2120 6.0.231024 active",
-                              "192.168.1.3 SN-ODD 02:54:56:00:00:01 =HYPERLINK(\"x\"),\\x0aFAKE 6.1.250110 active x2",
-                              "192.168.1.3 SN00000002 02:54:56:00:00:01 IPC-3140 6.1.250110 active x2",
-                              "192.168.1.4 SN00000003 02:54:56:00:00:02 NVR-0800 5.8.230415 active",
-                              "192.168.1.5 SN00000004 02:54:56:00:00:03 IPC-2120 6.0.240514 inactive"}));
+                 QStringList({"IP SN MAC MODEL VERSION ACTIVE AT IP",
+                              "192.168.1.2 SN00000001 02:54:56:00:00:00 IPC-2120 6.0.231024 active 1",
+                              "192.168.1.3 SN-ODD 02:54:56:00:00:01 =HYPERLINK(\"x\"),\\x0aFAKEmmmmmmmmmmmmmmm… 6.1.250110 active 2",
+                              "192.168.1.3 SN00000002 02:54:56:00:00:01 IPC-3140 6.1.250110 active 2",
+                              "192.168.1.4 SN00000003 02:54:56:00:00:02 NVR-0800 5.8.230415 inactive 1",
+                              "192.168.1.5 SN00000004 02:54:56:00:00:03 IPC-2120 6.0.240514 inactive 1"}));
+        QVERIFY(table.err.contains("5 devices on lo, 2 of them share an address with another"));
 
-        const Run csv = cli({"list", "--format", "csv", "--all-replies"});
+        const Run csv = cli({"list", "--format", "csv"});
         QCOMPARE(csv.status, 0);
-        QVERIFY(csv.out.startsWith("pid,ip,sn,mac,model,baseModel,active,V\r\n0,192.168.1.2,SN00000001,"));
-        QVERIFY(csv.out.contains("\n0,192.168.1.3,SN-ODD,02:54:56:00:00:01,\"'=HYPERLINK(\"\"x\"\"),\nFAKE\",IPC31,"));
+        QVERIFY(csv.out.startsWith("pid,ip,sn,mac,model,baseModel,active,V,devicesAtIp\r\n0,192.168.1.2,SN00000001,"));
+        QVERIFY(csv.out.contains("\n0,192.168.1.3,SN-ODD,02:54:56:00:00:01,\"'=HYPERLINK(\"\"x\"\"),\nFAKE"
+                                 + QByteArray(30, 'm') + "\",IPC31,active,6.1.250110,2\r\n"));
         QCOMPARE(csv.out.count("\r\n"), 6);
 
         // Every device, also those that share an address.
@@ -73,37 +85,61 @@ private slots:
         QCOMPARE(json.status, 0);
         QStringList serials;
         for (const QJsonValue &device : QJsonDocument::fromJson(json.out).array())
-            serials << device["sn"].toString() + QString::number(device.toObject().size());
-        QCOMPARE(serials, QStringList({"SN000000018", "SN-ODD8", "SN000000028", "SN000000038", "SN000000048"}));
+            serials << device["sn"].toString() + QString::number(device["devicesAtIp"].toInt());
+        QCOMPARE(serials, QStringList({"SN000000011", "SN-ODD2", "SN000000022", "SN000000031", "SN000000041"}));
     }
+
+    // Each search waits for its replies, so list's failures run as a ctest entry of their own.
+    void listFailures_data()
+    {
+        addStatusColumns();
+        const QByteArray no;
+        const QString direct;
+        // A network of its own, without devices.
+        const QString alone = R"(unshare --net sh -c 'ip link set lo up && exec "$0" "$@"' "$@")";
+        // clang-format off
+        QTest::newRow("without any reply") << QStringList{"list"} << no << no << alone << 5 << "no device answered the search on lo" << 0;
+        QTest::newRow("unknown interface") << QStringList{"list", "--interface", "eth9"} << no << no << direct << 3 << "unknown interface \"eth9\" (known: lo)" << 0;
+        QTest::newRow("port in use") << QStringList{"list"} << no << no << direct << 4 << "UDP port 10088 is in use" << 0;
+        QTest::newRow("standard output closed") << QStringList{"list"} << no << no << R"(exec "$@" >&-)" << 12 << "tarnvale-cli: standard output is closed\n" << 0;
+        QTest::newRow("to a full disk") << QStringList{"list"} << no << no << R"(exec "$@" >/dev/full)" << 12 << "tarnvale-cli: cannot write to standard output: No space left on device\n" << 1;
+        // clang-format on
+    }
+
+    void listFailures() { exitStatus(); }
 
     void exitStatus_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("password");
-        QTest::addColumn<QByteArray>("plan");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("requests"); // that reached the devices
-
+        addStatusColumns();
         const QByteArray no;
+        const QString direct;
         const QString done = "IP changed successfully,device rebooting.....";
-        QTest::newRow("set-ip") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("admin123") << no << 0 << done << 2;
-        QTest::newRow("activate, password by environment") << QStringList{"activate", "SN00000004", "10.0.0.4"} << QByteArray("newpass1") << no << 0 << done << 2;
-        QTest::newRow("password refused") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("wrongpw1") << no << 6 << "Password error, login device failed" << 1;
-        QTest::newRow("address refused") << QStringList{"set-ip", "SN00000002", "10.0.0.255"} << QByteArray("admin123") << no << 7 << "Invalid IP Address: Please enter a valid IPv4 address." << 0;
-        QTest::newRow("not activated") << QStringList{"set-ip", "SN00000004", "10.0.0.4"} << QByteArray("admin123") << no << 8 << "device is not activated" << 1;
-        QTest::newRow("already activated") << QStringList{"activate", "SN00000002", "10.0.0.2"} << QByteArray("newpass1") << no << 8 << "device is already actived" << 1;
-        QTest::newRow("no reply") << QStringList{"set-ip", "SN09999999", "10.0.0.9"} << QByteArray("admin123") << no << 5 << "device not open (Timeout,Please try again!)" << 1;
-        QTest::newRow("password too short") << QStringList{"set-ip", "SN00000002", "10.0.0.2"} << QByteArray("admin") << no << 2 << "Password too short (min 6 chars)" << 0;
-        QTest::newRow("password as argument") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password", "admin123"} << no << no << 2 << "Passwords are not taken as arguments" << 0;
-        QTest::newRow("option of another command") << QStringList{"list", "--dry-run"} << no << no << 2 << "--dry-run is not an option of list" << 0;
-        QTest::newRow("unknown interface") << QStringList{"list", "--interface", "eth9"} << no << no << 3 << "unknown interface \"eth9\" (known: lo)" << 0;
-        QTest::newRow("port in use") << QStringList{"list"} << no << no << 4 << "UDP port 10088 is in use" << 0;
-        QTest::newRow("plan unreadable") << QStringList{"apply", "/nonexistent/plan.csv"} << no << no << 9 << "cannot read the plan /nonexistent/plan.csv" << 0;
-        QTest::newRow("plan with open quote") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("sn,new_ip\nSN00000002,10.0.0.2\nSN00000001,\"10.0.0.1\n") << 9 << "PLAN:3: a quoted cell is not closed" << 0;
-        QTest::newRow("plan with address twice") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("SN00000002,10.0.0.2\r\nSN00000001,10.0.0.2\r\n") << 9 << "PLAN:2: address 10.0.0.2 is already planned on line 1" << 0;
-        QTest::newRow("dry run") << QStringList{"apply", "PLAN", "--dry-run"} << no << QByteArray("SN00000001,10.0.1.1\nSN00000004,10.0.1.4\n") << 0 << "would activate, then change the address" << 1;
+        // A network of its own whose firewall refuses the requests.
+        const QString refused = "unshare --net sh -c 'ip link set lo up && nft \"add table ip t; "
+                                "add chain ip t o { type filter hook output priority 0; }; "
+                                "add rule ip t o udp dport 10086 drop\" && exec \"$0\" \"$@\"' \"$@\"";
+        // clang-format off
+        QTest::newRow("set-ip") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("admin123") << no << direct << 0 << done << 2;
+        QTest::newRow("activate, password by environment") << QStringList{"activate", "SN00000004", "10.0.0.4"} << QByteArray("newpass1") << no << direct << 0 << done << 2;
+        QTest::newRow("password file from standard input, CR LF") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "-"} << QByteArray("admin123\r") << no << direct << 0 << done << 2;
+        QTest::newRow("password file others can read: warned") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW644"} << QByteArray("admin123") << no << direct << 0 << "warning: the password file " << 2;
+        QTest::newRow("... and refused with --strict") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW644", "--strict"} << QByteArray("admin123") << no << direct << 2 << "(mode 0644); refused with --strict: chmod 600 " << 0;
+        QTest::newRow("password refused") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW"} << QByteArray("wrongpw1") << no << direct << 6 << "Password error, login device failed" << 1;
+        QTest::newRow("address refused by the rules") << QStringList{"set-ip", "SN00000002", "10.0.0.255"} << QByteArray("admin123") << no << direct << 7 << "Invalid IP Address: Please enter a valid IPv4 address." << 0;
+        QTest::newRow("address refused by the device") << QStringList{"activate", "SN00000003", "10.0.0.3"} << QByteArray("newpass1") << no << direct << 7 << "SN00000003: activated; Device did not accept IP change." << 2;
+        QTest::newRow("not activated") << QStringList{"set-ip", "SN00000004", "10.0.0.4"} << QByteArray("admin123") << no << direct << 8 << "device is not activated" << 1;
+        QTest::newRow("already activated") << QStringList{"activate", "SN00000002", "10.0.0.2"} << QByteArray("newpass1") << no << direct << 8 << "device is already actived" << 1;
+        QTest::newRow("no reply") << QStringList{"set-ip", "SN09999999", "10.0.0.9"} << QByteArray("admin123") << no << direct << 5 << "device not open (Timeout,Please try again!)" << 1;
+        QTest::newRow("request refused by a firewall") << QStringList{"set-ip", "SN00000002", "10.0.0.2"} << QByteArray("admin123") << no << refused << 4 << "SN00000002: " << 0;
+        QTest::newRow("password too short") << QStringList{"set-ip", "SN00000002", "10.0.0.2"} << QByteArray("admin") << no << direct << 2 << "Password too short (min 6 chars)" << 0;
+        QTest::newRow("password as argument") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password", "admin123"} << no << no << direct << 2 << "Passwords are not taken as arguments" << 0;
+        QTest::newRow("plan name mistyped, before the card") << QStringList{"apply", "/nonexistent/plan.csv", "--interface", "eth9"} << no << no << direct << 9 << "plan: cannot read /nonexistent/plan.csv: No such file or directory" << 0;
+        QTest::newRow("plan with open quote") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("sn,new_ip\nSN00000002,10.0.0.2\nSN00000001,\"10.0.0.1\n") << direct << 9 << "PLAN:3: a quoted cell is not closed" << 0;
+        QTest::newRow("binary plan") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("SN00000002,10.0.0.2\n\x7f" "ELF\x02\x01\x01\0\0\0", 30) << direct << 9 << "PLAN:2: not text (a NUL byte)" << 0;
+        QTest::newRow("plan with only a header") << QStringList{"apply", "PLAN"} << QByteArray("admin123") << QByteArray("sn,new_ip\n") << direct << 9 << "PLAN: the plan holds no device" << 0;
+        QTest::newRow("standard error to a full disk") << QStringList{"set-ip", "SN00000002", "10.0.0.2"} << QByteArray("admin123") << no << R"(exec "$@" 2>/dev/full)" << 12 << done << 2;
+        QTest::newRow("dry run of a plan from standard input") << QStringList{"apply", "-", "--dry-run"} << no << QByteArray("SN00000001,10.0.1.1\nSN00000004,10.0.1.4\n") << direct << 0 << "would activate, then change the address" << 1;
+        // clang-format on
     }
 
     void exitStatus()
@@ -111,6 +147,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QByteArray, password);
         QFETCH(QByteArray, plan);
+        QFETCH(QString, shell);
         QFETCH(int, status);
         QFETCH(QString, message);
         QFETCH(int, requests);
@@ -118,17 +155,18 @@ private slots:
         QUdpSocket portHolder; // without address sharing, so that the program cannot bind as well
         if (QTest::currentDataTag() == QByteArray("port in use"))
             QVERIFY(portHolder.bind(QHostAddress::AnyIPv4, 10088, QUdpSocket::DontShareAddress));
-        const Run run = cli(args, password, plan);
+        const Run run = cli(args, password, plan, shell);
         QCOMPARE(run.status, status);
-        QVERIFY2((status == 0 ? run.out : run.err).contains(message.toUtf8()), run.err.constData());
+        QVERIFY2((run.out + run.err).contains(message.toUtf8()), run.err.constData());
         QCOMPARE(sim.requests().size(), requests);
     }
 
     void applyPlan()
     {
-        const Run run = cli({"apply", "PLAN", "--password-file", "PW"}, "admin123",
+        const Run run = cli({"apply", "PLAN", "--password-file", "PW", "--wide"}, "admin123",
                             "sn,new_ip,password\n# stays where it is\nSN00000003,192.168.1.4\n\nSN00000001,10.0.1.1\n"
-                            "SN00000004, 10.0.1.4 ,newpass1\nSN09999999,10.0.1.9\nSN00000002,10.0.1.300\n"
+                            "SN00000004, 10.0.1.4 ,newpass1\nSN09999999-a-serial-number-longer-than-40,10.0.1.9\n"
+                            "SN00000002,10.0.1.300\n"
                             "\"SN-ODD\",10.0.1.6,\"wrongpw1\"\n");
         QCOMPARE(run.status, 1);
         QCOMPARE(lines(run.out),
@@ -136,12 +174,67 @@ private slots:
                               "3 SN00000003 192.168.1.4 192.168.1.4 - skipped already at its new address",
                               "5 SN00000001 192.168.1.2 10.0.1.1 login+netcfg done IP changed successfully,device rebooting.....",
                               "6 SN00000004 192.168.1.5 10.0.1.4 activate+netcfg done IP changed successfully,device rebooting.....",
-                              "7 SN09999999 - 10.0.1.9 - failed not found in the search",
+                              "7 SN09999999-a-serial-number-longer-than-40 - 10.0.1.9 - failed not found in the search",
                               "8 SN00000002 192.168.1.3 10.0.1.300 - failed Invalid IP: Each part of the IP must be between 0 and 255.",
                               "9 SN-ODD 192.168.1.3 10.0.1.6 login+netcfg failed Password error, login device failed",
                               "2 changed, 1 already at their address, 3 failed"}));
         QCOMPARE(lines(run.err).filter(QRegularExpression("^\\[\\d/6\\] ")).size(), 6); // progress
         QCOMPARE(sim.devices().at(3).password, "newpass1");
+    }
+
+    // Whatever ends or stops the password prompt gives the terminal its echo back; a crash
+    // while the password is held writes no core file.
+    void passwordPrompt_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
+        QTest::newRow("SIGTSTP, SIGCONT, the password (--password-file -)") << SIGTSTP;
+    }
+
+    void passwordPrompt()
+    {
+        QFETCH(int, signal);
+        int terminal = -1;
+        int program = -1;
+        char name[256] = {};
+        QVERIFY(openpty(&terminal, &program, name, nullptr, nullptr) == 0);
+        const QScopeGuard closing([=] { ::close(terminal), ::close(program); });
+        const auto echoing = [program] {
+            termios mode {};
+            return tcgetattr(program, &mode) == 0 && (mode.c_lflag & ECHO);
+        };
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("TARNVALE_PASSWORD");
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QString::fromLocal8Bit(name));
+        process.start(ORV_CLI_PROGRAM, QStringList{"set-ip", "SN00000002", "10.0.0.2", "--interface=lo"}
+                                           + (signal == SIGTSTP ? QStringList{"--password-file", "-"} : QStringList{}));
+        QTRY_VERIFY(!echoing());
+        QFile limits(QString("/proc/%1/limits").arg(process.processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        QVERIFY(QString(limits.readAll()).contains(QRegularExpression("Max core file size +0 +0 ")));
+
+        ::kill(pid_t(process.processId()), signal);
+        if (signal == SIGTSTP) {
+            const auto stopped = [&process] {
+                QFile stat(QString("/proc/%1/stat").arg(process.processId()));
+                return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
+            };
+            QTRY_VERIFY(stopped());
+            QVERIFY(echoing());
+            ::kill(pid_t(process.processId()), SIGCONT);
+            QTRY_VERIFY(!echoing());
+            QCOMPARE(::write(terminal, "admin123\n", 9), 9);
+        }
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), signal == SIGTSTP ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), signal == SIGTSTP ? 0 : signal);
+        QVERIFY(echoing());
+        QCOMPARE(sim.requests().size(), signal == SIGTSTP ? 2 : 0);
     }
 
     void csv_data()
@@ -200,14 +293,31 @@ private slots:
     }
 
 private:
-    // "PW" and "PLAN" in args name files holding password and plan; without --password-file
-    // the password goes by the environment.
-    Run cli(QStringList args, const QByteArray &password = {}, const QByteArray &plan = {})
+    static void addStatusColumns()
     {
-        for (const auto &[name, content] : {std::pair{"PW", password + '\n'}, std::pair{"PLAN", plan}}) {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QByteArray>("plan");
+        QTest::addColumn<QString>("shell"); // runs the program as "$@"
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("requests"); // that reached the devices
+    }
+
+    // "PW" (for its owner only), "PW644" (others can read it) and "PLAN" in args name files
+    // holding password and plan; "-" sends the plan, or else the password, to standard
+    // input. Without a password file the password goes by the environment. A shell command
+    // runs the program as "$@".
+    Run cli(QStringList args, const QByteArray &password = {}, const QByteArray &plan = {}, const QString &shell = {})
+    {
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+        for (const auto &[name, content, permissions] :
+             {std::tuple{"PW", password + '\n', ownerOnly}, std::tuple{"PW644", password + '\n', ownerOnly | QFile::ReadGroup | QFile::ReadOther},
+              std::tuple{"PLAN", plan, ownerOnly}}) {
             QFile file(dir.filePath(name));
             if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
                 file.write(content);
+            file.setPermissions(permissions);
             args.replaceInStrings(QRegularExpression(QString("^%1$").arg(name)), file.fileName());
         }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -216,7 +326,14 @@ private:
         process.setProcessEnvironment(environment);
         if (!args.contains("--interface"))
             args << "--interface=lo";
-        process.start(ORV_CLI_PROGRAM, args << "--verbose");
+        args << "--verbose";
+        if (shell.isEmpty())
+            process.start(ORV_CLI_PROGRAM, args);
+        else
+            process.start("sh", QStringList{"-c", shell, "sh", ORV_CLI_PROGRAM} + args);
+        if (args.contains("-"))
+            process.write(plan.isEmpty() ? password + '\n' : plan);
+        process.closeWriteChannel();
         process.waitForFinished(60000);
         Run run{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
         for (const char *secret : {"admin123", "newpass1", "wrongpw1"})
