@@ -44,6 +44,7 @@ function(orv_entry name)
     endif()
     list(APPEND orv_covered ${runs})
     set(orv_covered ${orv_covered} PARENT_SCOPE)
+    set(orv_entries ${orv_entries} ${name} PARENT_SCOPE)
 endfunction()
 
 # orv_remaining_entries(<name> <EACH_FUNCTION|TOGETHER>): entries for the functions that no
@@ -66,15 +67,15 @@ function(orv_remaining_entries name mode)
     if(untimed_left AND timed_left)
         orv_entry(${name} ${untimed_left})
         orv_entry(${name}_timed ${timed_left})
-    elseif(NOT untimed_left AND NOT timed_left)
-    elseif(orv_covered)
+    elseif(orv_covered AND (untimed_left OR timed_left)) # the others ran in hand-made entries
         orv_entry(${name} ${untimed_left} ${timed_left})
-    else()
+    elseif(untimed_left OR timed_left OR (NOT functions AND NOT orv_entries))
         orv_entry(${name}) # all of them, as the program runs them by itself
     endif()
 endfunction()
 
 set(orv_covered)
+set(orv_entries)
 set(functions)
 set(timed)
 set(orv_built OFF)

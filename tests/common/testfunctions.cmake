@@ -8,17 +8,18 @@
 execute_process(
     COMMAND ${NETNS_RUN} env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ${PROGRAM} -functions
     OUTPUT_VARIABLE listing ERROR_VARIABLE errors RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${PROGRAM} -functions failed (${status}):\n${listing}${errors}")
-endif()
 string(REGEX MATCHALL "(^|\n)[A-Za-z_][A-Za-z0-9_]*\\(\\)" lines "${listing}")
 set(functions)
 foreach(line IN LISTS lines)
     string(REGEX REPLACE "[\n()]" "" name "${line}")
     list(APPEND functions ${name})
 endforeach()
-if(NOT functions)
-    message(FATAL_ERROR "${PROGRAM} -functions listed no test function:\n${listing}${errors}")
+if(NOT status EQUAL 0 OR NOT functions)
+    # Not a Qt Test program, or one that cannot even list its functions: its entries run it
+    # whole, and fail there if it is broken.
+    message(WARNING "${PROGRAM} -functions listed no test function (status ${status}):\n${listing}${errors}")
+    file(WRITE "${OUTPUT}" "set(functions)\nset(timed)\n")
+    return()
 endif()
 
 set(text)
