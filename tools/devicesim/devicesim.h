@@ -15,6 +15,7 @@
 #include <QVector>
 
 class FloodSender;
+class QTcpServer;
 class QThread;
 class QUdpSocket;
 struct cJSON;
@@ -32,6 +33,7 @@ struct SimDevice
         NonStringFields,  // search reply with numbers where strings belong
         UpperCaseMembers, // "SYN", "DATA", "IP", ... in capitals
         Oversized,        // search reply padded to about 60 KB
+        KeepsAddress,     // answers "ok" to "netcfg" but keeps its address and does not restart
     };
 
     // "none", "no-reply", "wrong-syn", ... as the fleet file and the command line write them.
@@ -74,6 +76,10 @@ public:
         bool replyToGroup = false; // default: reply to the sender's address and port
         int restartMs = 3000;      // silence after an accepted "netcfg"
         QString requestLogPath;    // one JSON line per decoded request, when set
+        // Hosts on the LAN that are not devices: each accepts (and closes) TCP connections on
+        // port 80 of its address, which must be an address of this network namespace (tests
+        // add it with "ip addr add ADDR/32 dev lo"). They answer no device request.
+        QVector<QHostAddress> hosts;
 
         // Unwanted traffic towards the tool, for reproducing a hostile or noisy network.
         // It starts at the first request of kind `on` (any kind when empty), goes to that
@@ -101,13 +107,14 @@ public:
         int replies = 0;        // datagrams sent
         int searchReplies = 0;  // of which answers to "search"
         qint64 floodDatagrams = 0; // sent by the flood
+        int hostConnections = 0;   // accepted by the hosts
     };
 
     explicit DeviceSimulator(const Options &options, const QVector<SimDevice> &devices,
                              QObject *parent = nullptr);
     ~DeviceSimulator() override;
 
-    // Binds and joins the group; false with a reason when that fails.
+    // Binds and joins the group, and starts the hosts; false with a reason when that fails.
     bool start(QString *error = nullptr);
 
     // Thread-safe snapshots.
@@ -134,6 +141,7 @@ private:
                 quint16 senderPort);
     void sendReply(const QByteArray &wire, bool isSearch, const QHostAddress &sender, quint16 senderPort);
     void startFlood(const QByteArray &syn, const QHostAddress &target, quint16 targetPort);
+    bool startHosts(QString *error);
 
     Options options;
     QVector<SimDevice> fleet;
@@ -145,6 +153,7 @@ private:
     QVector<QByteArray> requestLog;
     Stats counters;
     FloodSender *flooder = nullptr;
+    QVector<QTcpServer *> hostListeners;
 };
 
 // Runs a DeviceSimulator on a thread of its own, so that a caller that blocks its

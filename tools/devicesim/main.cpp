@@ -58,6 +58,14 @@ const char kDescription[] =
     "  non-string-fields  search answer with numbers where strings belong\n"
     "  upper-case         member names in capitals (\"SYN\", \"DATA\", \"IP\", ...)\n"
     "  oversized          search answer padded to about 60 KB\n"
+    "  keeps-address      answers \"ok\" to \"netcfg\" but keeps its address and does not restart\n"
+    "\n"
+    "Hosts (--host ADDR, repeatable): machines on the LAN that are not devices, for the\n"
+    "checks that probe a new address before it is given. Each accepts TCP connections on port\n"
+    "80 of ADDR (and closes them at once) and answers no device request. ADDR must be an\n"
+    "address of this network namespace; tests add it to the loopback interface first:\n"
+    "  ip addr add 192.168.1.77/32 dev lo\n"
+    "  devicesim --count 5 --host 192.168.1.77\n"
     "\n"
     "Floods (--flood KIND): unwanted traffic towards the tool, as a hostile or noisy network\n"
     "sends it. It starts when the first request of the --flood-on kind arrives, goes to that\n"
@@ -137,6 +145,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption duplicateOption(QStringLiteral("duplicate-address"),
                                              QStringLiteral("Device N reports the address of device N-1; repeatable."),
                                              QStringLiteral("N"));
+    const QCommandLineOption hostOption(QStringLiteral("host"),
+                                        QStringLiteral("Play a host that is not a device at ADDR (above); repeatable."),
+                                        QStringLiteral("ADDR"));
     const QCommandLineOption floodOption(QStringLiteral("flood"),
                                          QStringLiteral("Flood the tool: junk, oversized, forged or mismatch (above)."),
                                          QStringLiteral("KIND"));
@@ -157,7 +168,7 @@ int main(int argc, char *argv[])
                                                 QStringLiteral("Stop the flood after S seconds (default: no limit)."),
                                                 QStringLiteral("S"), QStringLiteral("0"));
     parser.addOptions({interfaceOption, countOption, fleetOption, groupOption, restartOption, logOption,
-                       maxSecondsOption, faultOption, delayOption, duplicateOption, floodOption, floodOnOption,
+                       maxSecondsOption, faultOption, delayOption, duplicateOption, hostOption, floodOption, floodOnOption,
                        floodSizeOption, floodRateOption, floodCountOption, floodSecondsOption});
     parser.process(app);
 
@@ -176,6 +187,12 @@ int main(int argc, char *argv[])
     if (!ok || options.restartMs < 0)
         return usageError(QStringLiteral("--restart-ms: expected milliseconds"));
     options.requestLogPath = parser.value(logOption);
+    for (const QString &text : parser.values(hostOption)) {
+        QHostAddress host;
+        if (!host.setAddress(text) || host.protocol() != QAbstractSocket::IPv4Protocol)
+            return usageError(QStringLiteral("--host: not an IPv4 address: %1").arg(text));
+        options.hosts.append(host);
+    }
 
     DeviceSimulator::Options::Flood &flood = options.flood;
     if (parser.isSet(floodOption)) {
@@ -262,6 +279,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     out << "devicesim: " << fleet.size() << " devices listening on 239.0.0.100:10086 via "
         << options.interfaceAddress.toString() << "\n";
+    for (const QHostAddress &host : qAsConst(options.hosts))
+        out << "devicesim: host " << host.toString() << " listening on TCP port 80\n";
     out.flush();
 
     const int result = app.exec();
@@ -269,7 +288,10 @@ int main(int argc, char *argv[])
     if (flood.kind != DeviceSimulator::Options::Flood::None)
         out << "devicesim: flood " << parser.value(floodOption) << ": " << stats.floodDatagrams << " datagrams sent\n";
     out << "devicesim: stopped; " << stats.requests << " requests, " << stats.replies << " replies, "
-        << stats.searchReplies << " search replies\n";
+        << stats.searchReplies << " search replies";
+    if (!options.hosts.isEmpty())
+        out << ", " << stats.hostConnections << " connections to the hosts";
+    out << "\n";
     out.flush();
     return result;
 }

@@ -1,12 +1,17 @@
-#include "testsupport.h"
+#include "testcore.h"
 
-#include "orv_window.h"
-
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QMessageBox>
-#include <QTableWidget>
+QString durationProblem(qint64 ms, double lowest, double highest)
+{
+    static const bool shared = qgetenv("ORV_TEST_ENTRY") == "shared";
+    if (shared)
+        return QStringLiteral("%1 ms measured in a ctest entry that shares the cores with other tests: check "
+                              "durations in the body of the test function itself, which then gets an entry "
+                              "that runs alone").arg(ms);
+    const double top = highest * kUpperBoundFactor;
+    if (ms >= lowest && ms <= top)
+        return QString();
+    return QStringLiteral("%1 ms, expected %2 to %3").arg(ms).arg(lowest).arg(top);
+}
 
 static LogCapture *activeCapture = nullptr;
 
@@ -49,33 +54,6 @@ QStringList LogCapture::lines(int type) const
     return result;
 }
 
-bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
-{
-    auto *box = qobject_cast<QMessageBox *>(watched);
-    if (event->type() != QEvent::Show || !box || !box->isWindow())
-        return false;
-    static const char *const icons[] = {"none", "information", "warning", "critical", "question"};
-    const QWidget *parent = box->parentWidget();
-    boxes << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(icons[box->icon()]), box->windowTitle(), box->text(),
-                                               QLatin1String(parent ? parent->metaObject()->className() : "none"));
-    shownMs << nowMs();
-    QTimer::singleShot(0, box, [this, box] {
-        closedMs << nowMs();
-        box->button(QMessageBox::Ok)->click();
-    });
-    return false;
-}
-
-QString visibleWindows(const QWidget *except)
-{
-    QStringList names;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget != except && widget->isVisible())
-            names << QString::fromLatin1(widget->metaObject()->className());
-    }
-    return names.join(QLatin1Char(' '));
-}
-
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password)
 {
     return {ip, sn, "02:00:00:00:00:" + ip.section('.', 3), "IPC-2120", "IPC21",
@@ -93,25 +71,4 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
         cJSON_AddItemToArray(array.get(), device);
     }
     return array;
-}
-
-bool deliver(ORV_Window &window, const JsonPtr &array)
-{
-    return QMetaObject::invokeMethod(&window, "showSearchDeviceTableInfos", Q_ARG(cJSON *, array.get()));
-}
-
-bool chooseLoopback(ORV_Window &window)
-{
-    auto *box = window.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
-    box->setCurrentIndex(box->findText(QStringLiteral("lo")));
-    return box->currentText() == QLatin1String("lo");
-}
-
-QStringList column(ORV_Window &window, int c)
-{
-    QStringList texts;
-    auto *table = window.findChild<QTableWidget *>();
-    for (int row = 0; row < table->rowCount(); ++row)
-        texts << table->item(row, c)->text();
-    return texts;
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+// What the tests share that needs no widgets: log capture, device builders, timing checks.
+
+#include "devicemessages.h"
+#include "devicesim.h"
+
+#include <QMutex>
+#include <QtTest>
+
+inline qint64 nowMs() // on one monotonic clock for the whole test program
+{
+    static const QElapsedTimer clock = [] { QElapsedTimer started; started.start(); return started; }();
+    return clock.elapsed();
+}
+
+// Upper bounds sit below nominal * 4/3, so that a constant changed by a third fails them. The
+// slower sanitizer build gets more room there; the fault-catching runs use the plain build.
+#ifdef ORV_SANITIZED
+constexpr double kUpperBoundFactor = 1.5;
+#else
+constexpr double kUpperBoundFactor = 1.0;
+#endif
+
+// Empty when ms lies within [lowest, highest * kUpperBoundFactor], else what is wrong. A duration
+// is only trusted in a ctest entry that has the cores to itself (tests/CMakeLists.txt gives one
+// to every test function that checks a duration in its own body); in any other entry this
+// fails, so that a check hidden in a helper cannot run beside other tests unnoticed.
+QString durationProblem(qint64 ms, double lowest, double highest);
+
+// Evaluates ms once.
+#define QVERIFY_DURATION(ms, lowest, highest)                                                                          \
+    do {                                                                                                               \
+        const QString orvDurationProblem = durationProblem((ms), (lowest), (highest));                                 \
+        QVERIFY2(orvDurationProblem.isEmpty(), qPrintable(orvDurationProblem));                                        \
+    } while (false)
+
+// Records every message while it lives and hands all but debug lines on to the handler before
+// it (Qt Test's, so that ignoreMessage keeps working).
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines(int type = -1) const; // of one QtMsgType, or all
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    QtMessageHandler previous = nullptr;
+    mutable QMutex mutex;
+    QVector<QPair<int, QString>> seen;
+};
+
+// A device that answers properly: active with this password, or not yet active without one.
+SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
+JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it

@@ -1,0 +1,57 @@
+#include "testwindow.h"
+
+#include "orv_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QTableWidget>
+
+bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *box = qobject_cast<QMessageBox *>(watched);
+    if (event->type() != QEvent::Show || !box || !box->isWindow())
+        return false;
+    static const char *const icons[] = {"none", "information", "warning", "critical", "question"};
+    const QWidget *parent = box->parentWidget();
+    boxes << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(icons[box->icon()]), box->windowTitle(), box->text(),
+                                               QLatin1String(parent ? parent->metaObject()->className() : "none"));
+    shownMs << nowMs();
+    QTimer::singleShot(0, box, [this, box] {
+        closedMs << nowMs();
+        box->button(QMessageBox::Ok)->click();
+    });
+    return false;
+}
+
+QString visibleWindows(const QWidget *except)
+{
+    QStringList names;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget != except && widget->isVisible())
+            names << QString::fromLatin1(widget->metaObject()->className());
+    }
+    return names.join(QLatin1Char(' '));
+}
+
+bool deliver(ORV_Window &window, const JsonPtr &array)
+{
+    return QMetaObject::invokeMethod(&window, "showSearchDeviceTableInfos", Q_ARG(cJSON *, array.get()));
+}
+
+bool chooseLoopback(ORV_Window &window)
+{
+    auto *box = window.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
+    box->setCurrentIndex(box->findText(QStringLiteral("lo")));
+    return box->currentText() == QLatin1String("lo");
+}
+
+QStringList column(ORV_Window &window, int c)
+{
+    QStringList texts;
+    auto *table = window.findChild<QTableWidget *>();
+    for (int row = 0; row < table->rowCount(); ++row)
+        texts << table->item(row, c)->text();
+    return texts;
+}

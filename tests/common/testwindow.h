@@ -1,0 +1,27 @@
+#pragma once
+
+// What the window tests share: a closer for message boxes and helpers for the main window.
+
+#include "testcore.h"
+
+class ORV_Window;
+class QWidget;
+
+// Records each message box shown, as "critical|Tips|text|ORV_Window" (icon, title, text, class of
+// the parent or "none"), and presses OK once the box's event loop runs, also in nested loops.
+class MessageBoxCloser : public QObject
+{
+public:
+    MessageBoxCloser() { qApp->installEventFilter(this); }
+    ~MessageBoxCloser() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    QStringList boxes;
+    QVector<qint64> shownMs, closedMs;
+};
+
+QString visibleWindows(const QWidget *except = nullptr); // their class names; empty when none
+
+// Hands an array to the window as the link's signal does (directly; freed right after).
+bool deliver(ORV_Window &window, const JsonPtr &array);
+bool chooseLoopback(ORV_Window &window);
+QStringList column(ORV_Window &window, int c); // the texts of a table column, top down
