@@ -362,7 +362,7 @@ private slots:
         const JsonPtr reply = makeJsonPtr(cJSON_Parse(R"({"syn":"Ab3dE6gH","data":{"Active_state":"","model":"mmmmmmmmmm"}})"));
         cJSON *ip = cJSON_AddStringToObject(cJSON_GetObjectItem(reply.get(), "data"), "ip", "10.000.000.000");
         for (int i = 0; i < kept + 5; ++i) {
-            std::snprintf(ip->valuestring, 15, "10.000.000.%03d", i);
+            std::snprintf(ip->valuestring, 15, "10.000.000.%03d", i % 1000);
             QCOMPARE(builder.isFull(), i > kept);
             builder.addReply(reply.get());
         }
