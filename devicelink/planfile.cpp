@@ -1,5 +1,8 @@
 #include "planfile.h"
 
+#include "operatortexts.h"
+
+#include <QFile>
 #include <QHash>
 #include <QStringList>
 
@@ -12,7 +15,7 @@ struct Record
 };
 
 // RFC 4180 records, tolerant of LF line ends and blanks around a quoted cell.
-bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error)
+bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error, bool translate)
 {
     const int n = text.size();
     int line = 1;
@@ -54,7 +57,7 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
                 continue;
             } else if (quoted) {
                 *errorLine = line;
-                *error = QStringLiteral("text after a closing quote");
+                *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "text after a closing quote"), translate);
                 return false;
             } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
                 inQuotes = quoted = true;
@@ -65,7 +68,7 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
         }
         if (inQuotes) {
             *errorLine = record.line;
-            *error = QStringLiteral("a quoted cell is not closed");
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "a quoted cell is not closed"), translate);
             return false;
         }
         record.cells << cell;
@@ -77,13 +80,13 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
 
 } // namespace
 
-bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error)
+bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
 {
     QString decoded = QString::fromUtf8(text);
     if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
         decoded.remove(0, 1);
     QVector<Record> records;
-    if (!readRecords(decoded, &records, errorLine, error))
+    if (!readRecords(decoded, &records, errorLine, error, translate))
         return false;
 
     QHash<QString, int> serialLines;
@@ -94,7 +97,9 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         if (record.line == records.first().line && record.cells.first().trimmed().toLower() == QLatin1String("sn"))
             continue;
         if (record.cells.size() < 2 || record.cells.size() > 3) {
-            *error = QStringLiteral("expected sn,new_ip[,password], found %1 cells").arg(record.cells.size());
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "expected sn,new_ip[,password], found %1 cells"),
+                                    translate)
+                         .arg(record.cells.size());
             return false;
         }
         PlanRow row;
@@ -103,18 +108,20 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         row.newIp = record.cells.at(1).trimmed();
         row.password = record.cells.value(2);
         if (row.sn.isEmpty()) {
-            *error = QStringLiteral("empty serial number");
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "empty serial number"), translate);
             return false;
         }
         // Two rows for one device, or two devices for one address, cannot both be meant.
         if (serialLines.contains(row.sn)) {
-            *error = QStringLiteral("serial number %1 is already planned on line %2")
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "serial number %1 is already planned on line %2"),
+                                    translate)
                          .arg(row.sn)
                          .arg(serialLines[row.sn]);
             return false;
         }
         if (addressLines.contains(row.newIp)) {
-            *error = QStringLiteral("address %1 is already planned on line %2")
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "address %1 is already planned on line %2"),
+                                    translate)
                          .arg(row.newIp)
                          .arg(addressLines[row.newIp]);
             return false;
@@ -125,8 +132,28 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
     }
     if (rows->isEmpty()) {
         *errorLine = 0;
-        *error = QStringLiteral("the plan holds no device");
+        *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "the plan holds no device"), translate);
         return false;
     }
     return true;
+}
+
+bool readPlanFile(const QString &path, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
+{
+    *errorLine = 0;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray text = file.read(kMaxPlanBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    if (text.size() > kMaxPlanBytes) {
+        *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "larger than %1 bytes"), translate).arg(kMaxPlanBytes);
+        return false;
+    }
+    return parsePlan(text, rows, errorLine, error, translate);
 }
