@@ -37,6 +37,9 @@ public:
     int pageCount() const { return totalPages; }
     ORV_CONN2DEVICE *link() const { return deviceLink; }
 
+    // "Change addresses": a batch over every device of the latest search (changeaddresses.cpp).
+    void openChangeAddressesDialog();
+
 private slots:
     void language_changed(QAction *project);
     void quit_event();
