@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kCheckColumnWidth = 330;
+constexpr int kCellPadding = 16;
 
 } // namespace
 
@@ -43,6 +44,10 @@ ChangeAddressesDialog::ChangeAddressesDialog(const QVector<FoundDevice> &devices
     ui->device_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     ui->device_view->verticalHeader()->setDefaultSectionSize(24);
     ui->device_view->resizeColumnsToContents();
+    // Empty until filled: room for the longest address.
+    ui->device_view->setColumnWidth(
+        ChangeAddressesModel::NewAddressColumn,
+        ui->device_view->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kCellPadding);
     ui->device_view->setColumnWidth(ChangeAddressesModel::CheckColumn, kCheckColumnWidth);
     ui->device_view->horizontalHeader()->setStretchLastSection(true);
 
@@ -327,7 +332,7 @@ void ChangeAddressesDialog::finish(bool cancelled)
         changed += row.result == RunResult::Done;
         verified += row.verification == Verification::Verified;
     }
-    QString summary = cancelled ? tr("Cancelled. ") : QString();
+    QString summary = cancelled ? tr("Cancelled.") + QLatin1Char(' ') : QString();
     summary += tr("%1 of %2 devices changed, %3 verified at their new address.")
                    .arg(changed)
                    .arg(batch->check.order.size())
