@@ -66,7 +66,7 @@ QString applyHint(ApplyBlock block, const BatchCheck &batch)
 {
     switch (block) {
     case ApplyBlock::None:
-        return QCoreApplication::translate("ChangeAddressesDialog", "Apply changes %1 devices.")
+        return QCoreApplication::translate("ChangeAddressesDialog", "Devices that Apply changes: %1.")
             .arg(batch.check.order.size());
     case ApplyBlock::NothingChecked:
         return QCoreApplication::translate("ChangeAddressesDialog", "Check the devices to change.");

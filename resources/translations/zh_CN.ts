@@ -172,10 +172,6 @@
         <translation>无新地址：保持不变。</translation>
     </message>
     <message>
-        <source>Apply changes %1 devices.</source>
-        <translation>应用将修改 %1 台设备。</translation>
-    </message>
-    <message>
         <source>Check the devices to change.</source>
         <translation>请勾选要修改的设备。</translation>
     </message>
@@ -202,6 +198,10 @@
     <message>
         <source>activate+netcfg</source>
         <translation>激活+netcfg</translation>
+    </message>
+    <message>
+        <source>Devices that Apply changes: %1.</source>
+        <translation>应用将修改的设备：%1 台。</translation>
     </message>
 </context>
 <context>
