@@ -62,7 +62,7 @@ ChangeAddressesDialog::ChangeAddressesDialog(const QVector<FoundDevice> &devices
     connect(ui->cancel_button, &QPushButton::clicked, this, [this] {
         cancelRequested = true;
         ui->cancel_button->setEnabled(false);
-        ui->state_label->setText(tr("Cancelling: the device in hand is finished first."));
+        ui->state_label->setText(tr("Cancelling once the device or the search in hand is done."));
     });
     connect(ui->save_report_button, &QPushButton::clicked, this, &ChangeAddressesDialog::chooseAndSaveReport);
     connect(ui->close_button, &QPushButton::clicked, this, &QDialog::close);

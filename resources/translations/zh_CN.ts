@@ -72,10 +72,6 @@
         <translation>关闭</translation>
     </message>
     <message>
-        <source>Cancelling: the device in hand is finished first.</source>
-        <translation>正在取消：先完成当前设备。</translation>
-    </message>
-    <message>
         <source>Tips</source>
         <translation>提示</translation>
     </message>
@@ -202,6 +198,10 @@
     <message>
         <source>Devices that Apply changes: %1.</source>
         <translation>应用将修改的设备：%1 台。</translation>
+    </message>
+    <message>
+        <source>Cancelling once the device or the search in hand is done.</source>
+        <translation>当前设备或当前搜索完成后即取消。</translation>
     </message>
 </context>
 <context>
