@@ -269,7 +269,7 @@ AddressChangeRun::Round AddressChangeRun::verifyRound()
     };
     QElapsedTimer clock;
     clock.start();
-    const LinkCore::Result search = link.search(options.card, done);
+    LinkCore::Result search = link.search(options.card, done);
     round.search = search.status;
     // A search that failed at once (the port taken, the card gone) must not become a busy loop.
     if (arrived.size() < wanted.size() && clock.elapsed() < LinkCore::gatheringMs)
@@ -298,8 +298,17 @@ AddressChangeRun::Round AddressChangeRun::verifyRound()
             }
         }
     }
+    if (search.json)
+        lastSearch = std::move(search.json);
     qDebug("verification round %d: %d of %d at their new address", round.number, round.seen, round.awaited);
     return round;
+}
+
+qint64 AddressChangeRun::verificationMsLeft() const
+{
+    if (!verifying() || !sinceLastChange.isValid())
+        return -1;
+    return qMax<qint64>(0, options.verifyTimeoutMs - sinceLastChange.elapsed());
 }
 
 bool AddressChangeRun::awaits(const RunRow &row) const

@@ -115,6 +115,12 @@ public:
     bool cancel();
 
     const QVector<RunRow> &rows() const { return runRows; }
+    // The time left until the verification deadline; -1 while no change was sent or
+    // without verification.
+    qint64 verificationMsLeft() const;
+    // The device array of the latest verification round whose search got replies (null
+    // when none did), handed over once: what the window shows after the run.
+    JsonPtr takeLastSearch() { return std::move(lastSearch); }
     // Why the run stopped early: the journal could not be written.
     QString error() const { return lastError; }
 
@@ -137,6 +143,7 @@ private:
     QHash<int, int> rowOfDevice;
     QHash<QString, QVector<int>> devicesAt;
     QElapsedTimer sinceLastChange;
+    JsonPtr lastSearch = makeJsonPtr();
     int rounds = 0;
     bool begun = false;
     bool over = false;

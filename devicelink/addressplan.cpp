@@ -314,6 +314,7 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
     for (const FoundDevice &device : devices) {
         const bool active = isActivatedState(device.active);
         if (device.sn.isEmpty() || serials.contains(device.sn)
+            || (!request.serials.isEmpty() && !request.serials.contains(device.sn))
             || (request.only == ActiveFilter::Active && !active) || (request.only == ActiveFilter::Inactive && active)
             || !device.model.contains(request.model, Qt::CaseInsensitive))
             continue;

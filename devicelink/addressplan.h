@@ -143,6 +143,7 @@ struct PlanRequest
     ActiveFilter only = ActiveFilter::All;
     QString model;                     // empty: any; else the model contains it, letter case ignored
     bool keepInside = true;            // devices already inside the range keep their address
+    QSet<QString> serials;             // empty: any; else only devices with these serial numbers
 };
 
 struct GeneratedPlan

@@ -146,11 +146,18 @@ PlanCheck checkPlanOnCard(const QVector<PlanRow> &plan, const QVector<FoundDevic
     const QStringList targets = probeTargets(plan, first, devices);
     if (targets.isEmpty())
         return first;
+    return checkPlan(plan, devices, subnets, answeringHosts(card, targets));
+}
+
+QSet<QString> answeringHosts(const QString &card, const QStringList &targets)
+{
     QSet<QString> answering;
+    if (targets.isEmpty())
+        return answering;
     const QHash<QString, ProbeResult> found = probeHosts(card, targets);
     for (auto it = found.cbegin(); it != found.cend(); ++it) {
         if (it.value() == ProbeResult::Answered || it.value() == ProbeResult::Neighbour)
             answering.insert(it.key());
     }
-    return checkPlan(plan, devices, subnets, answering);
+    return answering;
 }

@@ -21,6 +21,7 @@
 #include "addressplan.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -40,6 +41,10 @@ enum class ProbeResult {
 
 // Probes every target at once; returns within kProbeMs (plus reading the neighbour table).
 QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &targets);
+
+// The targets at which probeHosts() found a host (Answered or Neighbour): checkPlan()'s
+// hostsAnswering.
+QSet<QString> answeringHosts(const QString &card, const QStringList &targets);
 
 // One row of /proc/net/arp ("IP address  HW type  Flags  HW address  Mask  Device"): the
 // address when the entry is complete (flag 0x2) and on this device; empty otherwise.

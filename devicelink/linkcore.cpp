@@ -161,6 +161,7 @@ bool LinkCore::open(const QString &interfaceName)
     if (udp)
         udp->close();
     udp = std::move(fresh);
+    openCard = interfaceName;
     grantedBuffer = granted;
     dropsAtOpen = dropCounter();
     return true;

@@ -93,6 +93,8 @@ public:
     // closed before the new one binds.
     bool open(const QString &interfaceName);
     QUdpSocket *socket() const { return udp.get(); }
+    // The card of the socket in use: the name given to the last open() that succeeded.
+    const QString &card() const { return openCard; }
     const Status &status() const { return lastStatus; }
     // The receive buffer the system granted (twice what was asked, at most twice
     // net.core.rmem_max), and how many datagrams it dropped for want of room since open().
@@ -128,6 +130,7 @@ private:
 
     QObject *socketParent;
     std::unique_ptr<QUdpSocket> udp;
+    QString openCard;
     QByteArray datagram; // the last datagram read; its buffer is reused
     Status lastStatus;
     ReplyTiming replyTiming = ReplyTiming::AtStepEnd;

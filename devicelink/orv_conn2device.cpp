@@ -109,6 +109,19 @@ bool ORV_CONN2DEVICE::isBusy() const
     return busy;
 }
 
+bool ORV_CONN2DEVICE::hold()
+{
+    if (busy)
+        return false;
+    busy = true;
+    return true;
+}
+
+void ORV_CONN2DEVICE::release()
+{
+    busy = false;
+}
+
 void ORV_CONN2DEVICE::search_device(QString selectedText)
 {
     if (busy) {

@@ -32,8 +32,18 @@ public:
     // The link keeps ownership.
     cJSON *replyJson() const;
 
-    // True while a request is in flight (its wait loop and time-out box process events).
+    // True while a request is in flight (its wait loop and time-out box process events), or
+    // while a batch holds the link.
     bool isBusy() const;
+
+    // For a batch of changes that runs the link's exchanges itself, step by step
+    // (addresschangerun.h), on the socket and card of the latest search. While the batch
+    // holds the link, searches and requests are refused as while one is in flight, so that
+    // nothing else binds the port or reads its replies between the batch's steps. hold()
+    // is false when a request is in flight or the link is held already.
+    LinkCore &linkCore() { return core; }
+    bool hold();
+    void release();
 
     // Tests ask for a small receive buffer, to see a flood overflow it.
     void setReceiveBufferRequest(int bytes) { core.setReceiveBufferRequest(bytes); }

@@ -1,5 +1,8 @@
 #include "planfile.h"
 
+#include "operatortexts.h"
+
+#include <QFile>
 #include <QHash>
 #include <QStringList>
 #include <QTextCodec>
@@ -18,7 +21,7 @@ struct Record
 };
 
 // RFC 4180 records, tolerant of LF line ends and blanks around a quoted cell.
-bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error)
+bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error, bool translate)
 {
     const int n = text.size();
     int line = 1;
@@ -60,7 +63,7 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
                 continue;
             } else if (quoted) {
                 *errorLine = line;
-                *error = QStringLiteral("text after a closing quote");
+                *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "text after a closing quote"), translate);
                 return false;
             } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
                 inQuotes = quoted = true;
@@ -71,7 +74,7 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
         }
         if (inQuotes) {
             *errorLine = record.line;
-            *error = QStringLiteral("a quoted cell is not closed");
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "a quoted cell is not closed"), translate);
             return false;
         }
         record.cells << cell;
@@ -83,7 +86,7 @@ bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, 
 
 // The first line that is not UTF-8 text, from 1; 0 when all are. A line break byte never
 // occurs inside a UTF-8 sequence, so the lines can be checked one by one.
-int firstLineNotText(const QByteArray &text, QString *reason)
+int firstLineNotText(const QByteArray &text, QString *reason, bool translate)
 {
     QTextCodec *utf8 = QTextCodec::codecForMib(106);
     int line = 1;
@@ -94,13 +97,13 @@ int firstLineNotText(const QByteArray &text, QString *reason)
         const char *bytes = text.constData() + start;
         const int length = end - start;
         if (std::memchr(bytes, '\0', std::size_t(length))) {
-            *reason = QStringLiteral("not text (a NUL byte)");
+            *reason = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "not text (a NUL byte)"), translate);
             return line;
         }
         QTextCodec::ConverterState state;
         utf8->toUnicode(bytes, length, &state);
         if (state.invalidChars > 0 || state.remainingChars > 0) {
-            *reason = QStringLiteral("not UTF-8 text");
+            *reason = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "not UTF-8 text"), translate);
             return line;
         }
         start = end + 1;
@@ -134,21 +137,22 @@ bool digitsAndDots(const QString &text)
 
 } // namespace
 
-bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error)
+bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
 {
     rows->clear();
     if (text.size() > kMaxPlanBytes) {
         *errorLine = 0;
-        *error = QStringLiteral("larger than %1 bytes: not a plan").arg(kMaxPlanBytes);
+        *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "larger than %1 bytes: not a plan"), translate)
+                     .arg(kMaxPlanBytes);
         return false;
     }
-    if ((*errorLine = firstLineNotText(text, error)))
+    if ((*errorLine = firstLineNotText(text, error, translate)))
         return false;
     QString decoded = QString::fromUtf8(text);
     if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
         decoded.remove(0, 1);
     QVector<Record> records;
-    if (!readRecords(decoded, &records, errorLine, error))
+    if (!readRecords(decoded, &records, errorLine, error, translate))
         return false;
 
     QHash<QString, int> serialLines;
@@ -158,11 +162,15 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         if (record.line == records.first().line && isHeader(record.cells)) {
             if (headerInOrder(record.cells))
                 continue;
-            *error = QStringLiteral("the header must be sn,new_ip or sn,new_ip,password, in this order");
+            *error = operatorString(
+                QT_TRANSLATE_NOOP("ORV_Window", "the header must be sn,new_ip or sn,new_ip,password, in this order"),
+                translate);
             return false;
         }
         if (record.cells.size() < 2 || record.cells.size() > 3) {
-            *error = QStringLiteral("expected sn,new_ip[,password], found %1 cells").arg(record.cells.size());
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "expected sn,new_ip[,password], found %1 cells"),
+                                    translate)
+                         .arg(record.cells.size());
             return false;
         }
         PlanRow row;
@@ -171,23 +179,26 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         row.newIp = record.cells.at(1).trimmed();
         row.password = record.cells.value(2);
         if (row.sn.isEmpty()) {
-            *error = QStringLiteral("empty serial number");
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "empty serial number"), translate);
             return false;
         }
         // Not quoted: in a file whose columns are mixed up it may be a password.
         if (!digitsAndDots(row.newIp)) {
-            *error = QStringLiteral("the second cell is not an IPv4 address (digits and dots)");
+            *error = operatorString(
+                QT_TRANSLATE_NOOP("ORV_Window", "the second cell is not an IPv4 address (digits and dots)"), translate);
             return false;
         }
         // Two rows for one device, or two devices for one address, cannot both be meant.
         if (serialLines.contains(row.sn)) {
-            *error = QStringLiteral("serial number %1 is already planned on line %2")
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "serial number %1 is already planned on line %2"),
+                                    translate)
                          .arg(row.sn)
                          .arg(serialLines[row.sn]);
             return false;
         }
         if (addressLines.contains(row.newIp)) {
-            *error = QStringLiteral("address %1 is already planned on line %2")
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "address %1 is already planned on line %2"),
+                                    translate)
                          .arg(row.newIp)
                          .arg(addressLines[row.newIp]);
             return false;
@@ -198,8 +209,24 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
     }
     if (rows->isEmpty()) {
         *errorLine = 0;
-        *error = QStringLiteral("the plan holds no device");
+        *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "the plan holds no device"), translate);
         return false;
     }
     return true;
+}
+
+bool readPlanFile(const QString &path, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
+{
+    *errorLine = 0;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray text = file.read(kMaxPlanBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    return parsePlan(text, rows, errorLine, error, translate);
 }

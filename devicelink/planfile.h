@@ -22,5 +22,12 @@ inline constexpr int kMaxPlanBytes = 1024 * 1024;
 // plan: larger than kMaxPlanBytes, not text (a NUL byte, invalid UTF-8), a quote left open,
 // another number of cells, an empty serial number, an address cell that is not digits and
 // dots, a serial number or an address planned twice, or no row at all. No reason quotes a
-// password or an address cell.
-bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error);
+// password or an address cell. The reason comes in English, or translated in the
+// "ORV_Window" context (operatortexts.h).
+bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error,
+               bool translate = false);
+
+// parsePlan() on a file: false, with line 0 and the reason, when it cannot be read; no more
+// than kMaxPlanBytes + 1 bytes are read, so that a device file cannot stall the caller.
+bool readPlanFile(const QString &path, QVector<PlanRow> *rows, int *errorLine, QString *error,
+                  bool translate = false);

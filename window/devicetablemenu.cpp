@@ -76,9 +76,12 @@ QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row)
     });
     QAction *exportAll = menu->addAction(QCoreApplication::translate("ORV_Window", "Export all devices to CSV…"),
                                          window, [window] { exportWithDialog(window); });
+    QAction *changeAddresses = menu->addAction(QCoreApplication::translate("ORV_Window", "Change addresses…"),
+                                               window, [window] { window->openChangeAddressesDialog(); });
     copyIp->setEnabled(row >= 0);
     copyRow->setEnabled(row >= 0);
     exportAll->setEnabled(!window->devices().isEmpty());
+    changeAddresses->setEnabled(!window->devices().isEmpty());
     return menu;
 }
 

@@ -17,7 +17,7 @@ class QTableWidget;
 void installDeviceTableMenu(ORV_Window *window, QTableWidget *table);
 
 // "Copy IP" and "Copy row" act on the table row (disabled when row is -1), "Export all
-// devices to CSV…" on every page. Made at each request, so that it speaks the language
+// devices to CSV…" and "Change addresses…" on every page. Made at each request, so that it speaks the language
 // chosen last; the caller owns it.
 QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row);
 

@@ -42,6 +42,9 @@ public:
     // addresses, activations): what the export writes.
     QList<DeviceEntry> currentDevices() const;
 
+    // "Change addresses": a batch over every device of the latest search (changeaddresses.cpp).
+    void openChangeAddressesDialog();
+
 private slots:
     void language_changed(QAction *project);
     void quit_event();

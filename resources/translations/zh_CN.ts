@@ -2,6 +2,209 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>ChangeAddressesDialog</name>
+    <message>
+        <source>Change addresses</source>
+        <translation>修改地址</translation>
+    </message>
+    <message>
+        <source>First address</source>
+        <translation>起始地址</translation>
+    </message>
+    <message>
+        <source>Order</source>
+        <translation>顺序</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>As listed</source>
+        <translation>按列表顺序</translation>
+    </message>
+    <message>
+        <source>Only devices not yet activated</source>
+        <translation>仅未激活的设备</translation>
+    </message>
+    <message>
+        <source>Fill</source>
+        <translation>填充</translation>
+    </message>
+    <message>
+        <source>Load plan…</source>
+        <translation>载入计划…</translation>
+    </message>
+    <message>
+        <source>Check all</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Confirm password</source>
+        <translation>确认密码</translation>
+    </message>
+    <message>
+        <source>Save report…</source>
+        <translation>保存报告…</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Cancelling once the device or the search in hand is done.</source>
+        <translation>当前设备或当前搜索完成后即取消。</translation>
+    </message>
+    <message>
+        <source>Tips</source>
+        <translation type="unfinished">提示</translation>
+    </message>
+    <message>
+        <source>The plan %1 cannot be used: line %2: %3</source>
+        <translation>计划 %1 无法使用：第 %2 行：%3</translation>
+    </message>
+    <message>
+        <source>The plan %1 cannot be used: %2</source>
+        <translation>计划 %1 无法使用：%2</translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>These rows of %1 were left out:</source>
+        <translation>%1 中的以下各行已略过：</translation>
+    </message>
+    <message>
+        <source>The report was not saved.</source>
+        <translation>报告未保存。</translation>
+    </message>
+    <message>
+        <source>Load plan</source>
+        <translation>载入计划</translation>
+    </message>
+    <message>
+        <source>Plans (*.csv);;All files (*)</source>
+        <translation>计划 (*.csv);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Save report</source>
+        <translation>保存报告</translation>
+    </message>
+    <message>
+        <source>Reports (*.csv *.json)</source>
+        <translation>报告 (*.csv *.json)</translation>
+    </message>
+    <message>
+        <source>Nothing was sent.</source>
+        <translation>未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The window is waiting for a device: apply again once it is done.</source>
+        <translation>窗口正在等待设备：完成后请再次应用。</translation>
+    </message>
+    <message>
+        <source>Verifying: %1 of %2 devices answer at their new address; %3 s left.</source>
+        <translation>正在验证：%2 台设备中已有 %1 台在新地址应答；剩余 %3 秒。</translation>
+    </message>
+    <message>
+        <source>Changing addresses: %1 of %2 devices done.</source>
+        <translation>正在修改地址：已完成 %1/%2 台设备。</translation>
+    </message>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+    <message>
+        <source>%1 of %2 devices changed, %3 verified at their new address.</source>
+        <translation>%2 台设备中已修改 %1 台，其中 %3 台已在新地址验证。</translation>
+    </message>
+    <message>
+        <source>Search again to see the devices at their new addresses.</source>
+        <translation>请重新搜索以查看设备的新地址。</translation>
+    </message>
+    <message>
+        <source>To change more addresses, close this dialog and open it again.</source>
+        <translation>如需修改更多地址，请关闭此对话框后重新打开。</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation type="unfinished">型号</translation>
+    </message>
+    <message>
+        <source>New address</source>
+        <translation>新地址</translation>
+    </message>
+    <message>
+        <source>Road</source>
+        <translation>方式</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>检查</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>No new address: left as it is.</source>
+        <translation>无新地址：保持不变。</translation>
+    </message>
+    <message>
+        <source>Devices that Apply changes: %1.</source>
+        <translation>应用将修改的设备：%1 台。</translation>
+    </message>
+    <message>
+        <source>Check the devices to change.</source>
+        <translation>请勾选要修改的设备。</translation>
+    </message>
+    <message>
+        <source>A checked row has a problem: see the Check column.</source>
+        <translation>有已勾选的行存在问题：见“检查”列。</translation>
+    </message>
+    <message>
+        <source>Nothing to change: give the checked devices a new address.</source>
+        <translation>无需修改：请为已勾选的设备填写新地址。</translation>
+    </message>
+    <message>
+        <source>Enter the password: it logs in to the devices and becomes the first password of those not yet activated.</source>
+        <translation>请输入密码：用于登录设备，并作为未激活设备的初始密码。</translation>
+    </message>
+    <message>
+        <source>The confirmation differs from the password.</source>
+        <translation>确认密码与密码不一致。</translation>
+    </message>
+    <message>
+        <source>login+netcfg</source>
+        <translation>登录+netcfg</translation>
+    </message>
+    <message>
+        <source>activate+netcfg</source>
+        <translation>激活+netcfg</translation>
+    </message>
+</context>
+<context>
     <name>NetworkDoctor</name>
     <message>
         <source>card</source>
@@ -619,6 +822,58 @@
     <message>
         <source>No IPv4 address</source>
         <translation>无IPv4地址</translation>
+    </message>
+    <message>
+        <source>text after a closing quote</source>
+        <translation>右引号后还有文字</translation>
+    </message>
+    <message>
+        <source>a quoted cell is not closed</source>
+        <translation>引号中的单元格没有结束</translation>
+    </message>
+    <message>
+        <source>not text (a NUL byte)</source>
+        <translation>不是文本（含有NUL字节）</translation>
+    </message>
+    <message>
+        <source>not UTF-8 text</source>
+        <translation>不是UTF-8文本</translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes: not a plan</source>
+        <translation>大于%1字节：不是计划文件</translation>
+    </message>
+    <message>
+        <source>the header must be sn,new_ip or sn,new_ip,password, in this order</source>
+        <translation>表头必须依次为 sn,new_ip 或 sn,new_ip,password</translation>
+    </message>
+    <message>
+        <source>expected sn,new_ip[,password], found %1 cells</source>
+        <translation>应为 sn,new_ip[,password]，实际有 %1 个单元格</translation>
+    </message>
+    <message>
+        <source>empty serial number</source>
+        <translation>序列号为空</translation>
+    </message>
+    <message>
+        <source>the second cell is not an IPv4 address (digits and dots)</source>
+        <translation>第二列不是IPv4地址（只能有数字和点）</translation>
+    </message>
+    <message>
+        <source>serial number %1 is already planned on line %2</source>
+        <translation>序列号 %1 已在第 %2 行中计划</translation>
+    </message>
+    <message>
+        <source>address %1 is already planned on line %2</source>
+        <translation>地址 %1 已在第 %2 行中计划</translation>
+    </message>
+    <message>
+        <source>the plan holds no device</source>
+        <translation>计划中没有设备</translation>
+    </message>
+    <message>
+        <source>Change addresses…</source>
+        <translation>修改地址…</translation>
     </message>
 </context>
 <context>

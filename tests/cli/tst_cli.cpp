@@ -285,7 +285,7 @@ private slots:
         QStringList texts;
         for (const QAction *action : menu->actions())
             texts << action->text();
-        QCOMPARE(texts, QStringList({"复制IP", "复制整行", "导出所有设备到CSV…"}));
+        QCOMPARE(texts, QStringList({"复制IP", "复制整行", "导出所有设备到CSV…", "修改地址…"}));
         menu->actions().at(0)->trigger();
         QCOMPARE(QApplication::clipboard()->text(), "10.0.0.1");
         menu->actions().at(1)->trigger();

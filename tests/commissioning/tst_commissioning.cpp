@@ -477,6 +477,8 @@ private slots:
                           : QStringLiteral("round %1: %2/%3").arg(step.round.number).arg(step.round.seen).arg(step.round.awaited));
         QCOMPARE(steps, QStringList({"SN-B", "SN-C", "SN-D", "round 1: 2/3", "SN-A", "round 2: 1/2"}));
         QVERIFY(run.error().isEmpty());
+        QCOMPARE(dry.verificationMsLeft(), -1);
+        QVERIFY2(run.verificationMsLeft() >= 0 && run.verificationMsLeft() < 1000, qPrintable(QString::number(run.verificationMsLeft())));
 
         QStringList netcfg;
         for (const QByteArray &request : sim.requests()) {

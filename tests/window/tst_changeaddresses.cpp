@@ -1,0 +1,412 @@
+// The "Change addresses" dialog: its own decisions one row per case, then the batch road
+// through the real window against simulated devices, and a road on which nothing is sent.
+
+#include "changeaddressesdialog.h"
+#include "changeaddressesmodel.h"
+#include "changeaddressesrules.h"
+#include "orv_conn2device.h"
+#include "orv_window.h"
+
+#include "devicetablemenu.h"
+#include "tablerules.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using Model = ChangeAddressesModel;
+
+// Two active devices, two new ones that share their factory address.
+const QVector<FoundDevice> kDevices = {{"192.168.1.10", "SN-A", "mac-A", "IPC-2120", "active"},
+                                       {"192.168.1.11", "SN-B", "mac-B", "IPC-2120", "active"},
+                                       {"192.168.1.50", "SN-C", "mac-C", "IPC-2120", "inactive"},
+                                       {"192.168.1.50", "SN-D", "mac-D", "IPC-2120", "inactive"}};
+
+// One entry per device: "-" unchecked, "x" checked, then the new address and the row's own password.
+QVector<BatchEntry> entriesOf(const QStringList &rows)
+{
+    QVector<BatchEntry> entries;
+    for (const QString &row : rows)
+        entries.append({row.section(' ', 0, 0) == "x", row.section(' ', 1, 1), row.section(' ', 2, 2)});
+    entries.resize(kDevices.size());
+    return entries;
+}
+
+BatchCheck check(const QStringList &rows)
+{
+    return checkBatch(kDevices, entriesOf(rows), {{0xC0A80100, 24}}, {}, "eth-test");
+}
+
+ChangeAddressesDialog *openFromMenu(ORV_Window &window)
+{
+    const std::unique_ptr<QMenu> menu(deviceTableMenu(&window, window.findChild<QTableWidget *>(), -1));
+    for (QAction *action : menu->actions()) {
+        if (action->text() == "Change addresses…" && action->isEnabled())
+            action->trigger();
+    }
+    return window.findChild<ChangeAddressesDialog *>();
+}
+
+// The dialog's table as the operator sees it, top down.
+QStringList cells(ChangeAddressesDialog *dialog, int column)
+{
+    const QAbstractItemModel *view = dialog->findChild<QTableView *>("device_view")->model();
+    QStringList texts;
+    for (int row = 0; row < view->rowCount(); ++row)
+        texts << view->index(row, column).data().toString();
+    return texts;
+}
+
+void edit(ChangeAddressesDialog *dialog, int row, bool checked, const QString &newIp)
+{
+    QAbstractItemModel *view = dialog->findChild<QTableView *>("device_view")->model();
+    view->setData(view->index(row, Model::SerialColumn), checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    view->setData(view->index(row, Model::NewAddressColumn), newIp);
+}
+
+// Each row as "x 192.168.1.100" (checked, new address) or "-" (unchecked, none), top down.
+QStringList rowsOf(ChangeAddressesDialog *dialog)
+{
+    const QAbstractItemModel *view = dialog->findChild<QTableView *>("device_view")->model();
+    QStringList rows;
+    for (int row = 0; row < view->rowCount(); ++row) {
+        const bool checked = view->index(row, Model::SerialColumn).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        rows << ((checked ? "x " : "- ") + view->index(row, Model::NewAddressColumn).data().toString()).trimmed();
+    }
+    return rows;
+}
+
+void type(ChangeAddressesDialog *dialog, const char *field, const QString &text)
+{
+    dialog->findChild<QLineEdit *>(field)->setText(text);
+}
+
+QPushButton *button(ChangeAddressesDialog *dialog, const char *name)
+{
+    return dialog->findChild<QPushButton *>(name);
+}
+
+// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
+QStringList requestsTo(const DeviceSimulatorThread &sim)
+{
+    QStringList requests;
+    for (const QByteArray &request : sim.requests()) {
+        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
+        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
+        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
+        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
+    }
+    return requests;
+}
+
+} // namespace
+
+class TestChangeAddresses : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QVERIFY2(visibleWindows().isEmpty(), qPrintable(visibleWindows())); }
+
+    void checkColumn_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("column"); // "!" before a problem
+        const QString ready = "Ready to change.";
+        // clang-format off
+        QTest::newRow("unchecked rows are not judged") << QStringList{"x 192.168.1.100", "- 192.168.1.10"} << QStringList{ready, "", "", ""};
+        QTest::newRow("checked without address: left") << QStringList{"x", "x 192.168.1.101"} << QStringList{"No new address: left as it is.", ready, "", ""};
+        QTest::newRow("held by a device that stays") << QStringList{"x 192.168.1.11"} << QStringList{"!192.168.1.11 is in use by SN-B (mac-B).", "", "", ""};
+        QTest::newRow("given twice: the other table row") << QStringList{"-", "x 192.168.1.100", "-", "x 192.168.1.100"} << QStringList{"", "!192.168.1.100 is also planned on line 4.", "", "!192.168.1.100 is also planned on line 2."};
+        QTest::newRow("unusable, with its reason") << QStringList{"x 192.168.1.255"} << QStringList{"!Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).", "", "", ""};
+        QTest::newRow("outside the card: warned, allowed") << QStringList{"x 10.0.0.5"} << QStringList{ready + " 10.0.0.5 lies outside every IPv4 subnet of eth-test: its web page will need a route.", "", "", ""};
+        QTest::newRow("already there") << QStringList{"x 192.168.1.10"} << QStringList{"Already at its new address.", "", "", ""};
+        // clang-format on
+    }
+
+    void checkColumn()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, column);
+        const BatchCheck batch = check(rows);
+        QStringList shown;
+        for (const BatchCell &cell : batch.cells)
+            shown << (cell.problem ? "!" : "") + cell.text;
+        QCOMPARE(shown, column);
+    }
+
+    void applyState_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<QString>("hint"); // "Devices that Apply changes: ..." when enabled
+        const QString pw = "abc123";
+        const QString problem = "A checked row has a problem: see the Check column.";
+        // clang-format off
+        QTest::newRow("ready") << QStringList{"x 192.168.1.100", "x"} << pw << pw << "Devices that Apply changes: 1.";
+        QTest::newRow("nothing checked") << QStringList{"- 192.168.1.100"} << pw << pw << "Check the devices to change.";
+        QTest::newRow("a problem among ready rows") << QStringList{"x 192.168.1.100", "x 192.168.1.255"} << pw << pw << problem;
+        QTest::newRow("no new address anywhere") << QStringList{"x", "x"} << pw << pw << "Nothing to change: give the checked devices a new address.";
+        QTest::newRow("no password") << QStringList{"x 192.168.1.100"} << "" << "" << "Enter the password: it logs in to the devices and becomes the first password of those not yet activated.";
+        QTest::newRow("five characters") << QStringList{"x 192.168.1.100"} << "abc12" << "abc12" << "Password too short (min 6 chars)";
+        QTest::newRow("not confirmed") << QStringList{"x 192.168.1.100"} << pw << "abc124" << "The confirmation differs from the password.";
+        QTest::newRow("rows with their own password") << QStringList{"x 192.168.1.100 planpw1"} << "" << "" << "Devices that Apply changes: 1.";
+        QTest::newRow("one row without") << QStringList{"x 192.168.1.100 planpw1", "x 192.168.1.101"} << "" << "" << "Enter the password: it logs in to the devices and becomes the first password of those not yet activated.";
+        // clang-format on
+    }
+
+    void applyState()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(QString, hint);
+        const BatchCheck batch = check(rows);
+        const ApplyBlock block = applyBlock(batch, password, confirmation);
+        QCOMPARE(applyHint(block, batch), hint);
+        QCOMPARE(block == ApplyBlock::None, hint.startsWith("Devices that Apply"));
+    }
+
+    void addressOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("less");
+        QTest::newRow(".9 before .10") << "192.168.1.9" << "192.168.1.10" << true;
+        QTest::newRow("by the first part") << "10.0.0.1" << "9.0.0.1" << false;
+        QTest::newRow("an address before an empty cell") << "192.168.1.10" << "" << true;
+        QTest::newRow("no addresses: by text") << "" << "192.168.1" << true;
+    }
+
+    void addressOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, less);
+        QCOMPARE(addressLess(a, b), less);
+    }
+
+    void fill_data()
+    {
+        QTest::addColumn<QStringList>("checked"); // "x" or "-" per row
+        QTest::addColumn<bool>("onlyNew");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QStringList>("rows"); // afterwards
+        QTest::addColumn<QStringList>("boxes");
+        const QStringList all = {"x", "x", "x", "x"};
+        // clang-format off
+        QTest::newRow("checked rows only; an unchecked device's address skipped") << QStringList{"x", "-", "-", "x"} << false << "192.168.1.49" << QStringList{"x 192.168.1.49", "-", "-", "x 192.168.1.51"} << QStringList{};
+        QTest::newRow("only devices not yet activated") << all << true << "192.168.1.100" << QStringList{"x", "x", "x 192.168.1.100", "x 192.168.1.101"} << QStringList{};
+        QTest::newRow("range too small: nothing changes") << all << false << "192.168.1.253" << all << QStringList{"warning|Tips|192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.|ChangeAddressesDialog"};
+        QTest::newRow("nothing checked") << QStringList{"-", "-", "-", "-"} << false << "192.168.1.100" << QStringList{"-", "-", "-", "-"} << QStringList{"warning|Tips|No device of the search matches the choice.|ChangeAddressesDialog"};
+        // clang-format on
+    }
+
+    void fill()
+    {
+        QFETCH(QStringList, checked);
+        QFETCH(bool, onlyNew);
+        QFETCH(QString, from);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, boxes);
+        ORV_CONN2DEVICE link;
+        ChangeAddressesDialog dialog(kDevices, link);
+        for (int row = 0; row < checked.size(); ++row)
+            edit(&dialog, row, checked.at(row) == "x", "");
+        dialog.findChild<QCheckBox *>("only_inactive")->setChecked(onlyNew);
+        type(&dialog, "first_address", from);
+        MessageBoxCloser closer;
+        button(&dialog, "fill_button")->click();
+        QCOMPARE(rowsOf(&dialog), rows);
+        QCOMPARE(closer.boxes, boxes);
+    }
+
+    void loadPlan_data()
+    {
+        QTest::addColumn<QByteArray>("plan"); // written to PLAN
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("rows"); // afterwards
+        QTest::addColumn<QStringList>("boxes");
+        const QString box = "critical|Tips|The plan %1 cannot be used: %2|ChangeAddressesDialog";
+        const QStringList untouched = {"x", "x", "x", "x"};
+        // clang-format off
+        QTest::newRow("the named devices, with their addresses") << QByteArray("sn,new_ip\nSN-C,192.168.1.102\nSN-B,192.168.1.101,planpw1\n") << "PLAN" << QStringList{"-", "x 192.168.1.101", "x 192.168.1.102", "-"} << QStringList{};
+        QTest::newRow("a device not in the search: left out, told") << QByteArray("SN-A,192.168.1.100\nSN-X,192.168.1.9\n") << "PLAN" << QStringList{"x 192.168.1.100", "-", "-", "-"} << QStringList{"warning|Tips|These rows of PLAN were left out:\nLine 2: SN-X was not found in the search.|ChangeAddressesDialog"};
+        QTest::newRow("a row that does not parse: nothing changes") << QByteArray("SN-A,192.168.1.100\nSN-B\n") << "PLAN" << untouched << QStringList{box.arg("PLAN", "line 2: expected sn,new_ip[,password], found 1 cells")};
+        QTest::newRow("endless: read no further than the cap") << QByteArray() << "/dev/zero" << untouched << QStringList{box.arg("/dev/zero", "larger than 8388608 bytes")};
+        // clang-format on
+    }
+
+    void loadPlan()
+    {
+        QFETCH(QByteArray, plan);
+        QFETCH(QString, path);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, boxes);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("plan.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(plan) == plan.size());
+        file.close();
+        ORV_CONN2DEVICE link;
+        ChangeAddressesDialog dialog(kDevices, link);
+        MessageBoxCloser closer;
+        QCOMPARE(dialog.loadPlan(path == "PLAN" ? file.fileName() : path), boxes.isEmpty() || boxes.first().startsWith("warning"));
+        QCOMPARE(rowsOf(&dialog), rows);
+        QCOMPARE(closer.boxes.replaceInStrings(file.fileName(), "PLAN"), boxes);
+    }
+
+    // 30 devices, 10 of them new and sharing their factory address: checked, filled from .100,
+    // applied, verified; the main table then shows them where they answer now.
+    void batch()
+    {
+        QVector<SimDevice> fleet;
+        for (int i = 0; i < 30; ++i) {
+            const bool fresh = i >= 20;
+            fleet << simDevice(fresh ? "192.168.1.50" : QStringLiteral("192.168.1.%1").arg(10 + i),
+                               QStringLiteral("SN-%1").arg(i + 1, 2, 10, QLatin1Char('0')), fresh ? "" : "admin123");
+        }
+        DeviceSimulator::Options options;
+        options.restartMs = 200;
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(fleet, options));
+        ORV_Window window(QStringLiteral("Local Mannage"));
+        window.show();
+        QVERIFY(chooseLoopback(window));
+        auto *search = window.findChild<QPushButton *>("search_button");
+        QTest::mouseClick(search, Qt::LeftButton);
+        QCOMPARE(window.devices().size(), 30);
+
+        ChangeAddressesDialog *dialog = openFromMenu(window);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), "Change addresses");
+        QCOMPARE(dialog->parentWidget(), static_cast<QWidget *>(&window));
+        type(dialog, "first_address", "192.168.1.100");
+        button(dialog, "fill_button")->click();
+        QStringList planned;
+        for (int i = 0; i < 30; ++i)
+            planned << QStringLiteral("192.168.1.%1").arg(100 + i);
+        QCOMPARE(cells(dialog, Model::NewAddressColumn), planned);
+        QVERIFY(!button(dialog, "apply_button")->isEnabled()); // no password yet
+        type(dialog, "password_text", "admin123");
+        type(dialog, "confirmation_text", "admin123");
+        QVERIFY(button(dialog, "apply_button")->isEnabled());
+
+        // A Search pressed in the main window while the run holds the link sends nothing.
+        auto *progress = dialog->findChild<QProgressBar *>("progress_bar");
+        connect(progress, &QProgressBar::valueChanged, search, [search](int value) {
+            if (value == 1)
+                search->click();
+        });
+        LogCapture log;
+        MessageBoxCloser closer;
+        QSignalSpy finished(dialog, &ChangeAddressesDialog::runFinished);
+        const qint64 start = nowMs();
+        button(dialog, "apply_button")->click();
+        QVERIFY(finished.wait(60000));
+        qInfo("30 devices (10 new at one address) changed and verified in %lld ms from Apply", nowMs() - start);
+        QVERIFY(!window.link()->isBusy()); // the window may search again
+
+        QStringList verified, refreshed, shown;
+        for (int i = 0; i < 30; ++i) {
+            verified << "done, verified";
+            refreshed << QStringLiteral("192.168.1.%1 active").arg(100 + i);
+        }
+        QCOMPARE(cells(dialog, Model::ResultColumn), verified);
+        for (const DeviceEntry &device : window.devices())
+            shown << device.text(DeviceMember::Ip) + ' ' + device.text(DeviceMember::Active);
+        shown.sort();
+        QCOMPARE(shown, refreshed);
+        const int rounds = log.lines().filter(QRegularExpression("^verification round")).size();
+        QCOMPARE(requestsTo(sim).count("search"), 1 + rounds);
+        QCOMPARE(closer.boxes, QStringList());
+
+        QTemporaryDir dir;
+        QVERIFY(dialog->saveReport(dir.filePath("run.json")));
+        QFile report(dir.filePath("run.json"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QCOMPARE(report.readAll().count(R"("road":"activate+netcfg","result":"done",)"), 10);
+        QVERIFY(!dialog->saveReport(dir.filePath("gone/run.csv")));
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\ncannot write the report " + dir.filePath("gone/run.csv") + ": create: No such file or directory|ChangeAddressesDialog"});
+        dialog->close();
+        QTRY_VERIFY(!window.findChild<ChangeAddressesDialog *>());
+    }
+
+    // A conflict with a device keeps Apply disabled; a host that is no device, found when
+    // Apply is pressed, stops the run before anything is sent; a run cancelled after its
+    // first device says what became of each row.
+    void conflict()
+    {
+        QCOMPARE(QProcess::execute("sh", {"-c", "ip addr add 192.168.1.1/24 dev lo noprefixroute && ip addr add "
+                                                "192.168.1.77/32 dev lo && ip route add 192.168.1.0/24 dev lo"}), 0);
+        QTcpServer host;
+        QVERIFY2(host.listen(QHostAddress("192.168.1.77"), 80), qPrintable(host.errorString()));
+        SimDevice refuses = simDevice("192.168.1.20", "SN-C", "");
+        refuses.overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"error"}})"});
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start({simDevice("192.168.1.9", "SN-A"), simDevice("192.168.1.10", "SN-B"), refuses,
+                           simDevice("192.168.1.21", "SN-D", "")}));
+        ORV_Window window(QStringLiteral("Local Mannage"));
+        window.show();
+        QVERIFY(chooseLoopback(window));
+        QTest::mouseClick(window.findChild<QPushButton *>("search_button"), Qt::LeftButton);
+        QCOMPARE(window.devices().size(), 4);
+        ChangeAddressesDialog *dialog = openFromMenu(window);
+        QVERIFY(dialog);
+        MessageBoxCloser closer;
+
+        dialog->findChild<QTableView *>("device_view")->sortByColumn(Model::AddressColumn, Qt::DescendingOrder);
+        QCOMPARE(cells(dialog, Model::AddressColumn), QStringList({"192.168.1.21", "192.168.1.20", "192.168.1.10", "192.168.1.9"}));
+        dialog->findChild<QTableView *>("device_view")->sortByColumn(Model::AddressColumn, Qt::AscendingOrder);
+        dialog->findChild<QCheckBox *>("check_all")->click(); // all checked: none
+        edit(dialog, 0, true, "192.168.1.10");
+        type(dialog, "password_text", "secret1");
+        type(dialog, "confirmation_text", "secret1");
+        QCOMPARE(cells(dialog, Model::CheckColumn).at(0), "192.168.1.10 is in use by SN-B (02:00:00:00:00:10).");
+        QVERIFY(!button(dialog, "apply_button")->isEnabled());
+
+        edit(dialog, 0, true, "192.168.1.77");
+        QVERIFY(button(dialog, "apply_button")->isEnabled());
+        button(dialog, "apply_button")->click();
+        QCOMPARE(cells(dialog, Model::CheckColumn).at(0), "A host that is not a device answers at 192.168.1.77.");
+        QVERIFY(!button(dialog, "apply_button")->isEnabled());
+        QCOMPARE(requestsTo(sim), QStringList{"search"});
+
+        edit(dialog, 0, false, "");
+        dialog->findChild<QCheckBox *>("check_all")->click();
+        dialog->findChild<QCheckBox *>("only_inactive")->setChecked(true);
+        type(dialog, "first_address", "192.168.1.40");
+        button(dialog, "fill_button")->click();
+        QCOMPARE(cells(dialog, Model::NewAddressColumn), QStringList({"", "", "192.168.1.40", "192.168.1.41"}));
+        connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, dialog,
+                [dialog](int value) {
+                    if (value == 1)
+                        button(dialog, "cancel_button")->click();
+                });
+        QSignalSpy finished(dialog, &ChangeAddressesDialog::runFinished);
+        button(dialog, "apply_button")->click();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(cells(dialog, Model::ResultColumn),
+                 QStringList({"", "", "failed: Activated (its password is set now), but the address was not changed: Device did not accept IP change.",
+                              "not run: The run stopped before this device."}));
+        QCOMPARE(requestsTo(sim), QStringList({"search", "activate SN-C", "netcfg SN-C"}));
+        QCOMPARE(closer.boxes, QStringList());
+        dialog->close();
+    }
+};
+
+QTEST_MAIN(TestChangeAddresses)
+#include "tst_changeaddresses.moc"
