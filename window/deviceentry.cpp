@@ -68,3 +68,15 @@ int DeviceEntry::indexOf(const char *name)
     }
     return -1;
 }
+
+QVector<FoundDevice> foundDevices(const QList<DeviceEntry> &entries)
+{
+    QVector<FoundDevice> devices;
+    devices.reserve(entries.size());
+    for (const DeviceEntry &entry : entries) {
+        const auto member = [&entry](DeviceMember which) { return entry.has(which) ? entry.text(which) : QString(); };
+        devices.append({member(DeviceMember::Ip), member(DeviceMember::Sn), member(DeviceMember::Mac),
+                        member(DeviceMember::Model), member(DeviceMember::Active)});
+    }
+    return devices;
+}

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "addressplan.h"
 #include "devicemembers.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cjson/cJSON.h>
@@ -28,3 +30,6 @@ private:
     QByteArray texts;       // the present members' UTF-8 texts in member order, each ended by a zero byte
     unsigned char present = 0; // bit i: member i is present
 };
+
+// The entries as the address rules take a search's devices (absent members empty).
+QVector<FoundDevice> foundDevices(const QList<DeviceEntry> &entries);

@@ -123,12 +123,8 @@ bool ORV_Window::acceptTarget(const QString &sn, const QString &newIp)
     // The rule of the batch and the command line for a plan of one row: the address must
     // be free in the list, and the serial number must name one device only, since both
     // requests reach every device that has it.
-    QVector<FoundDevice> devices;
-    for (const DeviceEntry &entry : currentDevices())
-        devices.append({entry.text(DeviceMember::Ip), entry.text(DeviceMember::Sn), entry.text(DeviceMember::Mac),
-                        entry.text(DeviceMember::Model), entry.text(DeviceMember::Active)});
     const PlanRow row{0, sn, newIp, QString()};
-    const RowVerdict verdict = checkPlan({row}, devices, {}).verdicts.value(0);
+    const RowVerdict verdict = checkPlan({row}, foundDevices(currentDevices()), {}).verdicts.value(0);
     if (verdict.check == RowCheck::InUse) {
         showOperatorBox(this, addressConflictText(), verdictText(verdict, row, true));
         return false;

@@ -77,7 +77,7 @@
     </message>
     <message>
         <source>Tips</source>
-        <translation type="unfinished">提示</translation>
+        <translation>提示</translation>
     </message>
     <message>
         <source>The plan %1 cannot be used: line %2: %3</source>
@@ -149,7 +149,7 @@
     </message>
     <message>
         <source>Model</source>
-        <translation type="unfinished">型号</translation>
+        <translation>型号</translation>
     </message>
     <message>
         <source>New address</source>

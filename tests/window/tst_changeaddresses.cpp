@@ -247,7 +247,7 @@ private slots:
         QTest::newRow("the named devices, with their addresses") << QByteArray("sn,new_ip\nSN-C,192.168.1.102\nSN-B,192.168.1.101,planpw1\n") << "PLAN" << QStringList{"-", "x 192.168.1.101", "x 192.168.1.102", "-"} << QStringList{};
         QTest::newRow("a device not in the search: left out, told") << QByteArray("SN-A,192.168.1.100\nSN-X,192.168.1.9\n") << "PLAN" << QStringList{"x 192.168.1.100", "-", "-", "-"} << QStringList{"warning|Tips|These rows of PLAN were left out:\nLine 2: SN-X was not found in the search.|ChangeAddressesDialog"};
         QTest::newRow("a row that does not parse: nothing changes") << QByteArray("SN-A,192.168.1.100\nSN-B\n") << "PLAN" << untouched << QStringList{box.arg("PLAN", "line 2: expected sn,new_ip[,password], found 1 cells")};
-        QTest::newRow("endless: read no further than the cap") << QByteArray() << "/dev/zero" << untouched << QStringList{box.arg("/dev/zero", "larger than 8388608 bytes")};
+        QTest::newRow("endless: read no further than the cap") << QByteArray() << "/dev/zero" << untouched << QStringList{box.arg("/dev/zero", "larger than 1048576 bytes: not a plan")};
         // clang-format on
     }
 

@@ -150,7 +150,10 @@ void exportFromMenu(ORV_Window &w, const QString &path)
         static_cast<QDialog *>(dialog)->accept();
     });
     QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), -1));
-    menu->actions().last()->trigger();
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("Export all devices to CSV…"))
+            action->trigger();
+    }
 }
 
 QByteArray contents(const QString &path)
