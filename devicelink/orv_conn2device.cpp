@@ -1,6 +1,7 @@
 #include "orv_conn2device.h"
 
 #include "devicemessages.h"
+#include "networkdoctor.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -184,6 +185,15 @@ void ORV_CONN2DEVICE::default_timeout()
         clearReply();
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), tr("Timeout,Please try again!"),
                         QMessageBox::Ok);
+        if (searching) {
+            // An empty list has a cause on this computer more often than not. Looking for it
+            // takes a moment (firewall tools are asked), so the box shows first.
+            box.setDetailedText(tr("Looking for the usual causes…"));
+            const QString card = core.card();
+            QTimer::singleShot(0, &box, [&box, card] {
+                box.setDetailedText(findingsReport(examineNetwork(card), true));
+            });
+        }
         box.exec();
         waitLoop.quit();
     }
@@ -219,6 +229,7 @@ void ORV_CONN2DEVICE::sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readin
     }
     if (isSearch)
         qDebug().noquote() << "socket_udp.info:" + core.socket()->errorString();
+    QScopedValueRollback<bool> searchScope(searching, isSearch);
 
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);

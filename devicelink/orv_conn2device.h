@@ -74,4 +74,5 @@ private:
     cJSON *reply = nullptr;
     bool handled = false;
     bool busy = false;
+    bool searching = false; // the request in flight is a search
 };

@@ -437,6 +437,10 @@
         <source>Replies lost during the search: %1. The system dropped them because its receive buffer (%2 bytes) was full, so the list may be incomplete. Raise its limit with &quot;sudo sysctl -w net.core.rmem_max=%3&quot; and search again.</source>
         <translation>搜索期间丢失的回复：%1 个。系统的接收缓冲区（%2 字节）已满，因此丢弃了这些回复，设备列表可能不完整。请用“sudo sysctl -w net.core.rmem_max=%3”提高上限后重新搜索。</translation>
     </message>
+    <message>
+        <source>Looking for the usual causes…</source>
+        <translation>正在查找常见原因…</translation>
+    </message>
 </context>
 <context>
     <name>ORV_Passwd_Window</name>

@@ -20,6 +20,7 @@ bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
     shownMs << nowMs();
     QTimer::singleShot(0, box, [this, box] {
         closedMs << nowMs();
+        details << box->detailedText();
         box->button(QMessageBox::Ok)->click();
     });
     return false;

@@ -16,6 +16,7 @@ public:
     ~MessageBoxCloser() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject *watched, QEvent *event) override;
     QStringList boxes;
+    QStringList details; // each box's detailed text, as it was when OK was pressed
     QVector<qint64> shownMs, closedMs;
 };
 

@@ -98,6 +98,8 @@ private slots:
         pressSearch(w);
         QVERIFY_DURATION(loopStart - start, 3000, 3750);
         QCOMPARE(closer.boxes, QStringList{"critical|Error|Timeout,Please try again!|none"});
+        QVERIFY2(closer.details.value(0).contains("lo is the loopback interface: it reaches no device."),
+                 qPrintable(closer.details.value(0))); // the doctor's findings for the card
         QVERIFY_DURATION(closer.shownMs.at(0) - loopStart, 190, 250); // shown as the wait timer fires
         QCOMPARE(sim.requests().size(), 1);
         QCOMPARE(log.lines(QtWarningMsg).size(), 1);
