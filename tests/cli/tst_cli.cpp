@@ -162,8 +162,8 @@ private slots:
     }
 
     // set-ip and activate search first, then change and verify: requests are the search, the
-    // login or activation, "netcfg" and a verification round.
-    void changeOne_data()
+    // login or activation, "netcfg" and a verification round. A dry run sends only the search.
+    void searchFirst_data()
     {
         addStatusColumns();
         const QByteArray no;
@@ -171,17 +171,32 @@ private slots:
         const QString done = "IP changed successfully,device rebooting.....";
         // clang-format off
         QTest::newRow("set-ip, password file from standard input, CR LF") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "-"} << QByteArray("admin123\r") << no << direct << 0 << done + " 10.0.0.2 lies outside every IPv4 subnet of lo: its web page will need a route. (verified)" << 4;
-        QTest::newRow("activate, password by environment") << QStringList{"activate", "SN00000004", "10.0.0.4"} << QByteArray("newpass1") << no << direct << 0 << "(verified)" << 4;
         QTest::newRow("password refused, file others can read") << QStringList{"set-ip", "SN00000002", "10.0.0.2", "--password-file", "PW644"} << QByteArray("wrongpw1") << no << direct << 6 << "warning: the password file " << 2;
         QTest::newRow("address refused by the device") << QStringList{"activate", "SN00000003", "10.0.0.3"} << QByteArray("newpass1") << no << direct << 7 << "SN00000003: Activated (its password is set now), but the address was not changed: Device did not accept IP change." << 3;
         QTest::newRow("not activated") << QStringList{"set-ip", "SN00000004", "10.0.0.4"} << QByteArray("admin123") << no << direct << 8 << "device is not activated" << 2;
         QTest::newRow("not found") << QStringList{"set-ip", "SN09999999", "10.0.0.9"} << QByteArray("admin123") << no << direct << 5 << "SN09999999: SN09999999 was not found in the search." << 1;
         QTest::newRow("conflict: nothing sent") << QStringList{"set-ip", "SN00000001", "192.168.1.4"} << QByteArray("admin123") << no << direct << 7 << "SN00000001: 192.168.1.4 is in use by SN00000003 (02:54:56:00:00:02)." << 1;
+        QTest::newRow("dry run of a plan from standard input") << QStringList{"apply", "-", "--dry-run"} << no << QByteArray("SN00000001,10.0.1.1\nSN00000004,10.0.1.4\n") << direct << 0 << "Would activate, then change the address." << 1;
         QTest::newRow("keeps its address") << QStringList{"set-ip", "SN00000005", "10.0.0.5", "--verify-timeout", "1"} << QByteArray("admin123") << no << direct << 10 << "SN00000005: " + done + " 10.0.0.5 lies outside every IPv4 subnet of lo: its web page will need a route. (kept old address)" << 4;
         // clang-format on
     }
 
-    void changeOne() { exitStatus(); }
+    void searchFirst() { exitStatus(); }
+
+    // Replies that a full receive buffer dropped: an incomplete search is not acted on with --strict.
+    void droppedReplies()
+    {
+        DeviceSimulator::Options options;
+        options.flood.kind = DeviceSimulator::Options::Flood::Forged;
+        options.flood.on = "search";
+        options.flood.count = 60000;
+        QVERIFY(sim.start(DeviceSimulator::makeFleet(2), options));
+        const Run run = cli({"apply", "-", "--strict"}, "admin123", "SN00000001,10.0.1.1\n");
+        if (!run.err.contains("warning: Replies lost during the search: "))
+            QSKIP("this system's receive buffer held the whole flood");
+        QCOMPARE(run.status, 13);
+        QCOMPARE(sim.requests().size(), 1);
+    }
 
     // Every kind of row of a plan, the shared address changed by serial number.
     void applyPlan()
@@ -241,36 +256,27 @@ private slots:
     {
         QVector<SimDevice> devices = DeviceSimulator::makeFleet(4);
         for (SimDevice &device : devices)
-            device.replyDelayMs = 300;
+            device.replyDelayMs = 500; // a device in hand for a second: the signal comes during one
         DeviceSimulator::Options options;
         options.restartMs = 0;
         QVERIFY(sim.start(devices, options));
         const QByteArray plan = "SN00000001,10.1.0.1\nSN00000002,10.1.0.2\nSN00000003,10.1.0.3\nSN00000004,10.1.0.4\n";
-        QFile planFile(dir.filePath("PLAN"));
-        QVERIFY(planFile.open(QIODevice::WriteOnly) && planFile.write(plan) == plan.size());
-        planFile.close();
-
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TARNVALE_PASSWORD", "admin123");
-        process.setProcessEnvironment(environment);
-        process.start(ORV_CLI_PROGRAM, {"apply", planFile.fileName(), "--interface=lo", "--report", dir.filePath("R.csv")});
-        process.setReadChannel(QProcess::StandardError);
-        QTRY_VERIFY_WITH_TIMEOUT(process.peek(1 << 16).startsWith("[1/4]"), 20000);
-        ::kill(pid_t(process.processId()), SIGINT);
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 11);
+        const QString interrupt = R"(d=$(mktemp -d); "$@" 2>$d/err & until grep -q '^\[1/4\]' $d/err; do sleep 0.05; done; )"
+                                  R"(kill -INT $!; wait $!)";
+        QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv"}, "admin123", plan, interrupt).status, 11);
         QFile report(dir.filePath("R.csv"));
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QByteArray rows = report.readAll();
-        QCOMPARE(rows.count(",done,"), 2); // the device in hand was finished
-        QCOMPARE(rows.count(",not run,"), 2);
+        QCOMPARE(rows.count(",done,") + rows.count(",not run,"), 4); // the device in hand was finished
+        QVERIFY(rows.count(",done,") >= 2 && rows.count(",not run,") >= 1);
 
-        const Run rerun = cli({"apply", "PLAN"}, "admin123", plan);
-        QCOMPARE(rerun.status, 0);
-        QVERIFY(rerun.out.contains("2 changed, 2 already at their address, 0 failed, 0 refused as conflicts"));
+        QCOMPARE(cli({"apply", "PLAN"}, "admin123", plan).status, 0);
+        for (const SimDevice &device : sim.devices())
+            QCOMPARE(device.ip, "10.1.0." + device.sn.right(1));
     }
 
+    // Whatever ends or stops the password prompt gives the terminal its echo back; a crash
+    // while the password is held writes no core file.
     void passwordPrompt_data()
     {
         QTest::addColumn<int>("signal");
