@@ -18,9 +18,8 @@ QString orDash(const QString &text)
 
 QStringList runHeader()
 {
-    return {QStringLiteral("LINE"),   QStringLiteral("SN"),           QStringLiteral("ADDRESS"),
-            QStringLiteral("NEW ADDRESS"), QStringLiteral("ROAD"),   QStringLiteral("RESULT"),
-            QStringLiteral("VERIFICATION"), QStringLiteral("DETAIL")};
+    return {QStringLiteral("LINE"), QStringLiteral("SN"),     QStringLiteral("ADDRESS"),      QStringLiteral("NEW ADDRESS"),
+            QStringLiteral("ROAD"), QStringLiteral("RESULT"), QStringLiteral("VERIFICATION"), QStringLiteral("DETAIL")};
 }
 
 QStringList runRow(const RunRow &row, const QString &card)

@@ -272,7 +272,7 @@ int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, 
         if (step.kind == AddressChangeRun::Step::Finished)
             break;
         if (step.kind == AddressChangeRun::Step::VerificationRound)
-            errStream.write(roundLine(step.round) + QLatin1Char('\n'));
+            errStream.write(printable(roundLine(step.round)) + QLatin1Char('\n'));
         else if (!invocation.dryRun)
             errStream.write(printable(progressLine(++changed, check.order.size(), run.rows().at(step.row),
                                                    interfaceName))
