@@ -105,7 +105,7 @@ private slots:
         const QString window = R"(d=$(mktemp -d) && cp /usr/bin/perl $d/tarnvale-manager && { $d/tarnvale-manager -MSocket -e )"
                                R"('socket(S, PF_INET, SOCK_DGRAM, 0); setsockopt(S, SOL_SOCKET, SO_REUSEADDR, 1); )"
                                R"(bind(S, sockaddr_in(10088, INADDR_ANY)) or die; $| = 1; print "held\n"; sleep 30' >$d/held & } && )"
-                               R"(until [ -s $d/held ]; do sleep 0.05; done; "$@"; s=$?; kill $!; exit $s)";
+                               R"(until [ -s $d/held ]; do sleep 0.05; done; "$@"; s=$?; kill $!; rm -r $d; exit $s)";
         const QString noIpv4 = R"(ip link add va type veth peer name vb 2>/dev/null; ip link set va up && ip link set vb up && exec "$@")";
         // clang-format off
         QTest::newRow("without any reply") << QStringList{"list"} << no << no << alone << 5 << "no device answered the search on lo" << 0;
@@ -251,24 +251,38 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath("U.json")));
     }
 
-    // SIGINT finishes the device in hand, writes its row and exits 11; a rerun goes on.
+    // SIGINT finishes the device in hand, writes its row and exits 11; SIGKILL leaves the
+    // device in hand marked "started"; either way a rerun goes on.
+    void interrupted_data()
+    {
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT") << "INT" << 11;
+        QTest::newRow("SIGKILL") << "KILL" << 128 + SIGKILL;
+    }
+
     void interrupted()
     {
+        QFETCH(QString, signal);
+        QFETCH(int, status);
         QVector<SimDevice> devices = DeviceSimulator::makeFleet(4);
         for (SimDevice &device : devices)
             device.replyDelayMs = 500; // a device in hand for a second: the signal comes during one
         DeviceSimulator::Options options;
         options.restartMs = 0;
         QVERIFY(sim.start(devices, options));
+        QFile::remove(dir.filePath("R.csv"));
         const QByteArray plan = "SN00000001,10.1.0.1\nSN00000002,10.1.0.2\nSN00000003,10.1.0.3\nSN00000004,10.1.0.4\n";
-        const QString interrupt = R"(d=$(mktemp -d); "$@" 2>$d/err & until grep -q '^\[1/4\]' $d/err; do sleep 0.05; done; )"
-                                  R"(kill -INT $!; wait $!)";
-        QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv"}, "admin123", plan, interrupt).status, 11);
+        const QString interrupt = R"(d=$(mktemp -d); "$@" 2>$d/err & until grep -q '^\[1/4\]' $d/err || ! kill -0 $!; do sleep 0.05; done; )"
+                                  R"(kill -)" + signal + R"( $!; wait $!; s=$?; rm -r $d; exit $s)";
+        QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv"}, "admin123", plan, interrupt).status, status);
         QFile report(dir.filePath("R.csv"));
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QByteArray rows = report.readAll();
-        QCOMPARE(rows.count(",done,") + rows.count(",not run,"), 4); // the device in hand was finished
-        QVERIFY(rows.count(",done,") >= 2 && rows.count(",not run,") >= 1);
+        const bool killed = signal == "KILL";
+        QCOMPARE(rows.count(",started,"), killed ? 1 : 0);
+        QVERIFY(rows.count(",done,") >= (killed ? 1 : 2));
+        QCOMPARE(rows.count(",not run,") + rows.count(",done,"), killed ? rows.count(",done,") : 4);
 
         QCOMPARE(cli({"apply", "PLAN"}, "admin123", plan).status, 0);
         for (const SimDevice &device : sim.devices())
