@@ -1,108 +1,161 @@
 #include "applyrows.h"
 
-#include "devicemembers.h"
+#include "operatortexts.h"
 
-QString resultName(RowResult result)
+namespace {
+
+bool notVerified(const RunRow &row)
 {
-    switch (result) {
-    case RowResult::Planned:
-        return QStringLiteral("planned");
-    case RowResult::Done:
-        return QStringLiteral("done");
-    case RowResult::Skipped:
-        return QStringLiteral("skipped");
-    case RowResult::Failed:
-        break;
-    }
-    return QStringLiteral("failed");
+    return row.verification != Verification::None && row.verification != Verification::Verified;
 }
 
-RowStep decideRow(const PlanRow &row, const QStringList *device)
+QString orDash(const QString &text)
 {
-    RowStep step;
-    if (!device) {
-        step.outcome = {ExitNoReply, QStringLiteral("not found in the search")};
-        return step;
-    }
-    step.current = device->at(memberIndex(DeviceMember::Ip));
-    if (step.current == row.newIp) {
-        step.result = RowResult::Skipped;
-        step.outcome.text = QStringLiteral("already at its new address");
-        return step;
-    }
-    step.outcome = checkAddress(row.newIp);
-    if (step.outcome.status == ExitOk && !row.password.isEmpty())
-        step.outcome = checkPassword(row.password);
-    if (step.outcome.status != ExitOk)
-        return step;
-    step.road = roadFor(device->at(memberIndex(DeviceMember::Active)));
-    step.result = RowResult::Planned;
-    step.outcome.text = *step.road == Road::Login ? QStringLiteral("would log in, then change the address")
-                                                  : QStringLiteral("would activate, then change the address");
-    return step;
+    return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-RowStep finishRow(RowStep step, const Outcome &outcome)
+} // namespace
+
+QStringList runHeader()
 {
-    step.outcome = outcome;
-    step.result = outcome.status == ExitOk ? RowResult::Done : RowResult::Failed;
-    return step;
+    return {QStringLiteral("LINE"), QStringLiteral("SN"),     QStringLiteral("ADDRESS"),      QStringLiteral("NEW ADDRESS"),
+            QStringLiteral("ROAD"), QStringLiteral("RESULT"), QStringLiteral("VERIFICATION"), QStringLiteral("DETAIL")};
 }
 
-void RowCounts::add(RowResult result)
+QStringList runRow(const RunRow &row, const QString &card)
 {
-    switch (result) {
-    case RowResult::Planned:
-    case RowResult::Done:
+    return {QString::number(row.line),
+            row.sn,
+            orDash(row.oldIp),
+            row.newIp,
+            row.road ? roadName(*row.road) : QStringLiteral("-"),
+            QString::fromUtf8(runResultText(row.result)),
+            orDash(QString::fromUtf8(verificationText(row.verification))),
+            rowDetail(row, card, false)};
+}
+
+QString progressLine(int index, int total, const RunRow &row, const QString &card)
+{
+    return QStringLiteral("[%1/%2] %3 %4 -> %5: %6: %7")
+        .arg(index)
+        .arg(total)
+        .arg(row.sn, orDash(row.oldIp), row.newIp, QString::fromUtf8(runResultText(row.result)),
+             rowDetail(row, card, false));
+}
+
+QString roundLine(const AddressChangeRun::Round &round)
+{
+    QString line = QStringLiteral("verification round %1: %2 of %3 at their new address")
+                       .arg(round.number)
+                       .arg(round.seen)
+                       .arg(round.awaited);
+    if (!round.search.ok() && round.search.error != LinkCore::Error::Timeout)
+        line += QStringLiteral(" (%1)").arg(round.search.message());
+    return line;
+}
+
+QString rowLine(const RunRow &row, const QString &card)
+{
+    const QString verification = QString::fromUtf8(verificationText(row.verification));
+    return QStringLiteral("%1: %2").arg(row.sn, rowDetail(row, card, false))
+           + (verification.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(verification));
+}
+
+void RunCounts::add(const RunRow &row)
+{
+    unverified += notVerified(row);
+    switch (row.result) {
+    case RunResult::Done:
+    case RunResult::Planned:
         ++changed;
         break;
-    case RowResult::Skipped:
+    case RunResult::Skipped:
         ++skipped;
         break;
-    case RowResult::Failed:
+    case RunResult::Conflict:
+        ++conflicts;
+        break;
+    case RunResult::Pending:
+    case RunResult::Started:
+    case RunResult::NotRun:
+        ++notRun;
+        break;
+    case RunResult::Failed:
         ++failed;
         break;
     }
 }
 
-QString summaryLine(const RowCounts &counts, bool dryRun)
+QString summaryLine(const RunCounts &counts, bool dryRun)
 {
-    if (!dryRun && counts.changed == 0 && counts.failed == 0)
+    if (!dryRun && counts.changed + counts.failed + counts.conflicts + counts.notRun == 0)
         return QStringLiteral("Nothing to do: every device of the plan is already at its new address.");
-    return QStringLiteral("%1 %2, %3 already at their address, %4 %5")
-        .arg(counts.changed)
-        .arg(dryRun ? QStringLiteral("to change") : QStringLiteral("changed"))
-        .arg(counts.skipped)
-        .arg(counts.failed)
-        .arg(dryRun ? QStringLiteral("would fail") : QStringLiteral("failed"));
+    QString line = QStringLiteral("%1 %2, %3 already at their address, %4 %5, %6 refused as conflicts")
+                       .arg(counts.changed)
+                       .arg(dryRun ? QStringLiteral("to change") : QStringLiteral("changed"))
+                       .arg(counts.skipped)
+                       .arg(counts.failed)
+                       .arg(dryRun ? QStringLiteral("would fail") : QStringLiteral("failed"))
+                       .arg(counts.conflicts);
+    if (counts.unverified)
+        line += QStringLiteral(", %1 not seen at their new address").arg(counts.unverified);
+    if (counts.notRun)
+        line += QStringLiteral(", %1 not run").arg(counts.notRun);
+    return line;
 }
 
-ExitStatus applyStatus(const RowCounts &counts)
+ExitStatus runStatus(const RunCounts &counts)
 {
-    return counts.failed ? ExitNotAllDone : ExitOk;
+    if (counts.unverified)
+        return ExitNotVerified;
+    return counts.failed + counts.conflicts + counts.notRun ? ExitNotAllDone : ExitOk;
 }
 
-QStringList reportHeader()
+ExitStatus rowStatus(const RunRow &row)
 {
-    return {QStringLiteral("LINE"), QStringLiteral("SN"),     QStringLiteral("ADDRESS"), QStringLiteral("NEW ADDRESS"),
-            QStringLiteral("ROAD"), QStringLiteral("RESULT"), QStringLiteral("DETAIL")};
+    if (notVerified(row))
+        return ExitNotVerified;
+    switch (row.result) {
+    case RunResult::Done:
+    case RunResult::Planned:
+    case RunResult::Skipped:
+        return ExitOk;
+    case RunResult::Conflict:
+        return ExitRefusedAddress;
+    case RunResult::Pending:
+    case RunResult::Started:
+    case RunResult::NotRun:
+        return ExitInterrupted;
+    case RunResult::Failed:
+        break;
+    }
+    switch (row.verdict.check) {
+    case RowCheck::Ready:
+        break;
+    case RowCheck::NotFound:
+        return ExitNoReply;
+    case RowCheck::SerialTwice:
+    case RowCheck::AddressTwice:
+        return ExitPlanFile;
+    default:
+        return ExitRefusedAddress;
+    }
+    return row.password != PasswordLength::Ok ? ExitUsage : changeStatus(row.change);
 }
 
-QStringList reportRow(const PlanRow &row, const RowStep &step)
+ExitStatus planStatus(GeneratedPlan::Problem problem)
 {
-    return {QString::number(row.line),
-            row.sn,
-            step.current,
-            row.newIp,
-            step.road ? roadName(*step.road) : QStringLiteral("-"),
-            resultName(step.result),
-            step.outcome.text};
-}
-
-QString progressLine(int index, int total, const PlanRow &row, const RowStep &step)
-{
-    return QStringLiteral("[%1/%2] %3 %4 -> %5: %6: %7")
-        .arg(index)
-        .arg(total)
-        .arg(row.sn, step.current, row.newIp, resultName(step.result), step.outcome.text);
+    switch (problem) {
+    case GeneratedPlan::None:
+        return ExitOk;
+    case GeneratedPlan::BadFrom:
+    case GeneratedPlan::BadTo:
+    case GeneratedPlan::Backwards:
+        return ExitUsage;
+    case GeneratedPlan::NoDevice:
+        return ExitNoReply;
+    case GeneratedPlan::TooSmall:
+        break;
+    }
+    return ExitRefusedAddress;
 }

@@ -1,51 +1,43 @@
 #pragma once
 
-// What apply decides for each row of a plan and how it reports the rows: plain functions of
-// the plan row, the device the search heard and the outcome of its road.
+// How the command line tells an address-change run (apply, undo, set-ip, activate): the
+// table of rows, the progress lines, the summary and the exit status. What each row ends as,
+// and the words for it, are the core's (addresschangerun.h); these only arrange them.
 
+#include "addresschangerun.h"
 #include "exitstatus.h"
-#include "planfile.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <optional>
+// The table of a run: the header, then a row per plan row with its detail in the core's words.
+QStringList runHeader();
+QStringList runRow(const RunRow &row, const QString &card);
 
-enum class RowResult { Planned, Done, Skipped, Failed };
-
-// "planned", "done", "skipped", "failed", as the RESULT column writes them.
-QString resultName(RowResult result);
-
-struct RowStep
-{
-    RowResult result = RowResult::Failed; // Planned: its road is to be taken
-    QString current = QStringLiteral("-"); // the device's address as the search heard it
-    std::optional<Road> road;              // the road to take, or that was taken
-    Outcome outcome;                       // why it is skipped or failed, or how it ended
-};
-
-// Decides a row before anything is sent to its device: device holds its eight members as
-// deviceRows() gives them, or is null when the search did not hear it. A row with a road
-// is Planned, and describes what the road would do.
-RowStep decideRow(const PlanRow &row, const QStringList *device);
-
-// The row after its road ended with outcome.
-RowStep finishRow(RowStep step, const Outcome &outcome);
-
-struct RowCounts
-{
-    int changed = 0; // done, or planned in a dry run
-    int skipped = 0;
-    int failed = 0;
-    void add(RowResult result);
-};
-
-// The last line of the table: "2 changed, 1 already at their address, 3 failed".
-QString summaryLine(const RowCounts &counts, bool dryRun);
-ExitStatus applyStatus(const RowCounts &counts);
-
-// The table of outcomes: a header, then a row per plan row.
-QStringList reportHeader();
-QStringList reportRow(const PlanRow &row, const RowStep &step);
 // The line on standard error as each device is done: "[2/6] SN00000001 192.168.1.2 -> 10.0.1.1: done: ...".
-QString progressLine(int index, int total, const PlanRow &row, const RowStep &step);
+QString progressLine(int index, int total, const RunRow &row, const QString &card);
+// The line on standard error after each verification round.
+QString roundLine(const AddressChangeRun::Round &round);
+// set-ip and activate: "SN00000002: IP changed successfully,device rebooting..... (verified)".
+QString rowLine(const RunRow &row, const QString &card);
+
+struct RunCounts
+{
+    int changed = 0;    // done, or planned in a dry run
+    int unverified = 0; // a "netcfg" went out, but the device was not seen at its new address
+    int skipped = 0;    // already at their new address
+    int failed = 0;
+    int conflicts = 0;
+    int notRun = 0;     // the run stopped before them
+    void add(const RunRow &row);
+};
+
+// The last line of the table: "2 changed, 1 already at their address, 3 failed, ...".
+QString summaryLine(const RunCounts &counts, bool dryRun);
+// apply and undo: 10 when a changed device was not verified, else 1 when a row did not end
+// done or skipped, else 0.
+ExitStatus runStatus(const RunCounts &counts);
+// set-ip and activate: the status of their one row.
+ExitStatus rowStatus(const RunRow &row);
+// plan: the status of a refused range.
+ExitStatus planStatus(GeneratedPlan::Problem problem);

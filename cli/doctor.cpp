@@ -45,6 +45,7 @@ int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
     DoctorFinding search = searchFinding(facts.card.name, -1);
     if (cardUsable(facts.card)) {
         LinkCore link;
+        link.setPortSharing(LinkCore::PortSharing::Exclusive); // as the other commands bind it
         const LinkCore::Result result = link.search(facts.card.name);
         if (result.status.ok())
             search = searchFinding(facts.card.name, cJSON_GetArraySize(result.json.get()));

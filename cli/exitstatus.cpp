@@ -22,35 +22,44 @@ Outcome checkPassword(const QString &password)
     return {ExitUsage, QLatin1String(passwordLengthText(check))};
 }
 
-Outcome linkFailure(const LinkCore::Status &status)
+ExitStatus linkFailureStatus(const LinkCore::Status &status)
 {
-    if (status.error == LinkCore::Error::Timeout || status.error == LinkCore::Error::NoMatchingReply)
-        return {ExitNoReply, QStringLiteral("device not open (%1)").arg(status.message())};
-    return {ExitNetwork, status.message()};
+    switch (status.error) {
+    case LinkCore::Error::Timeout:
+    case LinkCore::Error::NoMatchingReply:
+        return ExitNoReply;
+    case LinkCore::Error::CardGone:
+    case LinkCore::Error::CardNoIpv4:
+        return ExitUnknownInterface;
+    default:
+        return ExitNetwork;
+    }
 }
 
-Outcome outcomeOf(const ChangeResult &result)
+Outcome searchFailure(const LinkCore::Status &status, const QString &card)
 {
-    // The password is set for good once an activation went through, whatever follows.
-    const QString activated = result.activated ? QStringLiteral("activated; ") : QString();
-    const QString text = QLatin1String(outcomeText(result.outcome).text);
+    const ExitStatus exit = linkFailureStatus(status);
+    if (exit == ExitNoReply)
+        return {exit, QStringLiteral("no device answered the search on %1").arg(card)};
+    return {exit, status.message()};
+}
+
+ExitStatus changeStatus(const ChangeResult &result)
+{
     switch (result.outcome) {
     case ChangeOutcome::Changed:
-        return {ExitOk, text};
-    case ChangeOutcome::NoReply: {
-        Outcome failure = result.link.ok() ? Outcome{ExitNoReply, text} : linkFailure(result.link);
-        failure.text.prepend(activated);
-        return failure;
-    }
+        return ExitOk;
+    case ChangeOutcome::NoReply:
+        return result.link.ok() ? ExitNoReply : linkFailureStatus(result.link);
+    case ChangeOutcome::PasswordRefused:
+        return ExitRefusedPassword;
+    case ChangeOutcome::AddressNotAccepted:
+        return ExitRefusedAddress;
     case ChangeOutcome::NoDataField:
     case ChangeOutcome::NoLoginField:
     case ChangeOutcome::NotActivated:
     case ChangeOutcome::AlreadyActivated:
-        return {ExitDeviceState, activated + text};
-    case ChangeOutcome::PasswordRefused:
-        return {ExitRefusedPassword, text};
-    case ChangeOutcome::AddressNotAccepted:
-        return {ExitRefusedAddress, activated + text};
+        break;
     }
-    return {ExitDeviceState, text};
+    return ExitDeviceState;
 }

@@ -8,7 +8,7 @@
 
 enum ExitStatus {
     ExitOk = 0,
-    ExitNotAllDone = 1,        // apply: one or more rows failed
+    ExitNotAllDone = 1,        // apply, undo: one or more rows failed or were refused
     ExitUsage = 2,             // bad arguments, or no password to be had
     ExitUnknownInterface = 3,  // no such network card, none to choose, or the card is unusable
     ExitNetwork = 4,           // port in use, cannot send, group cannot be joined
@@ -33,17 +33,17 @@ struct ExitStatusText
 };
 // clang-format off
 inline constexpr ExitStatusText kExitStatusTexts[] = {
-    {ExitOk, "done (apply: every row done or already at its address)"},
-    {ExitNotAllDone, "apply: one or more rows failed (the table says which)"},
+    {ExitOk, "done (apply, undo: every row done and verified, or already at its address)"},
+    {ExitNotAllDone, "apply, undo: one or more rows failed or were refused (the table says which)"},
     {ExitUsage, "bad arguments, or no password to be had"},
     {ExitUnknownInterface, "unknown network card, none to choose, or the card is unusable (gone, no IPv4 address)"},
     {ExitNetwork, "network failure: the port is in use, the request cannot be sent, or the group cannot be joined"},
     {ExitNoReply, "no reply: no device answered, or not the device asked for"},
     {ExitRefusedPassword, "password refused"},
-    {ExitRefusedAddress, "address refused: by the address rules, because another device holds it, or by the device"},
+    {ExitRefusedAddress, "address refused: by the address rules, because another device or host holds it, or by the device; plan: the range is too small"},
     {ExitDeviceState, "the device is not activated (set-ip), already activated (activate), or answered with invalid data"},
     {ExitPlanFile, "the plan or report is unreadable or malformed (the line is named)"},
-    {ExitNotVerified, "changed, but the device was not seen at its new address"},
+    {ExitNotVerified, "changed, but a device was not seen at its new address by the deadline (before 1)"},
     {ExitInterrupted, "interrupted by SIGINT or SIGTERM"},
     {ExitOutput, "standard output, standard error or a report file could not be written"},
     {ExitDroppedReplies, "the kernel dropped replies during a search (only with --strict)"},
@@ -75,8 +75,13 @@ Outcome checkAddress(const QString &newIp);
 // The password dialog's length rule; ExitUsage with its text when broken.
 Outcome checkPassword(const QString &password);
 
-// What a failed exchange means for the operator.
-Outcome linkFailure(const LinkCore::Status &status);
+// The status of a failed exchange: 5 when nothing (or nothing that fits) came back, 3 when
+// the card cannot be used (gone, no IPv4 address), 4 for any other network failure.
+ExitStatus linkFailureStatus(const LinkCore::Status &status);
 
-// The status and line of a road's end, in the window's own words.
-Outcome outcomeOf(const ChangeResult &result);
+// A search on card that failed, with the line that says why (the link's own sentence for
+// the card and the port).
+Outcome searchFailure(const LinkCore::Status &status, const QString &card);
+
+// The status of a road that did not end with a new address.
+ExitStatus changeStatus(const ChangeResult &result);

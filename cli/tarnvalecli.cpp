@@ -1,8 +1,14 @@
 #include "tarnvalecli.h"
 
 #include "applyrows.h"
+#include "devicecsv.h"
 #include "deviceoutput.h"
+#include "doctor.h"
+#include "hostprobe.h"
 #include "inputfile.h"
+#include "interrupt.h"
+#include "journal.h"
+#include "networkcard.h"
 #include "password.h"
 #include "planfile.h"
 
@@ -59,10 +65,18 @@ int TarnvaleCli::execute(const QStringList &arguments)
         return list();
     case Command::SetIp:
     case Command::Activate:
-        return changeOne(invocation.command == Command::Activate, invocation.arguments.at(0),
-                         invocation.arguments.at(1));
+        return changeOne(invocation.command == Command::Activate ? Road::Activate : Road::Login,
+                         invocation.arguments.at(0), invocation.arguments.at(1));
     case Command::Apply:
         return apply(invocation.arguments.at(0));
+    case Command::Undo:
+        return undo(invocation.arguments.at(0));
+    case Command::Plan:
+        return plan();
+    case Command::Doctor:
+        // Before a card is chosen: a card that does not exist is one of its findings.
+        outStream.finish(false);
+        return runDoctor(invocation.interfaceName, out, stderr);
     }
     return ExitUsage;
 }
@@ -83,34 +97,44 @@ int TarnvaleCli::readPassword(QString *password, bool standardInputTaken)
 bool TarnvaleCli::chooseInterface(QString *error)
 {
     const QString &requested = invocation.interfaceName;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    interfaceName = requested.isEmpty() ? defaultCardName() : requested;
     QStringList names;
-    for (const QNetworkInterface &nic : interfaces) {
-        names << nic.humanReadableName();
-        if (!requested.isEmpty()) {
-            if (nic.humanReadableName() == requested) {
-                interfaceName = requested;
-                return true;
-            }
-            continue;
-        }
-        const QList<QNetworkAddressEntry> entries = nic.addressEntries();
-        const bool hasIpv4 = std::any_of(entries.cbegin(), entries.cend(), [](const QNetworkAddressEntry &entry) {
-            return entry.ip().protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        if (nic.flags().testFlag(QNetworkInterface::IsUp) && !nic.flags().testFlag(QNetworkInterface::IsLoopBack)
-            && hasIpv4) {
-            interfaceName = nic.humanReadableName();
+    for (const NetworkCard &card : describeCards(QNetworkInterface::allInterfaces())) {
+        if (card.name == interfaceName) {
             qDebug().noquote() << "interface" << interfaceName;
             return true;
         }
+        names << card.name;
     }
     const QString known = names.join(QLatin1String(", "));
-    *error = requested.isEmpty() ? QStringLiteral("no network interface is up with an IPv4 address; name one with "
-                                                  "--interface (known: %1)")
+    *error = requested.isEmpty() ? QStringLiteral("no network interface is up, running and able to multicast with an "
+                                                  "IPv4 address; name one with --interface (known: %1)")
                                        .arg(known)
                                  : QStringLiteral("unknown interface \"%1\" (known: %2)").arg(requested, known);
     return false;
+}
+
+void TarnvaleCli::configure(LinkCore &link)
+{
+    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
+    link.setPortSharing(LinkCore::PortSharing::Exclusive);
+}
+
+int TarnvaleCli::search(LinkCore &link, LinkCore::Result *result)
+{
+    QElapsedTimer clock;
+    clock.start();
+    *result = link.search(interfaceName);
+    if (!result->status.ok())
+        return fail(searchFailure(result->status, interfaceName));
+    qDebug("search: first reply after %lld ms, gathering done after %lld ms", result->firstReplyMs, clock.elapsed());
+    if (result->dropped > 0) {
+        repliesDropped = true;
+        errStream.write(QStringLiteral("tarnvale-cli: warning: ")
+                        + printable(LinkCore::droppedRepliesText(result->dropped, result->receiveBuffer))
+                        + QLatin1Char('\n'));
+    }
+    return ExitOk;
 }
 
 int TarnvaleCli::list()
@@ -119,15 +143,13 @@ int TarnvaleCli::list()
     if (!chooseInterface(&error))
         return fail(ExitUnknownInterface, error);
     LinkCore link;
-    QElapsedTimer clock;
-    clock.start();
-    const LinkCore::Result result = link.search(interfaceName);
-    if (!result.status.ok())
-        return searchFailure(result.status);
-    qDebug("search: first reply after %lld ms, gathering done after %lld ms", result.firstReplyMs, clock.elapsed());
+    configure(link);
+    LinkCore::Result result;
+    if (const int status = search(link, &result))
+        return status;
     const QVector<QStringList> rows = deviceRows(result.json.get());
     if (rows.isEmpty())
-        return searchFailure(LinkCore::Status{LinkCore::Error::NoMatchingReply});
+        return fail(searchFailure(LinkCore::Status{LinkCore::Error::NoMatchingReply}, interfaceName));
 
     switch (invocation.format) {
     case ListFormat::Table:
@@ -148,32 +170,19 @@ int TarnvaleCli::list()
     errStream.write(QStringLiteral("tarnvale-cli: %1 devices on %2").arg(rows.size()).arg(printable(interfaceName))
                     + (sharing ? QStringLiteral(", %1 of them share an address with another\n").arg(sharing)
                                : QStringLiteral("\n")));
-    return ExitOk;
+    return repliesDropped && invocation.strict ? int(ExitDroppedReplies) : int(ExitOk);
 }
 
-int TarnvaleCli::changeOne(bool activate, const QString &sn, const QString &newIp)
+int TarnvaleCli::changeOne(Road road, const QString &sn, const QString &newIp)
 {
-    const QString who = sn + QStringLiteral(": ");
     const Outcome address = checkAddress(newIp);
     if (address.status != ExitOk)
-        return fail(address.status, who + address.text);
+        return fail(address.status, sn + QStringLiteral(": ") + address.text);
     keepSecretsOutOfCoreFiles();
     QString password;
     if (const int status = readPassword(&password))
         return status;
-    QString error;
-    if (!chooseInterface(&error))
-        return fail(ExitUnknownInterface, error);
-
-    LinkCore link;
-    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
-    if (!link.open(interfaceName))
-        return fail(ExitNetwork, link.status().message());
-    const Outcome outcome = outcomeOf(changeAddress(link, activate ? Road::Activate : Road::Login, sn, password, newIp));
-    if (outcome.status != ExitOk)
-        return fail(outcome.status, who + outcome.text);
-    outStream.write(printable(who + outcome.text) + QLatin1Char('\n'));
-    return ExitOk;
+    return change({PlanRow{1, sn, newIp, QString()}}, road, password);
 }
 
 int TarnvaleCli::apply(const QString &planPath)
@@ -189,51 +198,138 @@ int TarnvaleCli::apply(const QString &planPath)
         return fail(ExitPlanFile, line ? QStringLiteral("%1:%2: %3").arg(inputName(planPath)).arg(line).arg(error)
                                        : QStringLiteral("%1: %2").arg(inputName(planPath), error));
 
-    const bool dryRun = invocation.dryRun;
     QString password;
     const bool passwordNeeded =
         std::any_of(plan.cbegin(), plan.cend(), [](const PlanRow &row) { return row.password.isEmpty(); });
-    if (!dryRun && passwordNeeded) {
+    if (!invocation.dryRun && passwordNeeded) {
         if (const int status = readPassword(&password, planPath == QLatin1String(kStandardInput)))
             return status;
     }
-    if (!chooseInterface(&error))
-        return fail(ExitUnknownInterface, error);
-
-    LinkCore link;
-    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
-    const LinkCore::Result search = link.search(interfaceName);
-    if (!search.status.ok())
-        return searchFailure(search.status);
-    QHash<QString, QStringList> found;
-    for (const QStringList &device : deviceRows(search.json.get()))
-        found.insert(device.at(memberIndex(DeviceMember::Sn)), device);
-
-    QVector<QStringList> table = {reportHeader()};
-    RowCounts counts;
-    for (int i = 0; i < plan.size(); ++i) {
-        const PlanRow &row = plan.at(i);
-        const auto device = found.constFind(row.sn);
-        RowStep step = decideRow(row, device == found.cend() ? nullptr : &*device);
-        if (step.result == RowResult::Planned && !dryRun)
-            step = finishRow(step, outcomeOf(changeAddress(link, *step.road, row.sn,
-                                                           row.password.isEmpty() ? password : row.password,
-                                                           row.newIp)));
-        counts.add(step.result);
-        table << reportRow(row, step);
-        if (!dryRun)
-            errStream.write(printable(progressLine(i + 1, plan.size(), row, step)) + QLatin1Char('\n'));
-    }
-    outStream.write(textTable(table, invocation.wide ? 0 : kTableCellWidth) + summaryLine(counts, dryRun)
-                    + QLatin1Char('\n'));
-    return applyStatus(counts);
+    return change(plan, std::nullopt, password);
 }
 
-int TarnvaleCli::searchFailure(const LinkCore::Status &status)
+int TarnvaleCli::undo(const QString &reportPath)
 {
-    if (status.error == LinkCore::Error::Timeout || status.error == LinkCore::Error::NoMatchingReply)
-        return fail(ExitNoReply, QStringLiteral("no device answered the search on %1").arg(interfaceName));
-    return fail(ExitNetwork, status.message());
+    QVector<JournalRow> rows;
+    int line = 0;
+    QString error;
+    if (!readReport(reportPath, &rows, &line, &error))
+        return fail(ExitPlanFile, line ? QStringLiteral("%1:%2: %3").arg(reportPath).arg(line).arg(error)
+                                       : QStringLiteral("%1: %2").arg(reportPath, error));
+    const QVector<PlanRow> plan = reversePlan(rows);
+    if (plan.isEmpty()) {
+        outStream.write(QStringLiteral("Nothing to undo: the report shows no device that changed.\n"));
+        return ExitOk;
+    }
+    keepSecretsOutOfCoreFiles();
+    QString password;
+    if (!invocation.dryRun) {
+        if (const int status = readPassword(&password))
+            return status;
+    }
+    return change(plan, std::nullopt, password);
+}
+
+int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, const QString &password)
+{
+    QString error;
+    if (!chooseInterface(&error))
+        return fail(ExitUnknownInterface, error);
+    // Before anything is sent: a run without its record would be one that cannot be undone.
+    std::optional<Journal> journal;
+    if (!invocation.reportPath.isEmpty()) {
+        journal.emplace(invocation.reportPath);
+        if (!journal->open())
+            return fail(ExitOutput, QStringLiteral("report: ") + journal->error());
+    }
+    const InterruptGuard interrupts;
+    LinkCore link;
+    configure(link);
+    LinkCore::Result result;
+    if (const int status = search(link, &result))
+        return status;
+    if (repliesDropped && invocation.strict)
+        return fail(ExitDroppedReplies, QStringLiteral("the search is incomplete: nothing was changed (--strict)"));
+
+    const QVector<FoundDevice> devices = foundDevices(result.json.get());
+    const PlanCheck check = checkPlanOnCard(plan, devices, interfaceName);
+    AddressChangeRun::Options options;
+    options.card = interfaceName;
+    options.dryRun = invocation.dryRun;
+    options.road = road;
+    options.verifyTimeoutMs = invocation.verifyTimeoutMs;
+    options.journal = journal ? &*journal : nullptr;
+    AddressChangeRun run(link, devices, plan, check, password, options);
+    int changed = 0;
+    bool interrupted = false;
+    for (;;) {
+        if (InterruptGuard::requested()) {
+            interrupted = true;
+            run.cancel();
+            break;
+        }
+        const AddressChangeRun::Step step = run.step();
+        if (step.kind == AddressChangeRun::Step::Finished)
+            break;
+        if (step.kind == AddressChangeRun::Step::VerificationRound)
+            errStream.write(printable(roundLine(step.round)) + QLatin1Char('\n'));
+        else if (!invocation.dryRun)
+            errStream.write(printable(progressLine(++changed, check.order.size(), run.rows().at(step.row),
+                                                   interfaceName))
+                            + QLatin1Char('\n'));
+    }
+
+    int status = ExitOk;
+    if (road) {
+        const RunRow &row = run.rows().constFirst();
+        status = rowStatus(row);
+        if (status == ExitOk)
+            outStream.write(printable(rowLine(row, interfaceName)) + QLatin1Char('\n'));
+        else if (status != ExitInterrupted)
+            fail(ExitStatus(status), rowLine(row, interfaceName));
+    } else {
+        QVector<QStringList> table = {runHeader()};
+        RunCounts counts;
+        for (const RunRow &row : run.rows()) {
+            table << runRow(row, interfaceName);
+            counts.add(row);
+        }
+        outStream.write(textTable(table, invocation.wide ? 0 : kTableCellWidth)
+                        + summaryLine(counts, invocation.dryRun) + QLatin1Char('\n'));
+        status = runStatus(counts);
+    }
+    if (!run.error().isEmpty())
+        return fail(ExitOutput, QStringLiteral("report: ") + run.error() + QStringLiteral("; the run stopped there"));
+    if (interrupted)
+        return fail(ExitInterrupted, QStringLiteral("interrupted: the rows not run are marked so; run the same plan "
+                                                    "again to go on (devices at their new address are skipped)"));
+    return status;
+}
+
+int TarnvaleCli::plan()
+{
+    QString error;
+    if (!chooseInterface(&error))
+        return fail(ExitUnknownInterface, error);
+    LinkCore link;
+    configure(link);
+    LinkCore::Result result;
+    if (const int status = search(link, &result))
+        return status;
+    if (repliesDropped && invocation.strict)
+        return fail(ExitDroppedReplies, QStringLiteral("the search is incomplete: no plan made (--strict)"));
+    const PlanRequest &request = invocation.planRequest;
+    const GeneratedPlan generated = generatePlan(foundDevices(result.json.get()), request);
+    if (generated.problem != GeneratedPlan::None)
+        return fail(planStatus(generated.problem), generatorText(generated, request, false));
+    QVector<QStringList> rows = {{QStringLiteral("sn"), QStringLiteral("new_ip")}};
+    for (const PlanRow &row : generated.rows)
+        rows << QStringList{row.sn, row.newIp};
+    outStream.write(csvDocument(rows));
+    errStream.write(QStringLiteral("tarnvale-cli: %1 devices planned, %2 of them keep their address\n")
+                        .arg(generated.rows.size())
+                        .arg(generated.rows.size() - generated.needed));
+    return ExitOk;
 }
 
 int TarnvaleCli::fail(ExitStatus status, const QString &line)

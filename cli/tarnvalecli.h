@@ -2,6 +2,7 @@
 
 // tarnvale-cli: the device operations of the window for scripts and batches.
 
+#include "addresschangerun.h"
 #include "commandline.h"
 #include "exitstatus.h"
 #include "linkcore.h"
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 class TarnvaleCli
 {
@@ -27,13 +29,23 @@ public:
 private:
     int execute(const QStringList &arguments);
     int list();
-    int changeOne(bool activate, const QString &sn, const QString &newIp);
+    int changeOne(Road road, const QString &sn, const QString &newIp);
     int apply(const QString &planPath);
+    int undo(const QString &reportPath);
+    int plan();
+    // Searches, checks the plan, runs it (road: every row's road, for set-ip and activate) and
+    // tells the outcome: a table for apply and undo, one line for set-ip and activate.
+    int change(const QVector<PlanRow> &plan, std::optional<Road> road, const QString &password);
 
+    // The named card, or the default one; false with the reason and status 3.
     bool chooseInterface(QString *error);
+    // The link as the command line uses it: replies taken at once, the port bound alone.
+    static void configure(LinkCore &link);
+    // One search on the chosen card: 0, or the status of its failure (told on standard error).
+    // Replies that the system dropped are warned about, and noted in repliesDropped.
+    int search(LinkCore &link, LinkCore::Result *result);
     // The password for the roads, wherever it comes from, within the dialog's length rule.
     int readPassword(QString *password, bool standardInputTaken = false);
-    int searchFailure(const LinkCore::Status &status);
     int fail(ExitStatus status, const QString &line);
     int fail(const Outcome &outcome) { return fail(outcome.status, outcome.text); }
     // The first failed write is reported once, when the run ends.
@@ -44,4 +56,5 @@ private:
     OutputStream errStream;
     Invocation invocation;
     QString interfaceName;
+    bool repliesDropped = false; // with --strict: ends the command with 13
 };

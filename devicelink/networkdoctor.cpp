@@ -535,21 +535,6 @@ DoctorFinding searchFinding(const QString &card, int deviceCount, const QString 
                    {failure});
 }
 
-QString defaultCardName()
-{
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &nic : interfaces) {
-        const QList<QNetworkAddressEntry> entries = nic.addressEntries();
-        const bool hasIpv4 = std::any_of(entries.cbegin(), entries.cend(), [](const QNetworkAddressEntry &entry) {
-            return entry.ip().protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        if (nic.flags().testFlag(QNetworkInterface::IsUp) && !nic.flags().testFlag(QNetworkInterface::IsLoopBack)
-            && hasIpv4)
-            return nic.humanReadableName();
-    }
-    return QString();
-}
-
 NetworkFacts gatherFacts(const QString &cardName)
 {
     NetworkFacts facts;

@@ -6,6 +6,7 @@
 // system in one place (gatherFacts); what they mean is decided by plain functions.
 
 #include "firewallrules.h"
+#include "networkcard.h" // defaultCardName()
 #include "portholder.h"
 
 #include <QString>
@@ -102,8 +103,6 @@ DoctorFinding searchFinding(const QString &card, int deviceCount, const QString 
 
 // ---- the system ----
 
-// The first card that is up, not loopback, with an IPv4 address; empty when none is.
-QString defaultCardName();
 // Everything diagnose() needs, about the card named cardName (the default card when empty).
 // Reads /proc and /sys, and runs nft, iptables-save and firewall-cmd where they are installed.
 NetworkFacts gatherFacts(const QString &cardName);

@@ -1,5 +1,6 @@
 // The command line's decisions, without network or window: arguments, plans, password
-// files, rows of apply, tables, checked output, and the documents' exit statuses.
+// files, rows and statuses of a run, failures, tables, checked output, and the documents'
+// exit statuses.
 
 #include "applyrows.h"
 #include "commandline.h"
@@ -54,6 +55,17 @@ private slots:
         QTest::newRow("option of another command") << "list --dry-run" << "2 --dry-run is not an option of list";
         QTest::newRow("empty card name") << "list --interface=" << "2 --interface needs the name of a network card";
         QTest::newRow("plan and password both standard input") << "apply - --password-file -" << "2 the plan and the password file cannot both be standard input";
+        QTest::newRow("undo with a report and a deadline") << "undo r.json --report u.CSV --verify-timeout 5" << "undo r.json table report:u.CSV verify:5000";
+        QTest::newRow("--no-verify") << "set-ip SN1 10.0.0.1 --no-verify" << "set-ip SN1 10.0.0.1 table verify:0";
+        QTest::newRow("report neither csv nor json") << "apply p --report r.txt" << "2 --report needs a file name ending in .csv or .json, not \"r.txt\"";
+        QTest::newRow("deadline of 0") << "apply p --verify-timeout 0" << "2 --verify-timeout takes whole seconds from 1 to 3600, not \"0\"";
+        QTest::newRow("both verify options") << "apply p --no-verify --verify-timeout 5" << "2 --no-verify and --verify-timeout exclude each other";
+        QTest::newRow("plan: defaults") << "plan --from 10.0.0.5" << "plan table from:10.0.0.5- order:ip only:all keep";
+        QTest::newRow("plan: every choice") << "plan --from 10.0.0.5 --to 10.0.1.9 --order mac --only inactive --model ipc --renumber" << "plan table from:10.0.0.5-10.0.1.9 order:mac only:inactive model:ipc";
+        QTest::newRow("plan: only active, by sn") << "plan --from 10.0.0.5 --order sn --only active" << "plan table from:10.0.0.5- order:sn only:active keep";
+        QTest::newRow("plan without --from") << "plan --to 10.0.0.9" << "2 plan needs --from, the first address to hand out";
+        QTest::newRow("plan: range backwards") << "plan --from 10.0.0.9 --to 10.0.0.5" << "2 The range is empty: 10.0.0.5 comes before 10.0.0.9.";
+        QTest::newRow("plan: unknown order") << "plan --from 10.0.0.5 --order model" << "2 --order takes mac, sn or ip, not \"model\"";
         // clang-format on
     }
 
@@ -63,14 +75,21 @@ private slots:
         QFETCH(QString, result);
         Invocation i;
         const Outcome outcome = parseArguments(("tarnvale-cli " + args).split(' '), &i);
-        QStringList what = QStringList{QStringList{"list", "set-ip", "activate", "apply"}.at(int(i.command))}
+        QStringList what = QStringList{QStringList{"list", "set-ip", "activate", "apply", "undo", "plan", "doctor"}.at(int(i.command))}
                            + i.arguments + QStringList{QStringList{"table", "csv", "json"}.at(int(i.format))};
         for (const auto &[set, name] : {std::pair{i.wide, "wide"}, std::pair{i.dryRun, "dry-run"},
                                         std::pair{i.verbose, "verbose"}, std::pair{i.strict, "strict"},
                                         std::pair{i.version, "version"}})
             what << (set ? name : "");
         what << (i.passwordFile.isEmpty() ? "" : "password:" + i.passwordFile)
-             << (i.interfaceName.isEmpty() ? "" : "card:" + i.interfaceName);
+             << (i.interfaceName.isEmpty() ? "" : "card:" + i.interfaceName)
+             << (i.reportPath.isEmpty() ? "" : "report:" + i.reportPath)
+             << (i.verifyTimeoutMs == kDefaultVerifySeconds * 1000 ? "" : QString("verify:%1").arg(i.verifyTimeoutMs));
+        const PlanRequest &r = i.planRequest;
+        if (i.command == Command::Plan)
+            what << "from:" + r.from + "-" + r.to << "order:" + QStringList{"listed", "mac", "sn", "ip"}.at(int(r.order))
+                 << "only:" + QStringList{"all", "inactive", "active"}.at(int(r.only))
+                 << (r.model.isEmpty() ? "" : "model:" + r.model) << (r.keepInside ? "keep" : "");
         QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text)
                                 : what.join(' ').simplified(), result);
     }
@@ -175,59 +194,120 @@ private slots:
                      result);
     }
 
-    void rows_data()
+    // What a run's row shows in its table (ADDRESS, NEW ADDRESS, ROAD, RESULT, VERIFICATION)
+    // and the status set-ip and activate give for it.
+    void runRows_data()
     {
-        QTest::addColumn<QString>("newIp");
-        QTest::addColumn<QString>("password"); // of the row
-        QTest::addColumn<QString>("active");   // of the device; empty: not found
-        QTest::addColumn<QString>("row");      // as the table writes it, then the status
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("verification");
+        QTest::addColumn<int>("check");   // the verdict
+        QTest::addColumn<int>("outcome"); // of the road
+        QTest::addColumn<int>("link");    // the link's error when the outcome is NoReply
+        QTest::addColumn<QString>("shown");
+        using R = RunResult;
+        using V = Verification;
+        using C = RowCheck;
+        using O = ChangeOutcome;
+        using E = LinkCore::Error;
+        const int none = int(E::None);
+        const int ok = int(O::Changed);
         // clang-format off
-        QTest::newRow("not found") << "10.0.0.1" << "" << "" << "- 10.0.0.1 - failed not found in the search|5";
-        QTest::newRow("already there") << "192.168.1.2" << "" << "active" << "192.168.1.2 192.168.1.2 - skipped already at its new address|0";
-        QTest::newRow("broadcast address") << "10.0.0.255" << "" << "active" << "192.168.1.2 10.0.0.255 - failed Invalid IP Address: Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).|7";
-        QTest::newRow("row password too short") << "10.0.0.1" << "admin" << "active" << "192.168.1.2 10.0.0.1 - failed Password too short (min 6 chars)|2";
-        QTest::newRow("active: login") << "10.0.0.1" << "admin123" << "active" << "192.168.1.2 10.0.0.1 login+netcfg planned would log in, then change the address|0";
-        QTest::newRow("inactive: activate") << "10.0.0.1" << "" << "inactive" << "192.168.1.2 10.0.0.1 activate+netcfg planned would activate, then change the address|0";
+        QTest::newRow("done, verified") << int(R::Done) << int(V::Verified) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done verified|0";
+        QTest::newRow("done, not verified") << int(R::Done) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done -|0";
+        QTest::newRow("kept old address") << int(R::Done) << int(V::KeptOldAddress) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done kept old address|10";
+        QTest::newRow("reply lost, not seen") << int(R::Failed) << int(V::NotSeen) << int(C::Ready) << int(O::NoReply) << none << "192.168.1.2 10.0.0.1 login+netcfg failed not seen|10";
+        QTest::newRow("skipped") << int(R::Skipped) << int(V::None) << int(C::AlreadyThere) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg skipped -|0";
+        QTest::newRow("conflict") << int(R::Conflict) << int(V::None) << int(C::InUse) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg conflict -|7";
+        QTest::newRow("not run") << int(R::NotRun) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg not run -|11";
+        QTest::newRow("not found") << int(R::Failed) << int(V::None) << int(C::NotFound) << ok << none << "- 10.0.0.1 login+netcfg failed -|5";
+        QTest::newRow("serial at two addresses") << int(R::Failed) << int(V::None) << int(C::SerialAtTwoAddresses) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|7";
+        QTest::newRow("password refused") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::PasswordRefused) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|6";
+        QTest::newRow("address refused by the device") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::AddressNotAccepted) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|7";
+        QTest::newRow("not activated") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::NotActivated) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|8";
+        QTest::newRow("no reply") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::NoReply) << int(E::Timeout) << "192.168.1.2 10.0.0.1 login+netcfg failed -|5";
         // clang-format on
     }
 
-    void rows()
+    void runRows()
     {
-        QFETCH(QString, newIp);
-        QFETCH(QString, password);
-        QFETCH(QString, active);
-        QFETCH(QString, row);
-        const PlanRow planRow{4, "SN1", newIp, password};
-        const QStringList device = {"0", "192.168.1.2", "SN1", "02:00:00:00:00:01", "IPC-2120", "IPC21", active, "6"};
-        const RowStep step = decideRow(planRow, active.isEmpty() ? nullptr : &device);
-        QCOMPARE(reportRow(planRow, step).join(' ') + "|" + QString::number(step.outcome.status), "4 SN1 " + row);
-        QCOMPARE(progressLine(3, 7, planRow, step), QString("[3/7] SN1 %1 -> %2: %3: %4")
-                                                        .arg(row.section(' ', 0, 0), newIp, row.section(' ', 3, 3),
-                                                             row.section(' ', 4).section('|', 0, 0)));
+        QFETCH(int, result);
+        QFETCH(int, verification);
+        QFETCH(int, check);
+        QFETCH(int, outcome);
+        QFETCH(int, link);
+        QFETCH(QString, shown);
+        RunRow row{4, "SN1", "10.0.0.1", check == int(RowCheck::NotFound) ? QString() : "192.168.1.2"};
+        row.road = Road::Login;
+        row.result = RunResult(result);
+        row.verification = Verification(verification);
+        row.verdict.check = RowCheck(check);
+        row.change.outcome = ChangeOutcome(outcome);
+        row.change.link.error = LinkCore::Error(link);
+        QCOMPARE(runRow(row, "lo").mid(2, 5).join(' ') + "|" + QString::number(rowStatus(row)), shown);
+        QCOMPARE(runRow(row, "lo").last(), rowDetail(row, "lo", false));
+        QVERIFY(progressLine(3, 7, row, "lo").startsWith(QString("[3/7] SN1 %1 -> 10.0.0.1: ").arg(runRow(row, "lo").at(2))));
     }
 
     void summary_data()
     {
-        QTest::addColumn<QString>("results"); // one letter per row: planned, done, skipped, failed
-        QTest::addColumn<QString>("line");    // then the status
+        QTest::addColumn<QString>("rows"); // v done and verified, k done but kept its address, s f c n p: skipped, failed, conflict, not run, planned
+        QTest::addColumn<QString>("line"); // then the status
         // clang-format off
-        QTest::newRow("some failed") << "dsdfff" << "2 changed, 1 already at their address, 3 failed|1";
-        QTest::newRow("none changed, one failed") << "sf" << "0 changed, 1 already at their address, 1 failed|1";
+        QTest::newRow("all verified") << "vv" << "2 changed, 0 already at their address, 0 failed, 0 refused as conflicts|0";
+        QTest::newRow("one kept its address") << "vkf" << "2 changed, 0 already at their address, 1 failed, 0 refused as conflicts, 1 not seen at their new address|10";
+        QTest::newRow("some failed or refused") << "vsfc" << "1 changed, 1 already at their address, 1 failed, 1 refused as conflicts|1";
+        QTest::newRow("interrupted") << "vn" << "1 changed, 0 already at their address, 0 failed, 0 refused as conflicts, 1 not run|1";
         QTest::newRow("nothing to do") << "ss" << "Nothing to do: every device of the plan is already at its new address.|0";
-        QTest::newRow("dry run") << "ppf" << "2 to change, 0 already at their address, 1 would fail|1";
-        QTest::newRow("dry run, all there") << "s" << "0 to change, 1 already at their address, 0 would fail|0";
+        QTest::newRow("dry run") << "ppf" << "2 to change, 0 already at their address, 1 would fail, 0 refused as conflicts|1";
+        QTest::newRow("dry run, all there") << "s" << "0 to change, 1 already at their address, 0 would fail, 0 refused as conflicts|0";
         // clang-format on
     }
 
     void summary()
     {
-        QFETCH(QString, results);
+        QFETCH(QString, rows);
         QFETCH(QString, line);
-        RowCounts counts;
-        for (const QChar c : results)
-            counts.add(RowResult(QString("pdsf").indexOf(c)));
-        const bool dryRun = line.contains("to change");
-        QCOMPARE(summaryLine(counts, dryRun) + "|" + QString::number(applyStatus(counts)), line);
+        RunCounts counts;
+        for (const QChar c : rows) {
+            RunRow row;
+            row.result = QHash<QChar, RunResult>{{'v', RunResult::Done}, {'k', RunResult::Done}, {'s', RunResult::Skipped},
+                                                 {'f', RunResult::Failed}, {'c', RunResult::Conflict},
+                                                 {'n', RunResult::NotRun}, {'p', RunResult::Planned}}.value(c);
+            row.verification = c == 'v' ? Verification::Verified : c == 'k' ? Verification::KeptOldAddress : Verification::None;
+            counts.add(row);
+        }
+        QCOMPARE(summaryLine(counts, line.contains("to change")) + "|" + QString::number(runStatus(counts)), line);
+    }
+
+    // A search that failed, and a plan that cannot be made: status and line.
+    void failures_data()
+    {
+        QTest::addColumn<int>("error");   // of the search; -1: none
+        QTest::addColumn<int>("problem"); // of the plan generator
+        QTest::addColumn<QString>("told");
+        using E = LinkCore::Error;
+        // clang-format off
+        QTest::newRow("no reply") << int(E::Timeout) << 0 << "5 no device answered the search on lo";
+        QTest::newRow("replies, none fitting") << int(E::NoMatchingReply) << 0 << "5 no device answered the search on lo";
+        QTest::newRow("card gone") << int(E::CardGone) << 0 << "3 The network card \"lo\" does not exist (any more), so nothing was sent.";
+        QTest::newRow("group not joined") << int(E::JoinFailed) << 0 << "4 The multicast group 239.0.0.100 cannot be used on the network card \"lo\" (no group), so nothing was sent.";
+        QTest::newRow("plan: no device chosen") << -1 << int(GeneratedPlan::NoDevice) << "5";
+        QTest::newRow("plan: range too small") << -1 << int(GeneratedPlan::TooSmall) << "7";
+        // clang-format on
+    }
+
+    void failures()
+    {
+        QFETCH(int, error);
+        QFETCH(int, problem);
+        QFETCH(QString, told);
+        LinkCore::Status status{LinkCore::Error(error)};
+        status.card = "lo";
+        status.socketText = "no group";
+        const Outcome outcome = searchFailure(status, "lo");
+        QCOMPARE(error < 0 ? QString::number(planStatus(GeneratedPlan::Problem(problem)))
+                           : QString("%1 %2").arg(outcome.status).arg(outcome.text),
+                 told);
     }
 
     void table_data()
