@@ -48,7 +48,7 @@ QByteArray csvDocument(const QVector<QStringList> &rows)
 }
 
 bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *records, int *errorLine,
-                    QString *error)
+                    const char **error)
 {
     const int n = text.size();
     int line = 1;
@@ -90,7 +90,7 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
                 continue;
             } else if (quoted) {
                 *errorLine = line;
-                *error = QStringLiteral("text after a closing quote");
+                *error = QT_TRANSLATE_NOOP("ORV_Window", "text after a closing quote");
                 return false;
             } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
                 inQuotes = quoted = true;
@@ -101,7 +101,7 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
         }
         if (inQuotes) {
             *errorLine = record.line;
-            *error = QStringLiteral("a quoted cell is not closed");
+            *error = QT_TRANSLATE_NOOP("ORV_Window", "a quoted cell is not closed");
             return false;
         }
         record.cells << cell;

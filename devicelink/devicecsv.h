@@ -26,9 +26,10 @@ struct CsvRecord
 
 // RFC 4180 records, tolerant of LF line ends and of blanks around a quoted cell; blank lines
 // are skipped, and so are lines that start with '#' when commentLines is set. False, with the
-// line and the reason, for a quote left open or text after a closing quote.
+// line and the reason (an English source marked for the "ORV_Window" context), for a quote
+// left open or text after a closing quote.
 bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *records, int *errorLine,
-                    QString *error);
+                    const char **error);
 
 // A cell as it was before csvField() guarded it against spreadsheets.
 QString csvUnguarded(const QString &cell);

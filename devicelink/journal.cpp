@@ -298,8 +298,11 @@ bool parseReport(const QByteArray &text, ReportFormat format, QVector<JournalRow
     QVector<QPair<int, QStringList>> records; // report line, cells
     if (format == ReportFormat::Csv) {
         QVector<CsvRecord> csv;
-        if (!readCsvRecords(decoded, false, &csv, errorLine, error))
+        const char *why = nullptr;
+        if (!readCsvRecords(decoded, false, &csv, errorLine, &why)) {
+            *error = QString::fromLatin1(why);
             return false;
+        }
         if (csv.isEmpty() || csv.first().cells != journalColumns()) {
             *errorLine = csv.isEmpty() ? 1 : csv.first().line;
             *error = QStringLiteral("the header is not \"%1\"").arg(journalColumns().join(QLatin1Char(',')));

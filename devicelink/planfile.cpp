@@ -1,5 +1,6 @@
 #include "planfile.h"
 
+#include "devicecsv.h"
 #include "operatortexts.h"
 
 #include <QFile>
@@ -13,76 +14,6 @@
 namespace {
 
 const QStringList kColumns = {QStringLiteral("sn"), QStringLiteral("new_ip"), QStringLiteral("password")};
-
-struct Record
-{
-    int line = 0;
-    QStringList cells;
-};
-
-// RFC 4180 records, tolerant of LF line ends and blanks around a quoted cell.
-bool readRecords(const QString &text, QVector<Record> *records, int *errorLine, QString *error, bool translate)
-{
-    const int n = text.size();
-    int line = 1;
-    int i = 0;
-    while (i < n) {
-        Record record;
-        record.line = line;
-        if (text.at(i) == QLatin1Char('#')) {
-            while (i < n && text.at(i) != QLatin1Char('\n'))
-                ++i;
-            ++i;
-            ++line;
-            continue;
-        }
-        QString cell;
-        bool inQuotes = false;
-        bool quoted = false;
-        for (; i < n; ++i) {
-            const QChar c = text.at(i);
-            if (inQuotes) {
-                if (c == QLatin1Char('"') && i + 1 < n && text.at(i + 1) == QLatin1Char('"')) {
-                    cell += c;
-                    ++i;
-                } else if (c == QLatin1Char('"')) {
-                    inQuotes = false;
-                } else {
-                    line += c == QLatin1Char('\n');
-                    cell += c;
-                }
-            } else if (c == QLatin1Char(',')) {
-                record.cells << cell;
-                cell.clear();
-                quoted = false;
-            } else if (c == QLatin1Char('\n')) {
-                ++i;
-                ++line;
-                break;
-            } else if (c == QLatin1Char('\r') || (quoted && c.isSpace())) {
-                continue;
-            } else if (quoted) {
-                *errorLine = line;
-                *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "text after a closing quote"), translate);
-                return false;
-            } else if (c == QLatin1Char('"') && cell.trimmed().isEmpty()) {
-                inQuotes = quoted = true;
-                cell.clear();
-            } else {
-                cell += c;
-            }
-        }
-        if (inQuotes) {
-            *errorLine = record.line;
-            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "a quoted cell is not closed"), translate);
-            return false;
-        }
-        record.cells << cell;
-        if (record.cells.size() > 1 || quoted || !cell.trimmed().isEmpty())
-            records->append(record);
-    }
-    return true;
-}
 
 // The first line that is not UTF-8 text, from 1; 0 when all are. A line break byte never
 // occurs inside a UTF-8 sequence, so the lines can be checked one by one.
@@ -151,13 +82,16 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
     QString decoded = QString::fromUtf8(text);
     if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
         decoded.remove(0, 1);
-    QVector<Record> records;
-    if (!readRecords(decoded, &records, errorLine, error, translate))
+    QVector<CsvRecord> records;
+    const char *why = nullptr;
+    if (!readCsvRecords(decoded, true, &records, errorLine, &why)) {
+        *error = operatorString(why, translate);
         return false;
+    }
 
     QHash<QString, int> serialLines;
     QHash<QString, int> addressLines;
-    for (const Record &record : qAsConst(records)) {
+    for (const CsvRecord &record : qAsConst(records)) {
         *errorLine = record.line;
         if (record.line == records.first().line && isHeader(record.cells)) {
             if (headerInOrder(record.cells))
