@@ -72,7 +72,6 @@ private slots:
         QTest::newRow("after a toolkit option") << "-platform xcb --version" << int(CommandLineAnswer::Version);
         QTest::newRow("-reverse, a word not -r -e -v") << "-reverse" << int(CommandLineAnswer::Start);
         QTest::newRow("-stylesheet, a word not -s -t -y -l -e -s -h") << "-stylesheet x.qss" << int(CommandLineAnswer::Start);
-        QTest::newRow("unknown option") << "--verbose" << int(CommandLineAnswer::Start);
     }
 
     void commandLine()

@@ -299,10 +299,11 @@ private slots:
 
         // A Search pressed in the main window while the run holds the link sends nothing.
         auto *search = window.findChild<QPushButton *>("search_button");
-        connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, search, [search](int value) {
-            if (value == 1)
-                search->click();
-        });
+        connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, search,
+                [search](int value) {
+                    if (value == 1)
+                        search->click();
+                });
         LogCapture log;
         MessageBoxCloser closer;
         QSignalSpy finished(dialog, &ChangeAddressesDialog::runFinished);
