@@ -1,5 +1,7 @@
 #include "testcore.h"
 
+#include <QProcess>
+
 QString durationProblem(qint64 ms, double lowest, double highest)
 {
     static const bool shared = qgetenv("ORV_TEST_ENTRY") == "shared";
@@ -71,4 +73,11 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
         cJSON_AddItemToArray(array.get(), device);
     }
     return array;
+}
+
+bool runShell(const QString &command)
+{
+    QProcess process;
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }

@@ -54,3 +54,5 @@ private:
 // A device that answers properly: active with this password, or not yet active without one.
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
 JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it
+
+bool runShell(const QString &command); // sh -c in this test's own namespaces; true when it exits 0

@@ -10,7 +10,6 @@
 #include "testsupport.h"
 
 #include <QComboBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -21,11 +20,6 @@ namespace {
 void pressSearch(ORV_Window &window)
 {
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
-}
-
-bool shell(const QString &command)
-{
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}) == 0;
 }
 
 } // namespace
@@ -115,14 +109,13 @@ private slots:
     // warning each.
     void unusableCards()
     {
-        QVERIFY(shell("ip link add vgone type veth peer name vgone-p && ip addr add 10.98.0.1/24 dev vgone"
+        QVERIFY(runShell("ip link add vgone type veth peer name vgone-p && ip addr add 10.98.0.1/24 dev vgone"
                       " && ip link set vgone up && ip link add vdown type veth peer name vdown-p"
                       " && ip addr add 10.97.0.1/24 dev vdown"));
         ORV_Window w(QStringLiteral("Local Mannage"));
         auto *cards = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
         cards->setCurrentIndex(cards->findText(QStringLiteral("vgone")));
-        QCOMPARE(cards->currentText(), QStringLiteral("vgone"));
-        QVERIFY(shell("ip link del vgone"));
+        QVERIFY(runShell("ip link del vgone"));
         LogCapture log;
         MessageBoxCloser closer;
         pressSearch(w);
@@ -152,15 +145,13 @@ private slots:
         QCOMPARE(logged.size(), 2);
         QVERIFY2(logged.at(0).startsWith(QStringLiteral("search_device: the system dropped %1 replies").arg(lost)),
                  qPrintable(logged.at(0)));
-        QCOMPARE(closer.boxes.size(), 1);
-        const QRegularExpressionMatch box =
-            QRegularExpression(R"(^warning\|Warning\|Replies lost during the search: (\d+)\. The system dropped them )"
-                               R"(because its receive buffer \(\d+ bytes\) was full, so the list may be incomplete\. )"
-                               R"(Raise its limit with "sudo sysctl -w net\.core\.rmem_max=134217728" and search again\.\|none$)")
-                .match(closer.boxes.at(0));
-        QVERIFY2(box.hasMatch(), qPrintable(closer.boxes.at(0)));
-        QCOMPARE(box.captured(1).toInt(), lost);
         QVERIFY(lost > 0);
+        QCOMPARE(closer.boxes.size(), 1);
+        const QRegularExpression box(QStringLiteral(R"(^warning\|Warning\|Replies lost during the search: %1\. The system )"
+                                                    R"(dropped them because its receive buffer \(\d+ bytes\) was full, so the list )"
+                                                    R"(may be incomplete\. Raise its limit with "sudo sysctl -w )"
+                                                    R"(net\.core\.rmem_max=134217728" and search again\.\|none$)").arg(lost));
+        QVERIFY2(box.match(closer.boxes.at(0)).hasMatch(), qPrintable(closer.boxes.at(0)));
     }
 };
 

@@ -14,10 +14,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QNetworkInterface>
-#include <QProcess>
 #include <QHeaderView>
 #include <QLayout>
 #include <QLineEdit>
@@ -101,6 +99,26 @@ int room(const QWidget *w) // for a caption
     return w->contentsRect().width();
 }
 
+// The fixed-size captions that do not fit their boxes with the fonts put in place of the forms'
+// Windows fonts (a line edit scrolls a caption too wide, a label or button cuts it), in the
+// window and in a password dialog made now, so in the language chosen.
+QStringList captionsTooWide(ORV_Window &w)
+{
+    ORV_Passwd_Window passwd;
+    passwd.show();
+    if (!QTest::qWaitForWindowExposed(&w) || !QTest::qWaitForWindowExposed(&passwd))
+        return {"not shown"};
+    QStringList tooWide;
+    for (const char *name : {"NIC_edit", "state_bar_label", "search_button", "lineEdit_1", "lineEdit_2", "confirm_button",
+                             "cancel_button"}) {
+        QWidget *caption = w.findChild<QWidget *>(name) ? w.findChild<QWidget *>(name) : passwd.findChild<QWidget *>(name);
+        const int width = caption ? caption->fontMetrics().horizontalAdvance(caption->property("text").toString()) : -1;
+        if (!caption || width > room(caption))
+            tooWide << QStringLiteral("%1: %2 px in %3").arg(name).arg(width).arg(caption ? room(caption) : -1);
+    }
+    return tooWide;
+}
+
 // "eth0/urm4": the name, then up, running, multicast, loopback, and 4 for an IPv4 address.
 QVector<NetworkCard> cards(const QStringList &texts)
 {
@@ -111,13 +129,6 @@ QVector<NetworkCard> cards(const QStringList &texts)
                        f.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()});
     }
     return result;
-}
-
-bool run(const QString &command) // in this test's own namespaces
-{
-    QProcess process;
-    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 QTableWidgetItem *ipCell(ORV_Window &w, const QString &sn)
@@ -182,20 +193,12 @@ private slots:
         substituteWindowsFonts(); // as the program does at start-up
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
         // A card that reaches devices after lo, and one without IPv4: made here only, where
-        // nothing but lo existed before.
-        QStringList names;
-        for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces())
-            names << nic.name();
-        if (names != QStringList{"lo"})
+        // nothing but lo existed before; they go with the namespace.
+        if (QNetworkInterface::allInterfaces().size() != 1)
             QSKIP("not in the namespaces of this test's own (tests/netns-run)");
-        cardsMade = run("ip link add tvw0 type veth peer name tvw1");
-        QVERIFY(cardsMade && run("ip addr add 10.77.0.1/24 dev tvw0 && ip link set tvw0 up && ip link set tvw1 up"));
+        QVERIFY(runShell("ip link add tvw0 type veth peer name tvw1 && ip addr add 10.77.0.1/24 dev tvw0"
+                         " && ip link set tvw0 up && ip link set tvw1 up"));
         QTRY_VERIFY(QNetworkInterface::interfaceFromName("tvw0").flags().testFlag(QNetworkInterface::IsRunning));
-    }
-    void cleanupTestCase()
-    {
-        if (cardsMade)
-            run("ip link del tvw0");
     }
     void init()
     {
@@ -242,10 +245,7 @@ private slots:
         QTest::newRow("7") << "7" << true;
         QTest::newRow("6.0, fewer segments") << "6.0" << false;
         QTest::newRow("suffix after an excluded version") << "6.0.240514-beta" << true;
-        QTest::newRow("blank before an excluded version") << " 6.0.240514" << true;
-        QTest::newRow("blank after an excluded version") << "6.0.240514 " << true;
-        QTest::newRow("placeholder ---") << "---" << false;
-        QTest::newRow("blanks") << "  " << false;
+        QTest::newRow("blanks around an excluded version") << " 6.0.240514 " << true;
     }
 
     void webPageGate()
@@ -264,7 +264,6 @@ private slots:
         const QString lo = "lo/urml4", eth = "eth0/urm4";
         QTest::newRow("no card") << QStringList{} << "" << -1;
         QTest::newRow("lo first, then a card with IPv4") << QStringList{lo, eth} << "" << 1;
-        QTest::newRow("lo only") << QStringList{lo} << "" << 0;
         QTest::newRow("down") << QStringList{lo, "eth1/rm4", eth} << "" << 2;
         QTest::newRow("not running, no cable") << QStringList{lo, "eth1/um4", eth} << "" << 2;
         QTest::newRow("cannot multicast") << QStringList{lo, "eth1/ur4", eth} << "" << 2;
@@ -288,7 +287,8 @@ private slots:
     // A new user's first session: lo comes first, yet the search runs on the card that reaches
     // the devices. Two answer at one factory address, on two pages; the second, not activated
     // yet, is given its password and address by its serial number in a dialog over the window,
-    // and the export holds the list as changed.
+    // and the export holds the list as changed. The card the operator then picks is the one
+    // of the next start.
     void firstSession()
     {
         QVector<SimDevice> fleet;
@@ -303,15 +303,17 @@ private slots:
         ORV_Window w(QStringLiteral("Local Mannage"));
         w.setGeometry(300, 200, 1000, 700);
         w.show();
-        QCOMPARE(w.findChild<QComboBox *>()->currentText(), QStringLiteral("tvw0"));
+        auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
+        QStringList cards;
+        for (int i = 0; i < box->count(); ++i)
+            cards << box->itemText(i) + '=' + box->itemData(i, Qt::ToolTipRole).toString();
+        cards.sort();
+        QCOMPARE(cards, (QStringList{"lo=127.0.0.1/8", "tvw0=10.77.0.1/24", "tvw1=No IPv4 address"}));
         QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("search_button")), Qt::LeftButton);
-        QCOMPARE(closer.boxes, QStringList());
-        QCOMPARE(w.devices().size(), 20);
 
         const QString shared = "#ffe082|2 devices answer at this address; they are told apart by their serial number (Device ID).";
         QCOMPARE(ipCellLook(w, "SN00"), shared);
         QCOMPARE(ipCellLook(w, "SN01").section('|', 1), QString());
-        QVERIFY(ipCellLook(w, "SN01").section('|', 0, 0) != QStringLiteral("#ffe082"));
         QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage"));
         QCOMPARE(ipCellLook(w, "SN18"), shared); // its partner is on page 1
 
@@ -335,63 +337,36 @@ private slots:
         QCOMPARE(lines.filter(",SN00,").value(0) + lines.filter(",SN18,").value(0),
                  "0,192.168.1.10,SN00,02:00:00:00:00:10,IPC-2120,IPC21,active,6.0.231024\r"
                  "0,192.168.1.50,SN18,02:00:00:00:00:10,IPC-2120,IPC21,active,6.0.231024\r");
-    }
 
-    // Remembered in the user's configuration folder, and only what the operator picked.
-    void operatorsCardRemembered()
-    {
-        {
-            ORV_Window w(QStringLiteral("Local Mannage"));
-            auto *box = w.findChild<QComboBox *>(QStringLiteral("NIC_select_box"));
-            QStringList entries;
-            for (int i = 0; i < box->count(); ++i)
-                entries << box->itemText(i) + '=' + box->itemData(i, Qt::ToolTipRole).toString();
-            entries.sort();
-            QCOMPARE(entries, (QStringList{"lo=127.0.0.1/8", "tvw0=10.77.0.1/24", "tvw1=No IPv4 address"}));
-            QCOMPARE(box->currentText(), QStringLiteral("tvw0"));
-            QVERIFY(chooseLoopback(w)); // as other tests do: no pick of the operator's
-            QVERIFY(!QFile::exists(settingsPath));
-            box->setCurrentIndex(box->findText(QStringLiteral("tvw1")));
-            emit box->activated(box->currentIndex()); // as a pick with mouse or keys ends
-        }
+        // Remembered in the user's configuration folder, and only what the operator picked.
+        QVERIFY(chooseLoopback(w)); // as other tests do: no pick of the operator's
+        QVERIFY(!QFile::exists(settingsPath));
+        box->setCurrentIndex(box->findText(QStringLiteral("tvw1")));
+        emit box->activated(box->currentIndex()); // as a pick with mouse or keys ends
         QVERIFY(contents(settingsPath).contains("networkCard=tvw1"));
-        ORV_Window w(QStringLiteral("Local Mannage"));
-        QCOMPARE(w.findChild<QComboBox *>()->currentText(), QStringLiteral("tvw1"));
+        QCOMPARE(ORV_Window(QStringLiteral("Local Mannage")).findChild<QComboBox *>()->currentText(), QStringLiteral("tvw1"));
     }
 
-    void exportOnFullDisk_data()
-    {
-        QTest::addColumn<bool>("fileThere");
-        QTest::newRow("over an existing file") << true;
-        QTest::newRow("a new file") << false;
-    }
-
+    // The export that fails leaves the file it was to replace as it was, and nothing else.
     void exportOnFullDisk()
     {
-        QFETCH(bool, fileThere);
         QTemporaryDir disk;
-        QVERIFY(run("mount -t tmpfs -o size=64k tarnvale-test " + disk.path()));
+        QVERIFY(runShell("mount -t tmpfs -o size=64k tarnvale-test " + disk.path()));
         const QString path = disk.filePath(QStringLiteral("devices.csv"));
         const QByteArray before = "pid,ip\r\n0,10.0.0.1\r\n";
-        if (fileThere) {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size() && old.flush());
-        }
-        QFile filler(disk.filePath(QStringLiteral("filler")));
-        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        while (filler.write(QByteArray(4096, 'x')) > 0) {
-        }
-        filler.close();
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size() && old.flush());
+        old.close();
+        QVERIFY(!runShell("cat /dev/zero >" + disk.filePath(QStringLiteral("filler")))); // until the disk is full
 
         ORV_Window w(QStringLiteral("Local Mannage"));
         QVERIFY(deliver(w, deviceArray(fleet.mid(0, 40))));
         MessageBoxCloser closer;
         exportFromMenu(w, path);
         QCOMPARE(closer.boxes, QStringList{"critical|Tips|Could not write " + path + ": No space left on device|ORV_Window"});
-        QCOMPARE(contents(path), fileThere ? before : QByteArray("(none)"));
-        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
-                 fileThere ? QStringLiteral("devices.csv filler") : QStringLiteral("filler"));
-        QVERIFY(run("umount " + disk.path()));
+        QCOMPARE(contents(path), before);
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).join(' '), QStringLiteral("devices.csv filler"));
+        QVERIFY(runShell("umount " + disk.path()));
     }
 
     // Whatever the table's style sheet, its menu looks as any menu of the program does, also
@@ -439,8 +414,6 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&w, "goToNextPage")); // past the last page: stays
         press(w, QStringLiteral("<"));
         QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 < 1 2 3 ... 10 >"));
-        press(w, QStringLiteral("1"));
-        QCOMPARE(strip(w).join(' '), QStringLiteral("Total 10 !< [1] 2 3 ... 10 >"));
         // Non-objects are skipped, an absent member shows "---", the first of two counts, texts
         // come as they are.
         QVERIFY(deliver(w, makeJsonPtr(cJSON_Parse(R"(["text", 5, {"ip":"10.0.0.2","ip":"10.0.0.9","active":" Active "}])"))));
@@ -452,20 +425,17 @@ private slots:
     {
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("version");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("outcome"); // the page opened, "low" for the notice, "bad ip", or nothing
+        QTest::addColumn<QString>("outcome"); // the page opened, "low" for the notice, or "bad ip"
 
-        QTest::newRow("opens the page") << "192.168.1.20" << "6.0.231024" << int(IpColumn) << "http://192.168.1.20";
-        QTest::newRow("low version refused") << "192.168.1.20" << "6.0.231023" << int(IpColumn) << "low";
-        QTest::newRow("another column") << "192.168.1.20" << "6.0.231024" << int(ModelColumn) << "";
-        QTest::newRow("device-reported octal address") << "010.001.002.003" << "6.1.0" << int(IpColumn) << "bad ip";
+        QTest::newRow("opens the page") << "192.168.1.20" << "6.0.231024" << "http://192.168.1.20";
+        QTest::newRow("low version refused") << "192.168.1.20" << "6.0.231023" << "low";
+        QTest::newRow("device-reported octal address") << "010.001.002.003" << "6.1.0" << "bad ip";
     }
 
     void webPage()
     {
         QFETCH(QString, ip);
         QFETCH(QString, version);
-        QFETCH(int, column);
         QFETCH(QString, outcome);
         SimDevice device = simDevice(ip, QStringLiteral("SN-1"));
         device.version = version;
@@ -474,7 +444,7 @@ private slots:
         MessageBoxCloser closer;
         if (outcome == QLatin1String("bad ip"))
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a plain IPv4 address, no web page opened"));
-        emit w.findChild<QTableWidget *>()->cellDoubleClicked(0, column);
+        emit w.findChild<QTableWidget *>()->cellDoubleClicked(0, IpColumn);
         QCOMPARE(opened.value(0).second, outcome.startsWith(QLatin1String("http")) ? outcome : QString());
         QCOMPARE(closer.boxes.join(QString()), QString(outcome == QLatin1String("low") ? "information|Tips|The version is "
                                                          "low and does not support web functions|ORV_Window" : ""));
@@ -496,6 +466,7 @@ private slots:
         QVERIFY_DURATION(opened.at(1).first - opened.at(0).first, 500, 600);
     }
 
+    // Each text in the language chosen, and each caption fitting its box.
     void languageThereAndBack()
     {
         LogCapture log;
@@ -503,10 +474,13 @@ private slots:
         QVector<SimDevice> twenty = fleet.mid(0, 20);
         twenty[19].ip = twenty[18].ip;
         QVERIFY(deliver(w, deviceArray(twenty)));
+        w.show();
+        QCOMPARE(captionsTooWide(w), QStringList());
         press(w, QStringLiteral("2"));
         QCOMPARE(switchTo(w, QStringLiteral("Chinese")),
                  (QStringList{"Tarnvale管理系统", "搜索", "双击IP进入web页面", "固件版本", "总页数 2", "修改IP", "修改IP",
                               "2 台设备在此地址应答；它们以序列号（Device ID）区分。", "无IPv4地址", "0"}));
+        QCOMPARE(captionsTooWide(w), QStringList());
         QCOMPARE(switchTo(w, QStringLiteral("English")),
                  (QStringList{"Tarnvale_Window", "Search", "Double-click the IP to enter the web page", "FirmwareVersion",
                               "Total 2", "Update IP", "Update IP",
@@ -517,34 +491,6 @@ private slots:
         QCOMPARE(log.lines().filter("Loaded translation file: "),
                  (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
                               "Loaded translation file: :/languages/us_EN.qm"}));
-    }
-
-    // The fixed-size captions fit their boxes with the fonts put in place of the forms' Windows
-    // fonts: a line edit scrolls a caption too wide, a label or button cuts it.
-    void captionsFit_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::newRow("English") << QStringLiteral("English");
-        QTest::newRow("Chinese") << QStringLiteral("Chinese");
-    }
-
-    void captionsFit()
-    {
-        QFETCH(QString, language);
-        ORV_Window w(QStringLiteral("Local Mannage"));
-        QVERIFY(deliver(w, deviceArray(fleet.mid(0, 1))));
-        switchTo(w, language);
-        ORV_Passwd_Window passwd; // made after the switch, so in the chosen language
-        w.show();
-        passwd.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w) && QTest::qWaitForWindowExposed(&passwd));
-        for (const char *name : {"NIC_edit", "state_bar_label", "search_button", "lineEdit_1", "lineEdit_2",
-                                 "confirm_button", "cancel_button"}) {
-            QWidget *caption = w.findChild<QWidget *>(name) ? w.findChild<QWidget *>(name) : passwd.findChild<QWidget *>(name);
-            QVERIFY2(caption, name);
-            const int width = caption->fontMetrics().horizontalAdvance(caption->property("text").toString());
-            QVERIFY2(width <= room(caption), qPrintable(QStringLiteral("%1: %2 px in %3").arg(name).arg(width).arg(room(caption))));
-        }
     }
 
     void trayQuitEndsTheProgram()
@@ -581,15 +527,18 @@ private slots:
         QFETCH(QString, newIp);
         QFETCH(QString, error);
         openDialog();
+        // The receiver talks to a device and shows message boxes, whose event loops run inside
+        // the emission and delete what waits for deletion: the dialog must not be among it.
+        connect(dialog.data(), &ORV_Passwd_Window::ready2verify, this, [this] {
+            QTest::qWait(50);
+            QVERIFY2(dialog, "deleted while its receiver ran");
+        });
         field("passwd_text")->setText(password);
         field("lineEdit_ip")->setText(newIp);
         QTest::mouseClick(button("confirm_button"), Qt::LeftButton);
         if (error.isEmpty()) {
             QCOMPARE(spy->count(), 1);
             QCOMPARE(spy->first(), (QVariantList{"192.168.1.5", password, newIp}));
-            QVERIFY(!dialog->isVisible());
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY2(dialog.isNull(), "a confirmed dialog is deleted");
             return;
         }
         const bool passwordError = error.startsWith(QLatin1String("Password"));
@@ -617,25 +566,6 @@ private slots:
         QVERIFY(!isRed(field("lineEdit_ip")) && spy->isEmpty());
     }
 
-    // The receiver of ready2verify talks to a device and shows message boxes, both of which
-    // spin nested event loops inside the emission; the dialog must not vanish meanwhile.
-    void dialogOutlivesNestedLoopsInReceiver()
-    {
-        openDialog();
-        field("passwd_text")->setText(QStringLiteral("123456"));
-        field("lineEdit_ip")->setText(QStringLiteral("192.168.1.6"));
-        bool aliveThroughout = false;
-        connect(dialog.data(), &ORV_Passwd_Window::ready2verify, this, [this, &aliveThroughout] {
-            QEventLoop loop;
-            QTimer::singleShot(50, &loop, &QEventLoop::quit);
-            loop.exec();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            aliveThroughout = !dialog.isNull();
-        });
-        QTest::mouseClick(button("confirm_button"), Qt::LeftButton);
-        QVERIFY(aliveThroughout);
-    }
-
 private:
     void openDialog() // for a device at 192.168.1.5
     {
@@ -651,7 +581,6 @@ private:
     QPointer<ORV_Passwd_Window> dialog;
     std::unique_ptr<QSignalSpy> spy;
     QTemporaryDir workDir;
-    bool cardsMade = false;
     const QString settingsPath = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + '/' + kOrganisationName + '/'
                                  + kApplicationName + ".conf";
     QVector<QPair<qint64, QString>> opened;
