@@ -81,13 +81,14 @@ qint64 packetsSent()
 }
 
 // The other program on the port, when this test runs itself with --hold-port: it binds the
-// port alone as the command line does, says so, and holds it until its input closes.
+// port alone as the command line does (twice: it can search again while it holds the port),
+// says so, and holds it until its input closes.
 int holdPort(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     LinkCore core;
     core.setPortSharing(LinkCore::PortSharing::Exclusive);
-    if (!core.open(QStringLiteral("lo")))
+    if (!core.open(QStringLiteral("lo")) || !core.open(QStringLiteral("lo")))
         return 1;
     std::puts("holding");
     std::fflush(stdout);
@@ -169,33 +170,9 @@ private slots:
     }
 
     // The window shares the port, the command line binds it alone: each keeps the other out
-    // and is told who holds it (here this very test), and each can search again.
+    // and is told who holds it (a copy of this test named as the command line, then this very
+    // test), and each can search again.
     void onePortOneProgram()
-    {
-        const QString heldByThisTest = kPortInUse + QStringLiteral(" It is held by tst_linkcore, process %1.")
-                                                        .arg(QCoreApplication::applicationPid());
-        auto commandLine = std::make_unique<LinkCore>();
-        commandLine->setPortSharing(LinkCore::PortSharing::Exclusive);
-        QVERIFY(commandLine->open(QStringLiteral("lo")));
-        QVERIFY2(commandLine->open(QStringLiteral("lo")), qPrintable(commandLine->status().message()));
-        LinkCore window;
-        QVERIFY(!window.open(QStringLiteral("lo")));
-        QCOMPARE(window.status().message(), heldByThisTest);
-
-        commandLine.reset();
-        QVERIFY(window.open(QStringLiteral("lo")));
-        LinkCore second;
-        second.setPortSharing(LinkCore::PortSharing::Exclusive);
-        QVERIFY(!second.open(QStringLiteral("lo")));
-        QCOMPARE(second.status().message(), heldByThisTest);
-
-        QUdpSocket *socket = window.socket();
-        QVERIFY(!window.open(QStringLiteral("no-such-card")));
-        QCOMPARE(window.socket(), socket); // the previous socket stays in use
-        QCOMPARE(socket->state(), QAbstractSocket::BoundState);
-    }
-
-    void portHeldByAnotherProcess()
     {
         QTemporaryDir dir;
         const QString commandLine = dir.filePath(QStringLiteral("tarnvale-cli"));
@@ -210,7 +187,17 @@ private slots:
                                                              .arg(holder.processId()));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));
+
         QVERIFY(window.open(QStringLiteral("lo")));
+        LinkCore second;
+        second.setPortSharing(LinkCore::PortSharing::Exclusive);
+        QVERIFY(!second.open(QStringLiteral("lo")));
+        QCOMPARE(second.status().message(), kPortInUse + QStringLiteral(" It is held by tst_linkcore, process %1.")
+                                                             .arg(QCoreApplication::applicationPid()));
+        QUdpSocket *socket = window.socket();
+        QVERIFY(!window.open(QStringLiteral("no-such-card")));
+        QCOMPARE(window.socket(), socket); // the previous socket stays in use
+        QCOMPARE(socket->state(), QAbstractSocket::BoundState);
     }
 
     // Two cards: vchosen without IPv4, vother with an address and the default route. A search
@@ -375,13 +362,8 @@ private slots:
         QCOMPARE(lines.count("syn not matched!") + lines.count("SYN is NULL!"), 10);
         QCOMPARE(lines.size(), 11);
         QVERIFY2(QRegularExpression("^\\.\\.\\. and \\d+ more lines like these$").match(lines.last()).hasMatch(), qPrintable(lines.last()));
-    }
 
-    void matchingReplyFoundAmidAFlood()
-    {
-        LinkCore core;
-        QVERIFY(core.open(QStringLiteral("lo")));
-        Flood flood(300);
+        Flood withTheMatch(300); // the one matching reply amid a flood is found
         const JsonPtr reply = core.pollReply("Ab3dE6gH");
         QCOMPARE(stringMember(cJSON_GetObjectItem(reply.get(), "data"), "login", ""), "success, the one");
     }
