@@ -158,15 +158,15 @@ bool DeviceSimulator::parseFleet(const QByteArray &json, QVector<SimDevice> *dev
                                               QStringLiteral("activate"), QStringLiteral("netcfg")};
             if (!kinds.contains(it.key()))
                 return fail(where + QStringLiteral("unknown override \"%1\"").arg(it.key()));
-            const QJsonObject spec = it.value().toObject();
+            const QJsonObject given = it.value().toObject();
             SimDevice::Override override;
-            if (spec.value(QLatin1String("noReply")).toBool()) {
+            if (given.value(QLatin1String("noReply")).toBool()) {
                 override.kind = SimDevice::Override::NoReply;
-            } else if (spec.value(QLatin1String("noData")).toBool()) {
+            } else if (given.value(QLatin1String("noData")).toBool()) {
                 override.kind = SimDevice::Override::NoData;
-            } else if (spec.contains(QLatin1String("data"))) {
+            } else if (given.contains(QLatin1String("data"))) {
                 override.kind = SimDevice::Override::Data;
-                const QJsonValue data = spec.value(QLatin1String("data"));
+                const QJsonValue data = given.value(QLatin1String("data"));
                 override.dataJson = data.isObject() ? QJsonDocument(data.toObject()).toJson(QJsonDocument::Compact)
                                                     : QJsonDocument(QJsonArray{data}).toJson(QJsonDocument::Compact);
                 if (!data.isObject()) // keep the bare value: strip the array brackets
