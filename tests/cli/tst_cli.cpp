@@ -1,21 +1,14 @@
-// tarnvale-cli as a user runs it (the real program against a simulated fleet on lo), the
-// CSV format it shares with the window's export, and the window's table menu.
+// tarnvale-cli as a user runs it (the real program against a simulated fleet on lo), and the
+// CSV format it shares with the window's export.
 
 #include "devicecsv.h"
-#include "devicetablemenu.h"
-#include "orv_window.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMenu>
 #include <QProcess>
-#include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <csignal>
 
@@ -361,26 +354,6 @@ private slots:
         QFETCH(QStringList, cells);
         QFETCH(QByteArray, line);
         QCOMPARE(csvDocument({cells}), line);
-    }
-
-    // The device table's menu, made at each request in the language of the moment.
-    void tableMenu()
-    {
-        QTranslator chinese;
-        QVERIFY(chinese.load(":/languages/zh_CN.qm") && QCoreApplication::installTranslator(&chinese));
-        ORV_Window window(QString{});
-        QVERIFY(deliver(window, deviceArray({simDevice("10.0.0.1", "SN1"), simDevice("10.0.0.2", "SN2")})));
-        auto *table = window.findChild<QTableWidget *>("tableWidget");
-        QCOMPARE(table->contextMenuPolicy(), Qt::CustomContextMenu);
-        QScopedPointer<QMenu> menu(deviceTableMenu(&window, table, 1));
-        QStringList texts;
-        for (const QAction *action : menu->actions())
-            texts << action->text();
-        QCOMPARE(texts, QStringList({"复制IP", "复制整行", "导出所有设备到CSV…", "修改地址…"}));
-        menu->actions().at(0)->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), "10.0.0.2");
-        menu->actions().at(1)->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), "10.0.0.2\tSN2\t02:00:00:00:00:2\tIPC-2120\t6.0.231024\tactive");
     }
 
 private:

@@ -246,7 +246,6 @@ private slots:
         QTest::newRow("an unreachable route") << head + "eth1\t000000EF\t00000000\t0201\t0\t0\t0\t000000FF\t0\t0\t0\n" << "-";
         QTest::newRow("only the subnet") << head + eth0Subnet << "-";
         QTest::newRow("a cut line") << head + "eth1\t00000000\t01000A0A\t0003\n" << "-";
-        QTest::newRow("empty") << QByteArray() << "-";
         // clang-format on
     }
 
@@ -261,14 +260,10 @@ private slots:
 
     void smallReaders()
     {
-        // clang-format off
         QCOMPARE(parseRpFilter("0\n"), 0);
-        QCOMPARE(parseRpFilter("1\n"), 1);
         QCOMPARE(parseRpFilter("2"), 2);
         QCOMPARE(parseRpFilter("3\n"), -1);
-        QCOMPARE(parseRpFilter(""), -1);
         QCOMPARE(parseRpFilter("strict"), -1);
-        // clang-format on
     }
 
     // The hypervisor as the DMI names tell it, and whether the card's address looks like its NAT.
@@ -335,7 +330,6 @@ private slots:
         QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList();
         QTest::newRow("an ip6 table") << nft("drop", {"input:" + kDrop}, "input", "ip6") << QStringList();
         QTest::newRow("iptables-nft's rules, read in full") << kRealIptablesNft << QStringList{"ip filter INPUT: rule handle 7 (conditional)"};
-        QTest::newRow("not JSON") << QByteArray("table inet t {") << QStringList();
         // clang-format on
     }
 
@@ -369,7 +363,6 @@ private slots:
         QTest::newRow("policy DROP, let in by a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j ACCEPT\n") << QStringList();
         QTest::newRow("policy DROP, back from a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j RETURN\n-A user -j ACCEPT\n") << QStringList{"filter INPUT: policy drop"};
         QTest::newRow("a rate limit") << iptables("ACCEPT", "-A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP (conditional)"};
-        QTest::newRow("only the nat table") << QByteArray("*nat\n:PREROUTING ACCEPT [0:0]\n-A PREROUTING -j DROP\nCOMMIT\n") << QStringList();
         // clang-format on
     }
 
