@@ -203,6 +203,7 @@ private slots:
         QTest::newRow("login successful") << QByteArray(R"({"login":"successful"})") << L::Success << A::Refused << false;
         QTest::newRow("login succ") << QByteArray(R"({"login":"succ"})") << L::Refused << A::Refused << false;
         QTest::newRow("not activated") << QByteArray(R"({"login":"Please activate the device first"})") << L::NotActivated << A::Refused << false;
+        QTest::newRow("not activated, cut") << QByteArray(R"({"login":"Please activate the device"})") << L::Refused << A::Refused << false;
         QTest::newRow("activate success") << QByteArray(R"({"activate":"success"})") << L::NoLoginField << A::Success << false;
         QTest::newRow("activate successfully") << QByteArray(R"({"Activate":"successfully"})") << L::NoLoginField << A::Success << false;
         QTest::newRow("activate Success") << QByteArray(R"({"activate":"Success"})") << L::NoLoginField << A::Refused << false;
