@@ -21,7 +21,8 @@ namespace {
 QList<int> listedStatuses(const QString &document)
 {
     QFile file(qEnvironmentVariable("ORV_SOURCE_DIR", ORV_SOURCE_DIR) + document);
-    QString text = file.open(QIODevice::ReadOnly)
+    QString text = document.isEmpty() ? helpText().section("Exit status:\n", 1)
+                   : file.open(QIODevice::ReadOnly)
                        ? QString(file.readAll()).section(QRegularExpression("\\n(\\.SH EXIT STATUS|Exit statuses)"), 1)
                        : QString();
     text = text.section(QRegularExpression("\\n(\\.SH|\\n[A-Za-z])"), 0, 0); // to the end of the list
@@ -93,10 +94,11 @@ private slots:
                                 : what.join(' ').simplified(), result);
     }
 
-    // The manual page and the README list every exit status, and only those, as --help does.
+    // --help, the manual page and the README list every exit status, and only those.
     void documents_data()
     {
         QTest::addColumn<QString>("document");
+        QTest::newRow("--help") << "";
         QTest::newRow("manual page") << "/packaging/tarnvale-cli.1.in";
         QTest::newRow("README") << "/README.md";
     }
