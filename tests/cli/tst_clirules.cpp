@@ -221,9 +221,6 @@ private slots:
         QTest::newRow("not run") << int(R::NotRun) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg not run -|11";
         QTest::newRow("not found") << int(R::Failed) << int(V::None) << int(C::NotFound) << ok << none << "- 10.0.0.1 login+netcfg failed -|5";
         QTest::newRow("serial at two addresses") << int(R::Failed) << int(V::None) << int(C::SerialAtTwoAddresses) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|7";
-        QTest::newRow("password refused") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::PasswordRefused) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|6";
-        QTest::newRow("address refused by the device") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::AddressNotAccepted) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|7";
-        QTest::newRow("not activated") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::NotActivated) << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|8";
         QTest::newRow("no reply") << int(R::Failed) << int(V::None) << int(C::Ready) << int(O::NoReply) << int(E::Timeout) << "192.168.1.2 10.0.0.1 login+netcfg failed -|5";
         // clang-format on
     }

@@ -61,6 +61,9 @@ QByteArray wireOf(const QByteArray &text, const char *key = kPayloadKey)
     return QByteArray::fromStdString(encodeWire(text.constData(), std::size_t(text.size()), key));
 }
 
+// A login or activate body whose password needs JSON escapes, up to its command.
+const QByteArray kSecurity = R"({"callcmd":"Security verification","password":"a\"b\\c/d\t","sn":"SN-1","command":")";
+
 QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
 {
     return wireOf("{\"syn\":\"" + syn + "\",\"data\":" + data + "}");
@@ -76,17 +79,6 @@ QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &
 {
     return R"({"pid":"0","ip":")" + ip + R"(","sn":")" + sn + R"(","mac":"","model":"","baseModel":"---","active":")"
            + active + R"(","V":"---"})";
-}
-
-// A login or activate body whose password needs JSON escapes.
-QByteArray securityBody(const char *command)
-{
-    return R"({"callcmd":"Security verification","password":"a\"b\\c/d\t","sn":"SN-1","command":")" + QByteArray(command) + "\"}";
-}
-
-QByteArray nested(int depth)
-{
-    return reply(R"({"ip":"10.0.0.9","Active_state":"active","x":)" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}");
 }
 
 } // namespace
@@ -108,10 +100,8 @@ private slots:
         // + k) in bytes, and tail byte j grows by 32 * X mod 256: 0x60 0xC0 0x80 0x20 0xE0 0x00 0x60.
         QTest::newRow("zero key, zero block") << QByteArray(16, '\0') << QByteArray(8, '\0') << QByteArray::fromHex("0a3aea4140a9ba94");
         QTest::newRow("one block") << QByteArray::fromHex("2b02056806144976775d0e266c287843") << QByteArray("test me.") << QByteArray::fromHex("775d2a6af6ce9209");
-        QTest::newRow("two blocks") << QByteArray::fromHex("0965431166443925513a16100a08126e") << QByteArray("longer_test_vect") << QByteArray::fromHex("be7abb81952d1f1edd89a1250421df95");
         QTest::newRow("four blocks") << QByteArray::fromHex("4d763217053f752c5d0416361572632f") << QByteArray("Tea is good for you!!! really!!!") << QByteArray::fromHex("e04d5d3cb78c364794189591a9fc49f844d12dc299b8082a078973c24592c690");
         QTest::newRow("seven tail bytes") << QByteArray(kPayloadKey) << QByteArray("abcdefg") << QByteArray::fromHex("c122e3844566c7");
-        QTest::newRow("wrapping tail byte") << QByteArray(kPayloadKey) << QByteArray::fromHex("ff") << QByteArray::fromHex("5f");
         QTest::newRow("tail after a block") << QByteArray(kPayloadKey) << QByteArray("12345678x") << QByteArray::fromHex("c6160ff7e41a38bfd8");
     }
 
@@ -151,7 +141,6 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << QByteArray("") << false;
         QTest::newRow("CR LF ignored") << QByteArray("Zm9vYmE=\r\n") << QByteArray("fooba") << false;
         QTest::newRow("unpadded two") << QByteArray("Zm9vYg") << QByteArray("foob") << false;
-        QTest::newRow("invalid third") << QByteArray("Zm9vYm!y") << QByteArray("foob") << false;
         QTest::newRow("padding ends it") << QByteArray("Zg==Zm9v") << QByteArray("f") << false;
     }
 
@@ -175,8 +164,8 @@ private slots:
         QTest::addColumn<QByteArray>("data"); // the body, printed as it must go out
 
         QTest::newRow("search") << QByteArray(R"({"callcmd":"search"})");
-        QTest::newRow("login") << securityBody("login");
-        QTest::newRow("activate") << securityBody("activate");
+        QTest::newRow("login") << kSecurity + "login\"}";
+        QTest::newRow("activate") << kSecurity + "activate\"}";
         QTest::newRow("netcfg 10.010.0.5") << QByteArray(R"({"callcmd":"netcfg","sn":"SN-1","calldata":{"dhcp":0,"ip":"10.010.0.5","gw":"10.010.0.1","mask":"255.255.255.0","dns":"114.114.114.114"}})");
     }
 
@@ -247,23 +236,17 @@ private slots:
         QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
         QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
         QTest::newRow("reserved, above multicast") << QByteArray("240.0.0.1") << C::Reserved << true;
-        QTest::newRow("reserved, below broadcast") << QByteArray("255.255.255.1") << C::Reserved << true;
         QTest::newRow("this network") << QByteArray("0.1.2.3") << C::ThisNetwork << true;
         QTest::newRow("link-local") << QByteArray("169.254.1.1") << C::LinkLocal << true;
         QTest::newRow("beside link-local") << QByteArray("169.253.1.1") << C::Usable << true;
         QTest::newRow("three parts") << QByteArray("192.168.1") << C::BadFormat << false;
         QTest::newRow("five parts") << QByteArray("192.168.1.5.6") << C::BadFormat << false;
-        QTest::newRow("empty") << QByteArray("") << C::BadFormat << false;
         QTest::newRow("empty part") << QByteArray("192.168..7") << C::PartOutOfRange << false;
         QTest::newRow("part above 255") << QByteArray("192.168.1.256") << C::PartOutOfRange << false;
-        QTest::newRow("leading blank") << QByteArray(" 1.2.3.4") << C::PartOutOfRange << false;
-        QTest::newRow("trailing line break") << QByteArray("1.2.3.4\n") << C::PartOutOfRange << false;
         QTest::newRow("port") << QByteArray("192.168.1.20:8080") << C::PartOutOfRange << false;
         QTest::newRow("leading zeros") << QByteArray("172.016.005.077") << C::LeadingZero << false;
-        QTest::newRow("08") << QByteArray("192.168.1.08") << C::LeadingZero << false;
         QTest::newRow("network of its /24") << QByteArray("192.168.9.0") << C::NetworkAddress << true;
         QTest::newRow("broadcast of its /24") << QByteArray("192.168.9.255") << C::BroadcastAddress << true;
-        QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << C::ThisNetwork << true;
         QTest::newRow("loopback /8") << QByteArray("127.255.1.2") << C::Loopback << true;
         QTest::newRow("multicast") << QByteArray("224.0.0.1") << C::Multicast << true;
         QTest::newRow("multicast /4") << QByteArray("239.255.255.254") << C::Multicast << true;
@@ -286,7 +269,6 @@ private slots:
         QTest::addColumn<QString>("log");
 
         using Q = QByteArrayList;
-        QTest::newRow("no replies") << Q{} << QByteArray("[]") << "";
         QTest::newRow("all fields") << Q{reply(R"({"ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","Active_state":"no","V":"6","extra":1})")} << QByteArray(R"([{"pid":"0","ip":"1.2.3.4","sn":"S","mac":"M","model":"X","baseModel":"B","active":"no","V":"6"}])") << "";
         QTest::newRow("defaults") << Q{reply("{}")} << "[" + device("", "") + "]" << "active_json is null!";
         QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << "[" + device("10.0.0.1", "S", "x") + "]" << "";
@@ -294,7 +276,6 @@ private slots:
         QTest::newRow("one device heard twice, first wins") << Q{active("10.0.0.1", "A"), reply(R"({"ip":"10.0.0.1","sn":"A","model":"2nd","Active_state":"x"})")} << "[" + device("10.0.0.1", "A") + "]" << "";
         QTest::newRow("same address, both serials in arrival order") << Q{active("10.0.0.1", "B"), active("10.0.0.1", "A")} << "[" + device("10.0.0.1", "B") + "," + device("10.0.0.1", "A") + "]" << "";
         QTest::newRow("same serial, both addresses") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
-        QTest::newRow("address that extends another") << Q{active("10.0.0.1", "A"), active("10.0.0.10", "B")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.10", "B") + "]" << "";
         QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "A")} << "[" + device("192.168.100.1001", "A") + "]" << "";
         QTest::newRow("serial that extends the address") << Q{active("10.0.0.1", "5A"), active("10.0.0.15", "A")} << "[" + device("10.0.0.1", "5A") + "," + device("10.0.0.15", "A") + "]" << "";
         QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << "[" + device("10.0.0.1", "") + "]" << "";
@@ -309,17 +290,15 @@ private slots:
         const QVector<QPair<const char *, QByteArray>> hostile = {
             {"zero byte inside", good.left(20) + '\0' + good.mid(21)},
             {"empty datagram", QByteArray()},
-            {"garbage", "\x13\x37garbage\xff"},
             {"other key", wireOf(R"({"syn":"Ab3dE6gH","data":{}})", "0123456789abcdef")},
             {"plain JSON", R"({"syn":"Ab3dE6gH","data":{}})"},
             {"60 KB of base64", QByteArray(60 * 1024, 'A')},
-            {"nesting 20000 deep", nested(20000)},
+            {"nesting 20000 deep", reply(R"({"ip":"10.0.0.9","x":)" + QByteArray(20000, '[') + QByteArray(20000, ']') + "}")},
             {"without CR LF", good.chopped(2)},
-            {"nesting within the parser's limit", nested(900)},
         };
-        for (int i = 0; i < hostile.size(); ++i) // the last two are accepted
+        for (int i = 0; i < hostile.size(); ++i) // the last one is accepted
             QTest::newRow(hostile[i].first) << Q{hostile[i].second, good} << "[" + device("10.0.0.9", "") + "]"
-                                            << (i < hostile.size() - 2 ? "SYN is NULL!" : "");
+                                            << (i < hostile.size() - 1 ? "SYN is NULL!" : "");
     }
 
     void deviceArray()
