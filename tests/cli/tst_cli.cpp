@@ -28,6 +28,16 @@ QStringList lines(const QByteArray &text)
     return result;
 }
 
+// The kernel throws a stop signal away when it reaches a process group that no parent in
+// the session watches over (as under a runner that started a session of its own): the
+// program gets a group of its own below this test, so that Ctrl-Z stops it wherever the
+// test runs.
+class GroupOfItsOwn : public QProcess
+{
+protected:
+    void setupChildProcess() override { setpgid(0, 0); }
+};
+
 } // namespace
 
 class TestCli : public QObject
@@ -305,7 +315,7 @@ private slots:
             termios mode {};
             return tcgetattr(program, &mode) == 0 && (mode.c_lflag & ECHO);
         };
-        QProcess process;
+        GroupOfItsOwn process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("TARNVALE_PASSWORD");
         process.setProcessEnvironment(environment);
