@@ -49,11 +49,6 @@ bool isIpv4(const cJSON *value)
            && address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
-void addString(cJSON *object, const char *name, const QString &value)
-{
-    cJSON_AddStringToObject(object, name, value.toUtf8().constData());
-}
-
 QString utf8(const char *text)
 {
     return QString::fromUtf8(text ? text : "");
@@ -151,18 +146,18 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
             for (int i = 0; i < 7; ++i)
                 cJSON_AddNumberToObject(body.get(), names[i], index * 10 + i);
         } else {
-            addString(body.get(), "ip", device.ip);
-            addString(body.get(), "sn", device.sn);
-            addString(body.get(), "mac", device.mac);
-            addString(body.get(), "model", device.model);
+            addJsonString(body.get(), "ip", device.ip);
+            addJsonString(body.get(), "sn", device.sn);
+            addJsonString(body.get(), "mac", device.mac);
+            addJsonString(body.get(), "model", device.model);
             if (device.fault != SimDevice::Fault::MissingFields) {
-                addString(body.get(), "baseModel", device.baseModel);
-                addString(body.get(), "Active_state", device.activeState);
-                addString(body.get(), "V", device.version);
+                addJsonString(body.get(), "baseModel", device.baseModel);
+                addJsonString(body.get(), "Active_state", device.activeState);
+                addJsonString(body.get(), "V", device.version);
             }
         }
         if (device.fault == SimDevice::Fault::Oversized)
-            addString(body.get(), "padding", QString(kOversizePadding, QLatin1Char('x')));
+            addJsonString(body.get(), "padding", QString(kOversizePadding, QLatin1Char('x')));
     } else if (kind == QLatin1String("login")) {
         const QString password = utf8(stringMember(data, "password", ""));
         body.reset(cJSON_CreateObject());
@@ -234,4 +229,9 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
     } else {
         sendReply(wire, isSearch, sender, senderPort);
     }
+}
+
+void addJsonString(cJSON *object, const char *name, const QString &value)
+{
+    cJSON_AddStringToObject(object, name, value.toUtf8().constData());
 }

@@ -182,3 +182,7 @@ private:
     QVector<SimDevice> finalDevices;
     DeviceSimulator::Stats finalStats;
 };
+
+struct cJSON;
+// Adds a text member to a reply being built (answers and flood alike).
+void addJsonString(cJSON *object, const char *name, const QString &value);

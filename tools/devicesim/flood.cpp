@@ -11,11 +11,6 @@ namespace {
 
 constexpr int kMaxDatagram = 65507; // IPv4 UDP payload limit
 
-void addString(cJSON *object, const char *name, const QString &value)
-{
-    cJSON_AddStringToObject(object, name, value.toUtf8().constData());
-}
-
 } // namespace
 
 FloodSender::FloodSender(const Flood &flood, const QByteArray &syn, const QHostAddress &target, quint16 targetPort)
@@ -80,9 +75,9 @@ QByteArray FloodSender::make(qint64 n)
     JsonPtr reply = makeJsonPtr(cJSON_CreateObject());
     cJSON_AddStringToObject(reply.get(), "syn", syn.constData());
     cJSON *data = cJSON_AddObjectToObject(reply.get(), "data");
-    addString(data, "ip", QStringLiteral("10.%1.%2.%3").arg(1 + n / 62500).arg(n / 250 % 250).arg(1 + n % 250));
-    addString(data, "sn", QStringLiteral("FL%1").arg(n + 1, 10, 10, QLatin1Char('0')));
-    addString(data, "mac", QStringLiteral("06:00:%1:%2:%3:%4")
+    addJsonString(data, "ip", QStringLiteral("10.%1.%2.%3").arg(1 + n / 62500).arg(n / 250 % 250).arg(1 + n % 250));
+    addJsonString(data, "sn", QStringLiteral("FL%1").arg(n + 1, 10, 10, QLatin1Char('0')));
+    addJsonString(data, "mac", QStringLiteral("06:00:%1:%2:%3:%4")
                                .arg((n >> 24) & 0xff, 2, 16, QLatin1Char('0'))
                                .arg((n >> 16) & 0xff, 2, 16, QLatin1Char('0'))
                                .arg((n >> 8) & 0xff, 2, 16, QLatin1Char('0'))
@@ -99,7 +94,7 @@ QByteArray FloodSender::make(qint64 n)
         const int padding = room - int(std::strlen(text)) - int(sizeof ",\"padding\":\"\"" - 1);
         cJSON_free(text);
         if (padding > 0)
-            addString(data, "padding", QString(padding, QLatin1Char('x')));
+            addJsonString(data, "padding", QString(padding, QLatin1Char('x')));
     }
     const std::string wire = encodeMessage(reply.get());
     return QByteArray(wire.data(), int(wire.size()));
