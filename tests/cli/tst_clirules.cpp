@@ -113,6 +113,7 @@ private slots:
         for (const QString &line : helpText().split('\n'))
             QVERIFY2(line.size() <= 79, qPrintable(line));
         QVERIFY(helpText().contains("  -v, --verbose         Also print the link's debug lines on standard error;"));
+        QVERIFY(helpText().contains("  plan --from IP [--to IP] [--order ORDER] [--only STATE] [--model TEXT]"));
     }
 
     void plan_data()

@@ -398,7 +398,7 @@ private slots:
     }
 
     // A host at 192.168.77.20 (listening), one at .21 (refusing), nothing at .50; 10.9.9.9 lies
-    // outside lo's subnets and is not probed.
+    // outside lo's subnets and is not probed. Then the neighbour table of a card of this test's own.
     void probe()
     {
         QVERIFY(run("ip", {"addr", "add", "192.168.77.1/24", "dev", "lo", "noprefixroute"}));
@@ -415,6 +415,11 @@ private slots:
         QCOMPARE(found.value("192.168.77.21"), ProbeResult::Answered);
         QCOMPARE(found.value("192.168.77.50"), ProbeResult::Silent);
         QCOMPARE(found.value("10.9.9.9"), ProbeResult::NotProbed);
+        // A neighbour that the kernel knows, its port 80 silent, on a card that has a neighbour table.
+        QVERIFY(run("sh", {"-c", "ip link add tp0 type veth peer name tp1 && ip addr add 192.168.78.1/24 dev tp0 && ip link set tp0 up"
+                                 " && ip link set tp1 up && ip neigh add 192.168.78.30 lladdr 02:00:00:00:00:30 dev tp0 nud permanent"}));
+        QCOMPARE(probeHosts("tp0", {"192.168.78.30", "192.168.78.31"}),
+                 (QHash<QString, ProbeResult>{{"192.168.78.30", ProbeResult::Neighbour}, {"192.168.78.31", ProbeResult::Silent}}));
 
         const QVector<PlanRow> plan = planOf({"SN1 192.168.77.20", "SN4 192.168.77.50"});
         const PlanCheck check = checkPlanOnCard(plan, fleet(kSite), "lo");

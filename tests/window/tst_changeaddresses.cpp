@@ -230,9 +230,12 @@ private slots:
             edit(&dialog, row, checked.at(row) == "x", "");
         type(&dialog, "first_address", from);
         MessageBoxCloser closer;
+        QSignalSpy shown(dialog.findChild<QTableView *>("device_view")->model(), &QAbstractItemModel::dataChanged);
         button(&dialog, "fill_button")->click();
         QCOMPARE(rowsOf(&dialog), rows);
         QCOMPARE(closer.boxes, boxes);
+        QVERIFY(!boxes.isEmpty() || !shown.isEmpty()); // the view repaints what was filled
+
     }
 
     void loadPlan_data()
