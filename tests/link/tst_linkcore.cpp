@@ -343,7 +343,8 @@ private slots:
         }
         QVERIFY_DURATION(took, 3000, 3750);
         const QStringList lines = log.lines(QtDebugMsg); // the first ten, then one summary
-        QCOMPARE(lines.count("syn not matched!") + lines.count("SYN is NULL!"), 10);
+        const int mismatched = lines.count("syn not matched!"), withoutSyn = lines.count("SYN is NULL!");
+        QVERIFY2(mismatched > 0 && withoutSyn > 0 && mismatched + withoutSyn == 10, qPrintable(lines.join('|'))); // both kinds told
         QCOMPARE(lines.size(), 11);
         QVERIFY2(QRegularExpression("^\\.\\.\\. and \\d+ more lines like these$").match(lines.last()).hasMatch(), qPrintable(lines.last()));
 
