@@ -506,7 +506,10 @@ private slots:
     {
         ORV_Window w(QStringLiteral("Local Mannage"));
         w.show();
-        QTimer::singleShot(0, &w, [&w] { w.findChild<QSystemTrayIcon *>()->contextMenu()->actions().last()->trigger(); });
+        QMenu *menu = w.findChild<QSystemTrayIcon *>()->contextMenu();
+        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().first()->text() + '|' + menu->actions().last()->text(), QStringLiteral("Open|Quit"));
+        QTimer::singleShot(0, &w, [menu] { menu->actions().last()->trigger(); });
         QTimer::singleShot(10000, &w, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }
