@@ -324,6 +324,7 @@ private slots:
         QTest::newRow("policy drop, some senders let in") << nft("drop", {"input:" + match(kSaddr, R"("192.168.1.5")") + "," + kAccept}) << QStringList{"inet t input: policy drop (conditional)"};
         QTest::newRow("a named set") << nft("accept", {"input:" + match(kUdpDport, R"("@blocked")") + "," + kDrop}) << QStringList{"inet t input: rule handle 1 (conditional)"};
         QTest::newRow("policy drop, let in by a jumped-to chain") << nft("drop", {"input:" + jump("allow"), "allow:" + match(kUdpDport, port) + "," + kAccept}) << QStringList();
+        QTest::newRow("policy drop, some senders let in by a jumped-to chain") << nft("drop", {"input:" + jump("allow"), "allow:" + match(kSaddr, R"("192.168.1.5")") + "," + kAccept}) << QStringList{"inet t input: policy drop (conditional)"};
         QTest::newRow("dropped in a jumped-to chain") << nft("accept", {"input:" + jump("deny"), "deny:" + match(kUdpDport, port) + "," + kDrop}) << QStringList{"inet t input: rule handle 2"};
         QTest::newRow("back from the jump, then dropped") << nft("accept", {"input:" + jump("other"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kDrop}) << QStringList{"inet t input: rule handle 3"};
         QTest::newRow("a goto that falls through meets the policy") << nft("drop", {"input:" + jump("other", "goto"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kAccept}) << QStringList{"inet t input: policy drop"};
