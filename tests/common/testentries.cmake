@@ -1,10 +1,11 @@
 # Makes the ctest entries of one test program when ctest starts; included by the file that
 # tests/CMakeLists.txt writes for each program, after it set
 #   orv_program    the program (in the build),   orv_list   its testfunctions.cmake output,
-#   orv_netns_run, orv_environment, orv_costs (entry:seconds ...).
+#   orv_netns_run, orv_environment, orv_costs (entry:seconds ...), orv_sanitized.
 # Every test function runs in some entry: those that no hand-made entry names get entries of
 # their own making. A function that checks a duration (`timed`) runs in an entry that runs
-# alone (RUN_SERIAL), so that no other test job competes for the cores while it measures.
+# alone (RUN_SERIAL), so that no other test job competes for the cores while it measures;
+# in a sanitizer build, which checks no upper bound, beside the others.
 
 # orv_entry(<name> <arguments...>): one entry; the arguments that name test functions (alone
 # or as function:row) are what it runs, none means all. Adds them to orv_covered.
@@ -21,14 +22,15 @@ function(orv_entry name)
     endif()
     set(alone OFF)
     foreach(function IN LISTS runs)
-        if(function IN_LIST timed)
+        if(function IN_LIST timed AND NOT orv_sanitized)
             set(alone ON)
         endif()
     endforeach()
     set(cost 1)
+    string(REGEX REPLACE "_[0-9]+$" "" function_entry "${name}") # a row's entry: what each row takes
     foreach(entry IN LISTS orv_costs)
-        if(entry MATCHES "^${name}:([0-9]+)$")
-            set(cost ${CMAKE_MATCH_1})
+        if(entry MATCHES "^(${name}|${function_entry}):([0-9]+)$")
+            set(cost ${CMAKE_MATCH_2})
         endif()
     endforeach()
     if(alone)
@@ -48,14 +50,21 @@ function(orv_entry name)
 endfunction()
 
 # orv_remaining_entries(<name> <EACH_FUNCTION|TOGETHER>): entries for the functions that no
-# entry ran so far: one per function (<name>_<function>), or one for the untimed ones
-# (<name>) and one for the timed ones (<name>_timed).
+# entry ran so far: one per function (<name>_<function>; one per row, <name>_<function>_<n>,
+# for a function with rows_<function>), or one for the untimed ones (<name>) and one for the
+# timed ones (<name>_timed).
 function(orv_remaining_entries name mode)
     set(untimed_left)
     set(timed_left)
     foreach(function IN LISTS functions)
         if(NOT function IN_LIST orv_covered)
-            if(mode STREQUAL "EACH_FUNCTION")
+            if(mode STREQUAL "EACH_FUNCTION" AND rows_${function})
+                set(row 0)
+                foreach(tag IN LISTS rows_${function})
+                    math(EXPR row "${row} + 1")
+                    orv_entry(${name}_${function}_${row} "${function}:${tag}")
+                endforeach()
+            elseif(mode STREQUAL "EACH_FUNCTION")
                 orv_entry(${name}_${function} ${function})
             elseif(function IN_LIST timed)
                 list(APPEND timed_left ${function})

@@ -1,8 +1,9 @@
 # Lists the test functions of one Qt Test program, at build time:
 #   cmake -D PROGRAM=<test program> -D SOURCES=<its sources, separated by |> -D OUTPUT=<file>
-#         -D NETNS_RUN=<tests/netns-run> -P testfunctions.cmake
-# OUTPUT then sets `functions` (every test function, as the program's -functions prints them)
-# and `timed` (those whose own body checks a duration with QVERIFY_DURATION), for
+#         -D NETNS_RUN=<tests/netns-run> [-D ROWS_APART=<functions, separated by |>] -P testfunctions.cmake
+# OUTPUT then sets `functions` (every test function, as the program's -functions prints them),
+# `timed` (those whose own body checks a duration with QVERIFY_DURATION) and, for each function
+# of ROWS_APART, `rows_<function>` (its data rows, as -datatags prints them), for
 # testentries.cmake to make ctest entries of.
 
 execute_process(
@@ -47,4 +48,24 @@ foreach(name IN LISTS functions)
     endif()
 endforeach()
 
-file(WRITE "${OUTPUT}" "set(functions ${functions})\nset(timed ${timed})\n")
+set(rows)
+if(ROWS_APART)
+    execute_process(
+        COMMAND ${NETNS_RUN} env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ${PROGRAM} -datatags
+        OUTPUT_VARIABLE listing ERROR_QUIET)
+    string(REPLACE ";" "" listing "${listing}") # a row named with one would split in two here
+    string(REPLACE "\n" ";" lines "${listing}")
+    string(REPLACE "|" ";" ROWS_APART "${ROWS_APART}")
+    foreach(function IN LISTS ROWS_APART)
+        set(tags)
+        foreach(line IN LISTS lines)
+            if(line MATCHES "^[A-Za-z_][A-Za-z0-9_]* ${function} (.+)$")
+                string(REGEX REPLACE "([\\\\\"$])" "\\\\\\1" tag "${CMAKE_MATCH_1}")
+                string(APPEND tags " \"${tag}\"")
+            endif()
+        endforeach()
+        string(APPEND rows "set(rows_${function}${tags})\n")
+    endforeach()
+endif()
+
+file(WRITE "${OUTPUT}" "set(functions ${functions})\nset(timed ${timed})\n${rows}")
