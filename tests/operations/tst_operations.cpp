@@ -97,45 +97,22 @@ private slots:
         QTest::newRow("address of another device refused before the login") << "SN-ZERO" << goodPw << "192.168.7.10" << QStringList() << QStringList{"critical|Invalid IP Address|192.168.7.10 is in use by SN-WRONG (02:00:00:00:00:10).|ORV_Window"};
         QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << QStringList() << QStringList{unusable.arg("It is the network address of its /24 (the last part is 0).")};
         QTest::newRow("serial with a line break") << forgedSn << "badpass1" << "10.1.4.2" << QStringList{security("login", "badpass1", R"(SN-NL\nINJECTED fake log line: passwd:hunter2)")} << QStringList{badPassword};
-    }
-
-    void activate_data()
-    {
-        addColumns();
         QTest::newRow("activation refused") << "SN-ACT-DONE" << "first-pw9" << "10.9.8.5" << QStringList{security("activate", "first-pw9", "SN-ACT-DONE")} << QStringList{"information|Tips|device is already actived|ORV_Window"};
         QTest::newRow("unusable address refused before the activation") << "SN-ACT-OCTAL" << "first-pw9" << "192.168.001.008" << QStringList() << QStringList{unusable.arg("A part starts with 0, which many programs read as an octal number.")};
-    }
-
-    void silent_data()
-    {
-        addColumns();
-        const QStringList boxes = {"critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"};
-        QTest::newRow("no login reply") << "SN-SILENT" << goodPw << "10.1.2.7" << QStringList{security("login", "goodpass1", "SN-SILENT")} << boxes;
-        QTest::newRow("no netcfg reply") << "SN-CFG-SILENT" << goodPw << "10.1.3.5" << QStringList{security("login", "goodpass1", "SN-CFG-SILENT"), netcfg("SN-CFG-SILENT", "10.1.3.5", "10.1.3.1")} << boxes;
+        const QStringList silent = {"critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"};
+        QTest::newRow("no login reply") << "SN-SILENT" << goodPw << "10.1.2.7" << QStringList{security("login", "goodpass1", "SN-SILENT")} << silent;
+        QTest::newRow("no netcfg reply") << "SN-CFG-SILENT" << goodPw << "10.1.3.5" << QStringList{security("login", "goodpass1", "SN-CFG-SILENT"), netcfg("SN-CFG-SILENT", "10.1.3.5", "10.1.3.1")} << silent;
     }
 
     void restartNotice()
     {
-        run();
+        change();
         if (!QTest::currentTestFailed())
             QVERIFY_DURATION(restartWaitMs, 5000, 6250);
     }
 
-    void change() { run(); }
-    void activate() { run(); }
-    void silent() { run(); }
-
-private:
-    void addColumns()
-    {
-        QTest::addColumn<QString>("sn");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("newIp");
-        QTest::addColumn<QStringList>("requests"); // what the device receives, in order
-        QTest::addColumn<QStringList>("boxes");
-    }
-
-    void run()
+    // Refusals, device faults and silences, each on a device of its own.
+    void change()
     {
         QFETCH(QString, sn);
         QFETCH(QString, password);
@@ -178,6 +155,16 @@ private:
         QCOMPARE(table->item(row, ActiveColumn)->text(), activated ? QStringLiteral("active") : oldActive);
         QCOMPARE(log.lines().filter(password), QStringList());
         QCOMPARE(log.lines().filter(QStringLiteral("\nINJECTED")), QStringList()); // no forged line
+    }
+
+private:
+    void addColumns()
+    {
+        QTest::addColumn<QString>("sn");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("newIp");
+        QTest::addColumn<QStringList>("requests"); // what the device receives, in order
+        QTest::addColumn<QStringList>("boxes");
     }
 
     DeviceSimulatorThread sim;
