@@ -60,11 +60,6 @@ private:
 const QString kPortInUse = QStringLiteral("UDP port 10088 is in use by another program, so the replies of the devices "
                                           "cannot be received. Close that program and search again.");
 
-bool shell(const QString &command)
-{
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}) == 0;
-}
-
 // What the cards of this namespace have sent, from /proc/net/dev.
 qint64 packetsSent()
 {
@@ -208,15 +203,15 @@ private slots:
         QFETCH(LinkCore::Error, error);
         QFETCH(QString, message);
         static const bool cardsMade =
-            shell("echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6"
-                  " && ip link add vchosen type veth peer name vchosen-p && ip link add vother type veth peer name vother-p"
-                  " && for c in vchosen vchosen-p vother vother-p; do ip link set $c up || exit 1; done"
-                  " && ip addr add 10.99.0.1/24 dev vother && ip route add default via 10.99.0.2 dev vother");
+            runShell("echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6"
+                     " && ip link add vchosen type veth peer name vchosen-p && ip link add vother type veth peer name vother-p"
+                     " && for c in vchosen vchosen-p vother vother-p; do ip link set $c up || exit 1; done"
+                     " && ip addr add 10.99.0.1/24 dev vother && ip route add default via 10.99.0.2 dev vother");
         QVERIFY(cardsMade);
         const char *limit = "/proc/sys/net/ipv4/igmp_max_memberships";
-        const auto restore = qScopeGuard([limit] { shell(QStringLiteral("echo 20 >%1").arg(limit)); });
+        const auto restore = qScopeGuard([limit] { runShell(QStringLiteral("echo 20 >%1").arg(limit)); });
         if (noMemberships)
-            QVERIFY(shell(QStringLiteral("echo 0 >%1").arg(limit)));
+            QVERIFY(runShell(QStringLiteral("echo 0 >%1").arg(limit)));
         const qint64 sentBefore = packetsSent();
         LinkCore core;
         const LinkCore::Result result = core.search(card);
