@@ -190,17 +190,25 @@ private slots:
         QCOMPARE(addressLess(a, b), less);
     }
 
+    // The New address column filled from a first address over the checked rows, or, for a row
+    // that checks none, from a plan file.
     void fill_data()
     {
-        QTest::addColumn<QStringList>("checked"); // "x" or "-" per row
-        QTest::addColumn<QString>("from");
+        QTest::addColumn<QStringList>("checked"); // "x" or "-" per row; none: load the plan
+        QTest::addColumn<QString>("from"); // the first address, or the plan's path ("PLAN": written from plan)
+        QTest::addColumn<QByteArray>("plan");
         QTest::addColumn<QStringList>("rows"); // afterwards
         QTest::addColumn<QStringList>("boxes");
-        const QStringList all = {"x", "x", "x", "x"};
+        const QString box = "critical|Tips|The plan %1 cannot be used: %2|ChangeAddressesDialog";
+        const QStringList all = {"x", "x", "x", "x"}, fromPlan;
         // clang-format off
-        QTest::newRow("checked rows only; an unchecked device's address skipped") << QStringList{"x", "-", "-", "x"} << "192.168.1.49" << QStringList{"x 192.168.1.49", "-", "-", "x 192.168.1.51"} << QStringList{};
-        QTest::newRow("range too small: nothing changes") << all << "192.168.1.253" << all << QStringList{"warning|Tips|192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.|ChangeAddressesDialog"};
-        QTest::newRow("nothing checked") << QStringList{"-", "-", "-", "-"} << "192.168.1.100" << QStringList{"-", "-", "-", "-"} << QStringList{"warning|Tips|No device of the search matches the choice.|ChangeAddressesDialog"};
+        QTest::newRow("checked rows only; an unchecked device's address skipped") << QStringList{"x", "-", "-", "x"} << "192.168.1.49" << QByteArray() << QStringList{"x 192.168.1.49", "-", "-", "x 192.168.1.51"} << QStringList{};
+        QTest::newRow("range too small: nothing changes") << all << "192.168.1.253" << QByteArray() << all << QStringList{"warning|Tips|192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.|ChangeAddressesDialog"};
+        QTest::newRow("nothing checked") << QStringList{"-", "-", "-", "-"} << "192.168.1.100" << QByteArray() << QStringList{"-", "-", "-", "-"} << QStringList{"warning|Tips|No device of the search matches the choice.|ChangeAddressesDialog"};
+        QTest::newRow("plan: the named devices, with their addresses") << fromPlan << "PLAN" << QByteArray("sn,new_ip\nSN-C,192.168.1.102\nSN-B,192.168.1.101,planpw1\n") << QStringList{"-", "x 192.168.1.101", "x 192.168.1.102", "-"} << QStringList{};
+        QTest::newRow("plan: a device not in the search: left out, told") << fromPlan << "PLAN" << QByteArray("SN-A,192.168.1.100\nSN-X,192.168.1.9\n") << QStringList{"x 192.168.1.100", "-", "-", "-"} << QStringList{"warning|Tips|These rows of PLAN were left out:\nLine 2: SN-X was not found in the search.|ChangeAddressesDialog"};
+        QTest::newRow("plan: a row that does not parse: nothing changes") << fromPlan << "PLAN" << QByteArray("SN-A,192.168.1.100\nSN-B\n") << all << QStringList{box.arg("PLAN", "line 2: expected sn,new_ip[,password], found 1 cells")};
+        QTest::newRow("plan: endless: read no further than the cap") << fromPlan << "/dev/zero" << QByteArray() << all << QStringList{box.arg("/dev/zero", "larger than 1048576 bytes: not a plan")};
         // clang-format on
     }
 
@@ -208,41 +216,7 @@ private slots:
     {
         QFETCH(QStringList, checked);
         QFETCH(QString, from);
-        QFETCH(QStringList, rows);
-        QFETCH(QStringList, boxes);
-        ORV_CONN2DEVICE link;
-        ChangeAddressesDialog dialog(kDevices, link);
-        for (int row = 0; row < checked.size(); ++row)
-            edit(&dialog, row, checked.at(row) == "x", "");
-        type(&dialog, "first_address", from);
-        MessageBoxCloser closer;
-        QSignalSpy shown(dialog.findChild<QTableView *>("device_view")->model(), &QAbstractItemModel::dataChanged);
-        button(&dialog, "fill_button")->click();
-        QCOMPARE(rowsOf(&dialog), rows);
-        QCOMPARE(closer.boxes, boxes);
-        QVERIFY(!boxes.isEmpty() || !shown.isEmpty()); // the view repaints what was filled
-    }
-
-    void loadPlan_data()
-    {
-        QTest::addColumn<QByteArray>("plan"); // written to PLAN
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QStringList>("rows"); // afterwards
-        QTest::addColumn<QStringList>("boxes");
-        const QString box = "critical|Tips|The plan %1 cannot be used: %2|ChangeAddressesDialog";
-        const QStringList untouched = {"x", "x", "x", "x"};
-        // clang-format off
-        QTest::newRow("the named devices, with their addresses") << QByteArray("sn,new_ip\nSN-C,192.168.1.102\nSN-B,192.168.1.101,planpw1\n") << "PLAN" << QStringList{"-", "x 192.168.1.101", "x 192.168.1.102", "-"} << QStringList{};
-        QTest::newRow("a device not in the search: left out, told") << QByteArray("SN-A,192.168.1.100\nSN-X,192.168.1.9\n") << "PLAN" << QStringList{"x 192.168.1.100", "-", "-", "-"} << QStringList{"warning|Tips|These rows of PLAN were left out:\nLine 2: SN-X was not found in the search.|ChangeAddressesDialog"};
-        QTest::newRow("a row that does not parse: nothing changes") << QByteArray("SN-A,192.168.1.100\nSN-B\n") << "PLAN" << untouched << QStringList{box.arg("PLAN", "line 2: expected sn,new_ip[,password], found 1 cells")};
-        QTest::newRow("endless: read no further than the cap") << QByteArray() << "/dev/zero" << untouched << QStringList{box.arg("/dev/zero", "larger than 1048576 bytes: not a plan")};
-        // clang-format on
-    }
-
-    void loadPlan()
-    {
         QFETCH(QByteArray, plan);
-        QFETCH(QString, path);
         QFETCH(QStringList, rows);
         QFETCH(QStringList, boxes);
         QTemporaryDir dir;
@@ -251,10 +225,20 @@ private slots:
         file.close();
         ORV_CONN2DEVICE link;
         ChangeAddressesDialog dialog(kDevices, link);
+        for (int row = 0; row < checked.size(); ++row)
+            edit(&dialog, row, checked.at(row) == "x", "");
         MessageBoxCloser closer;
-        QCOMPARE(dialog.loadPlan(path == "PLAN" ? file.fileName() : path), boxes.isEmpty() || boxes.first().startsWith("warning"));
+        QSignalSpy shown(dialog.findChild<QTableView *>("device_view")->model(), &QAbstractItemModel::dataChanged);
+        if (checked.isEmpty()) {
+            QCOMPARE(dialog.loadPlan(from == "PLAN" ? file.fileName() : from),
+                     boxes.isEmpty() || boxes.first().startsWith("warning"));
+        } else {
+            type(&dialog, "first_address", from);
+            button(&dialog, "fill_button")->click();
+        }
         QCOMPARE(rowsOf(&dialog), rows);
         QCOMPARE(closer.boxes.replaceInStrings(file.fileName(), "PLAN"), boxes);
+        QVERIFY(!boxes.isEmpty() || !shown.isEmpty()); // the view repaints what was filled
     }
 
     // 30 devices, 10 of them new and sharing their factory address: checked, filled from .100,
