@@ -5,7 +5,7 @@
 # Every test function runs in some entry: those that no hand-made entry names get entries of
 # their own making. A function that checks a duration (`timed`) runs in an entry that runs
 # alone (RUN_SERIAL), so that no other test job competes for the cores while it measures;
-# in a sanitizer build, which checks no upper bound, beside the others.
+# in a sanitizer build, which checks no duration, beside the others.
 
 # orv_entry(<name> <arguments...>): one entry; the arguments that name test functions (alone
 # or as function:row) are what it runs, none means all. Adds them to orv_covered.
