@@ -319,6 +319,7 @@ private slots:
         QTest::newRow("--wide: whole") << long45k << 0 << long45k;
         QTest::newRow("40 characters kept") << QString(40, 'a') << 40 << QString(40, 'a');
         QTest::newRow("escaped, then cut") << QString(36, 'a') + "\x1b[2J" << 40 << QString(36, 'a') + "\\x1" + ellipsis;
+        QTest::newRow("line break and direction override escaped") << "a" + QString(QChar(0x2028)) + QChar(0x202e) + "b" << 40 << "a\\u2028\\u202eb";
         QTest::newRow("no half character") << QString(38, 'a') + QString::fromUtf8("\xf0\x9f\x98\x80") + "bb" << 40 << QString(38, 'a') + ellipsis;
         // clang-format on
     }
