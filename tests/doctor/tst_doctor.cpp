@@ -251,7 +251,7 @@ private slots:
         QTEST(natLook(ip(qPrintable(address)), hypervisorFromDmi(vendor, product), ip(qPrintable(gateway))), "look");
     }
 
-    void nftRules_data()
+    void firewallRules_data()
     {
         QTest::addColumn<QByteArray>("listing");
         QTest::addColumn<QStringList>("drops");
@@ -282,25 +282,6 @@ private slots:
         QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList();
         QTest::newRow("an ip6 table") << nft("drop", {"input:" + kDrop}, "input", "ip6") << QStringList();
         QTest::newRow("iptables-nft's rules, read in full") << kRealIptablesNft << QStringList{"ip filter INPUT: rule handle 7 (conditional)"};
-        // clang-format on
-    }
-
-    void nftRules()
-    {
-        QFETCH(QByteArray, listing);
-        QTEST(drops(firewall::parseNftJson(listing, QStringLiteral("va"))), "drops");
-    }
-
-    void nftSkipsIptablesTable()
-    {
-        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
-    }
-
-    void iptablesRules_data()
-    {
-        QTest::addColumn<QByteArray>("listing");
-        QTest::addColumn<QStringList>("drops");
-        // clang-format off
         QTest::newRow("let in by a user chain, as iptables-save prints it") << kRealIptablesSave << QStringList();
         QTest::newRow("the same without the port") << QByteArray(kRealIptablesSave).replace("10080:10090", "10080:10087") << QStringList{"filter INPUT: -A INPUT -s 10.0.0.0/8 -m comment --comment a b -j REJECT --reject-with icmp-port-unreachable (conditional)"};
         QTest::newRow("--dport 10088 -j DROP") << iptables("ACCEPT", "-A INPUT -p udp -m udp --dport 10088 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m udp --dport 10088 -j DROP"};
@@ -319,10 +300,17 @@ private slots:
         // clang-format on
     }
 
-    void iptablesRules()
+    // A listing in nft's JSON or as iptables-save prints it, and the drops of replies read from it.
+    void firewallRules()
     {
         QFETCH(QByteArray, listing);
-        QTEST(drops(firewall::parseIptablesSave(listing, QStringLiteral("va"))), "drops");
+        const bool json = listing.startsWith('{');
+        QTEST(drops(json ? firewall::parseNftJson(listing, "va") : firewall::parseIptablesSave(listing, "va")), "drops");
+    }
+
+    void nftSkipsIptablesTable()
+    {
+        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
     }
 
     void firewalldZones_data()
