@@ -241,7 +241,6 @@ private slots:
         row.change.outcome = ChangeOutcome(outcome);
         row.change.link.error = LinkCore::Error(link);
         QCOMPARE(runRow(row, "lo").mid(2, 5).join(' ') + "|" + QString::number(rowStatus(row)), shown);
-        QCOMPARE(runRow(row, "lo").last(), rowDetail(row, "lo", false));
         QVERIFY(progressLine(3, 7, row, "lo").startsWith(QString("[3/7] SN1 %1 -> 10.0.0.1: ").arg(runRow(row, "lo").at(2))));
     }
 
@@ -284,7 +283,6 @@ private slots:
         QTest::addColumn<QString>("told");
         using E = LinkCore::Error;
         // clang-format off
-        QTest::newRow("no reply") << int(E::Timeout) << 0 << "5 no device answered the search on lo";
         QTest::newRow("replies, none fitting") << int(E::NoMatchingReply) << 0 << "5 no device answered the search on lo";
         QTest::newRow("card gone") << int(E::CardGone) << 0 << "3 The network card \"lo\" does not exist (any more), so nothing was sent.";
         QTest::newRow("group not joined") << int(E::JoinFailed) << 0 << "4 The multicast group 239.0.0.100 cannot be used on the network card \"lo\" (no group), so nothing was sent.";
