@@ -121,7 +121,6 @@ private slots:
         QTest::newRow("f") << QByteArray("Zg==") << QByteArray("f") << true;
         QTest::newRow("fo") << QByteArray("Zm8=") << QByteArray("fo") << true;
         QTest::newRow("foo") << QByteArray("Zm9v") << QByteArray("foo") << true;
-        QTest::newRow("foobar") << QByteArray("Zm9vYmFy") << QByteArray("foobar") << true;
         QTest::newRow("high bits") << QByteArray("+/8A") << QByteArray::fromHex("fbff00") << true;
         QTest::newRow("empty") << QByteArray("") << QByteArray("") << false;
         QTest::newRow("CR LF ignored") << QByteArray("Zm9vYmE=\r\n") << QByteArray("fooba") << false;
