@@ -212,12 +212,9 @@ private slots:
         const int none = int(E::None);
         const int ok = int(O::Changed);
         // clang-format off
-        QTest::newRow("done, verified") << int(R::Done) << int(V::Verified) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done verified|0";
         QTest::newRow("done, not verified") << int(R::Done) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done -|0";
-        QTest::newRow("kept old address") << int(R::Done) << int(V::KeptOldAddress) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done kept old address|10";
         QTest::newRow("reply lost, not seen") << int(R::Failed) << int(V::NotSeen) << int(C::Ready) << int(O::NoReply) << none << "192.168.1.2 10.0.0.1 login+netcfg failed not seen|10";
         QTest::newRow("skipped") << int(R::Skipped) << int(V::None) << int(C::AlreadyThere) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg skipped -|0";
-        QTest::newRow("conflict") << int(R::Conflict) << int(V::None) << int(C::InUse) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg conflict -|7";
         QTest::newRow("not run") << int(R::NotRun) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg not run -|11";
         QTest::newRow("not found") << int(R::Failed) << int(V::None) << int(C::NotFound) << ok << none << "- 10.0.0.1 login+netcfg failed -|5";
         QTest::newRow("serial at two addresses") << int(R::Failed) << int(V::None) << int(C::SerialAtTwoAddresses) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg failed -|7";
