@@ -248,7 +248,6 @@ private slots:
         // clang-format off
         QTest::newRow("all verified") << "vv" << "2 changed, 0 already at their address, 0 failed, 0 refused as conflicts|0";
         QTest::newRow("one kept its address") << "vkf" << "2 changed, 0 already at their address, 1 failed, 0 refused as conflicts, 1 not seen at their new address|10";
-        QTest::newRow("some failed or refused") << "vsfc" << "1 changed, 1 already at their address, 1 failed, 1 refused as conflicts|1";
         QTest::newRow("interrupted") << "vn" << "1 changed, 0 already at their address, 0 failed, 0 refused as conflicts, 1 not run|1";
         QTest::newRow("nothing to do") << "ss" << "Nothing to do: every device of the plan is already at its new address.|0";
         QTest::newRow("dry run") << "ppf" << "2 to change, 0 already at their address, 1 would fail, 0 refused as conflicts|1";
