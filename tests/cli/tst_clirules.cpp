@@ -47,9 +47,6 @@ private slots:
         // clang-format off
         QTest::newRow("-v is verbose, not the version") << "list -v" << "list table verbose";
         QTest::newRow("-V is the version") << "-V" << "list table version";
-        QTest::newRow("--all-replies accepted, wide csv") << "list --all-replies --wide --format=csv" << "list csv wide";
-        QTest::newRow("password from standard input, strict") << "set-ip SN1 10.0.0.1 --strict --password-file -" << "set-ip SN1 10.0.0.1 table strict password:-";
-        QTest::newRow("plan from standard input, card named") << "apply - --dry-run --interface eth1" << "apply - table dry-run card:eth1";
         QTest::newRow("unknown command") << "frob" << "2 unknown command \"frob\"; see tarnvale-cli --help";
         QTest::newRow("an argument missing") << "set-ip SN1" << "2 set-ip takes 2 arguments, not 1; see tarnvale-cli --help";
         QTest::newRow("option of another command") << "list --dry-run" << "2 --dry-run is not an option of list";
