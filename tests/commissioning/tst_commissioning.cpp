@@ -86,13 +86,11 @@ private slots:
         // clang-format off
         QTest::newRow("free address") << "SN1 192.168.1.50" << "" << QStringList{ready} << "2" << "";
         QTest::newRow("outside the card") << "SN1 10.0.0.5" << "" << QStringList{ready} << "2" << "2";
-        QTest::newRow("already there") << "SN1 192.168.1.2" << "" << QStringList{"Already at its new address."} << "" << "";
         QTest::newRow("not found") << "SN9 192.168.1.50" << "" << QStringList{"SN9 was not found in the search."} << "" << "";
         QTest::newRow("serial at two addresses") << "SN6 192.168.1.50" << "" << QStringList{"SN6 answers at 192.168.1.7 and at 192.168.1.8: the devices cannot be told apart, so neither is changed."} << "" << "";
         QTest::newRow("broadcast address") << "SN1 192.168.1.255" << "" << QStringList{"Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255)."} << "" << "";
         QTest::newRow("address twice") << "SN1 192.168.1.50, SN4 192.168.1.50" << "" << QStringList{"192.168.1.50 is also planned on line 3.", "192.168.1.50 is also planned on line 2."} << "" << "";
         QTest::newRow("serial twice") << "SN1 192.168.1.50, SN1 192.168.1.51" << "" << QStringList{"SN1 is also planned on line 3.", "SN1 is also planned on line 2."} << "" << "";
-        QTest::newRow("held by a device that stays") << "SN1 192.168.1.5" << "" << QStringList{"192.168.1.5 is in use by SN4 (mac-SN4)."} << "" << "";
         QTest::newRow("shared address, one device stays") << "SN1 192.168.1.3, SN2 192.168.1.60" << "" << QStringList{"192.168.1.3 is in use by SN3 (mac-SN3).", ready} << "3" << "";
         QTest::newRow("holder's row refused") << "SN1 192.168.1.5, SN4 192.168.1.0" << "" << QStringList{"192.168.1.5 is in use by SN4 (mac-SN4).", "Please enter a valid IPv4 address. It is the network address of its /24 (the last part is 0)."} << "" << "";
         QTest::newRow("host answers") << "SN1 192.168.1.50" << "192.168.1.50" << QStringList{"A host that is not a device answers at 192.168.1.50."} << "" << "";
