@@ -13,6 +13,8 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <functional>
+
 Q_DECLARE_METATYPE(NetworkFacts)
 
 namespace {
@@ -109,8 +111,9 @@ RouteEntry route(const char *card, const char *destination, int prefix, const ch
     return RouteEntry{QLatin1String(card), ip(destination), ip(gateway), mask, 0x3, 0};
 }
 
-// eth0 with 192.168.1.10/24 and the default route, nothing on the port, rules read, no filtering.
-NetworkFacts healthy()
+// eth0 with 192.168.1.10/24 and the default route, nothing on the port, rules read, no filtering;
+// then the change.
+NetworkFacts healthy(const std::function<void(NetworkFacts &)> &change = {})
 {
     NetworkFacts facts;
     facts.card = CardFacts{QStringLiteral("eth0"), {"lo", "eth0"}, true, true, true, false, true, false,
@@ -119,14 +122,8 @@ NetworkFacts healthy()
     facts.firewall.read = QStringList{"nftables"};
     facts.rpFilterAll = 0;
     facts.rpFilterCard = 0;
-    return facts;
-}
-
-template<typename Change>
-NetworkFacts healthyBut(Change change)
-{
-    NetworkFacts facts = healthy();
-    change(facts);
+    if (change)
+        change(facts);
     return facts;
 }
 
@@ -251,7 +248,7 @@ private slots:
         QTEST(natLook(ip(qPrintable(address)), hypervisorFromDmi(vendor, product), ip(qPrintable(gateway))), "look");
     }
 
-    void nftRules_data()
+    void firewallRules_data()
     {
         QTest::addColumn<QByteArray>("listing");
         QTest::addColumn<QStringList>("drops");
@@ -282,25 +279,6 @@ private slots:
         QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList();
         QTest::newRow("an ip6 table") << nft("drop", {"input:" + kDrop}, "input", "ip6") << QStringList();
         QTest::newRow("iptables-nft's rules, read in full") << kRealIptablesNft << QStringList{"ip filter INPUT: rule handle 7 (conditional)"};
-        // clang-format on
-    }
-
-    void nftRules()
-    {
-        QFETCH(QByteArray, listing);
-        QTEST(drops(firewall::parseNftJson(listing, QStringLiteral("va"))), "drops");
-    }
-
-    void nftSkipsIptablesTable()
-    {
-        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
-    }
-
-    void iptablesRules_data()
-    {
-        QTest::addColumn<QByteArray>("listing");
-        QTest::addColumn<QStringList>("drops");
-        // clang-format off
         QTest::newRow("let in by a user chain, as iptables-save prints it") << kRealIptablesSave << QStringList();
         QTest::newRow("the same without the port") << QByteArray(kRealIptablesSave).replace("10080:10090", "10080:10087") << QStringList{"filter INPUT: -A INPUT -s 10.0.0.0/8 -m comment --comment a b -j REJECT --reject-with icmp-port-unreachable (conditional)"};
         QTest::newRow("--dport 10088 -j DROP") << iptables("ACCEPT", "-A INPUT -p udp -m udp --dport 10088 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m udp --dport 10088 -j DROP"};
@@ -319,10 +297,17 @@ private slots:
         // clang-format on
     }
 
-    void iptablesRules()
+    // A listing in nft's JSON or as iptables-save prints it, and the drops of replies read from it.
+    void firewallRules()
     {
         QFETCH(QByteArray, listing);
-        QTEST(drops(firewall::parseIptablesSave(listing, QStringLiteral("va"))), "drops");
+        const bool json = listing.startsWith('{');
+        QTEST(drops(json ? firewall::parseNftJson(listing, "va") : firewall::parseIptablesSave(listing, "va")), "drops");
+    }
+
+    void nftSkipsIptablesTable()
+    {
+        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
     }
 
     void firewalldZones_data()
@@ -359,32 +344,32 @@ private slots:
 
         // clang-format off
         QTest::newRow("nothing wrong") << healthy() << QStringList();
-        QTest::newRow("no card to choose") << healthyBut([](NetworkFacts &f) { f.card = CardFacts{"", {"lo"}}; }) << QStringList{"card problem: No network card is up with an IPv4 address (known: lo). Fix:"};
-        QTest::newRow("an unknown card") << healthyBut([](NetworkFacts &f) { f.card = CardFacts{"eth9", {"lo", "eth0"}}; }) << QStringList{"card problem: There is no network card named eth9 (known: lo, eth0)."};
-        QTest::newRow("loopback") << healthyBut([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Net{ip("127.0.0.1"), 8}}; f.routes << route("lo", "239.0.0.0", 8); }) << QStringList{"card problem: lo is the loopback interface"};
-        QTest::newRow("down") << healthyBut([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is down. Fix: sudo ip link set eth0 up"};
-        QTest::newRow("no link") << healthyBut([](NetworkFacts &f) { f.card.running = false; }) << QStringList{"card problem: eth0 has no link."};
-        QTest::newRow("no IPv4") << healthyBut([](NetworkFacts &f) { f.card.ipv4.clear(); }) << QStringList{"card problem: eth0 has no IPv4 address, so nothing can be sent through it. Fix: give it one in the devices' subnet, e.g. sudo ip addr add 192.168.1.250/24 dev eth0"};
-        QTest::newRow("cannot multicast") << healthyBut([](NetworkFacts &f) { f.card.multicast = false; }) << QStringList{"card problem: eth0 cannot multicast. Fix: sudo ip link set eth0 multicast on"};
-        QTest::newRow("group routed through another card") << healthyBut([](NetworkFacts &f) { f.routes << route("eth1", "224.0.0.0", 4); }) << QStringList{"route warning: 239.0.0.100 is routed through eth1, not eth0."};
-        QTest::newRow("no route to the group") << healthyBut([](NetworkFacts &f) { f.routes.removeFirst(); }) << QStringList{"route warning: No route leads to 239.0.0.100."};
-        QTest::newRow("port held by a program") << healthyBut([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Window, "tarnvale-manager", 4242, 1000}}; }) << QStringList{"port problem: UDP port 10088 is held by tarnvale-manager (process 4242), which then gets the devices' replies."};
-        QTest::newRow("port held by another user's") << healthyBut([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Unknown, "", 0, 1001}}; }) << QStringList{"port problem: UDP port 10088 is held by a program of user 1001 that cannot be read without root. Fix: find it with sudo ss -ulpn 'sport = :10088'"};
-        QTest::newRow("nftables drops") << healthyBut([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"nftables", "inet filter input", "policy drop", false}}; }) << QStringList{"firewall problem: nftables chain inet filter input drops UDP to port 10088 (policy drop). Fix: sudo nft insert rule inet filter input udp dport 10088 accept"};
-        QTest::newRow("iptables may drop") << healthyBut([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"iptables-legacy", "filter INPUT", "-A INPUT -s 10.0.0.0/8 -j DROP", true}}; }) << QStringList{"firewall warning: iptables-legacy chain INPUT may drop UDP to port 10088 (-A INPUT -s 10.0.0.0/8 -j DROP), depending on conditions that cannot be judged here. To be sure: sudo iptables-legacy -I INPUT -p udp --dport 10088 -j ACCEPT"};
-        QTest::newRow("rules unreadable") << healthyBut([](NetworkFacts &f) { f.firewall.read.clear(); f.firewall.unreadable = "nft: Operation not permitted"; }) << QStringList{"firewall warning: The firewall rules could not be read (nft: Operation not permitted). Check by hand"};
-        QTest::newRow("firewalld's zone closed") << healthyBut([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZone = "public"; f.firewall.firewalldZoneOk = false; }) << QStringList{"firewall problem: firewalld's zone public does not let UDP to port 10088 in. Fix: sudo firewall-cmd --permanent --zone=public --add-port=10088/udp && sudo firewall-cmd --reload"};
-        QTest::newRow("firewalld's zone unreadable") << healthyBut([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZoneOk = false; f.firewall.firewalldError = "firewall-cmd: Authorization failed."; }) << QStringList{"firewall warning: firewalld is running, but the zone of eth0 could not be read (firewall-cmd: Authorization failed.)"};
-        QTest::newRow("strict, default route through the card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 1; }) << QStringList();
-        QTest::newRow("strict, default route through another card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 1; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Strict reverse-path filtering (all=1, eth0=0) drops the replies of devices outside 192.168.1.0/24, as the default route leads through another card. Fix: loose filtering, sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth0.rp_filter=2"};
-        QTest::newRow("strict card, no default route") << healthyBut([](NetworkFacts &f) { f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=0, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route loose filtering does not help. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0.rp_filter=0, or give eth0 a second address"};
-        QTest::newRow("loose, default route through another card") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 2; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList();
-        QTest::newRow("loose, no default route") << healthyBut([](NetworkFacts &f) { f.rpFilterAll = 2; f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=2, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route"};
-        QTest::newRow("rp_filter unreadable") << healthyBut([](NetworkFacts &f) { f.rpFilterCard = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
-        QTest::newRow("Wi-Fi") << healthyBut([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
-        QTest::newRow("user-mode networking") << healthyBut([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Net{ip("10.0.2.15"), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
-        QTest::newRow("VMware NAT") << healthyBut([](NetworkFacts &f) { f.hypervisor = "VMware"; f.routes = {route("eth0", "0.0.0.0", 0, "192.168.1.2")}; }) << QStringList{"vm problem: 192.168.1.10 is the address of a virtual machine's NAT (VMware)"};
-        QTest::newRow("a bridged virtual machine") << healthyBut([](NetworkFacts &f) { f.hypervisor = "QEMU/KVM"; }) << QStringList();
+        QTest::newRow("no card to choose") << healthy([](NetworkFacts &f) { f.card = CardFacts{"", {"lo"}}; }) << QStringList{"card problem: No network card is up with an IPv4 address (known: lo). Fix:"};
+        QTest::newRow("an unknown card") << healthy([](NetworkFacts &f) { f.card = CardFacts{"eth9", {"lo", "eth0"}}; }) << QStringList{"card problem: There is no network card named eth9 (known: lo, eth0)."};
+        QTest::newRow("loopback") << healthy([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Net{ip("127.0.0.1"), 8}}; f.routes << route("lo", "239.0.0.0", 8); }) << QStringList{"card problem: lo is the loopback interface"};
+        QTest::newRow("down") << healthy([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is down. Fix: sudo ip link set eth0 up"};
+        QTest::newRow("no link") << healthy([](NetworkFacts &f) { f.card.running = false; }) << QStringList{"card problem: eth0 has no link."};
+        QTest::newRow("no IPv4") << healthy([](NetworkFacts &f) { f.card.ipv4.clear(); }) << QStringList{"card problem: eth0 has no IPv4 address, so nothing can be sent through it. Fix: give it one in the devices' subnet, e.g. sudo ip addr add 192.168.1.250/24 dev eth0"};
+        QTest::newRow("cannot multicast") << healthy([](NetworkFacts &f) { f.card.multicast = false; }) << QStringList{"card problem: eth0 cannot multicast. Fix: sudo ip link set eth0 multicast on"};
+        QTest::newRow("group routed through another card") << healthy([](NetworkFacts &f) { f.routes << route("eth1", "224.0.0.0", 4); }) << QStringList{"route warning: 239.0.0.100 is routed through eth1, not eth0."};
+        QTest::newRow("no route to the group") << healthy([](NetworkFacts &f) { f.routes.removeFirst(); }) << QStringList{"route warning: No route leads to 239.0.0.100."};
+        QTest::newRow("port held by a program") << healthy([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Window, "tarnvale-manager", 4242, 1000}}; }) << QStringList{"port problem: UDP port 10088 is held by tarnvale-manager (process 4242), which then gets the devices' replies."};
+        QTest::newRow("port held by another user's") << healthy([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Unknown, "", 0, 1001}}; }) << QStringList{"port problem: UDP port 10088 is held by a program of user 1001 that cannot be read without root. Fix: find it with sudo ss -ulpn 'sport = :10088'"};
+        QTest::newRow("nftables drops") << healthy([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"nftables", "inet filter input", "policy drop", false}}; }) << QStringList{"firewall problem: nftables chain inet filter input drops UDP to port 10088 (policy drop). Fix: sudo nft insert rule inet filter input udp dport 10088 accept"};
+        QTest::newRow("iptables may drop") << healthy([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"iptables-legacy", "filter INPUT", "-A INPUT -s 10.0.0.0/8 -j DROP", true}}; }) << QStringList{"firewall warning: iptables-legacy chain INPUT may drop UDP to port 10088 (-A INPUT -s 10.0.0.0/8 -j DROP), depending on conditions that cannot be judged here. To be sure: sudo iptables-legacy -I INPUT -p udp --dport 10088 -j ACCEPT"};
+        QTest::newRow("rules unreadable") << healthy([](NetworkFacts &f) { f.firewall.read.clear(); f.firewall.unreadable = "nft: Operation not permitted"; }) << QStringList{"firewall warning: The firewall rules could not be read (nft: Operation not permitted). Check by hand"};
+        QTest::newRow("firewalld's zone closed") << healthy([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZone = "public"; f.firewall.firewalldZoneOk = false; }) << QStringList{"firewall problem: firewalld's zone public does not let UDP to port 10088 in. Fix: sudo firewall-cmd --permanent --zone=public --add-port=10088/udp && sudo firewall-cmd --reload"};
+        QTest::newRow("firewalld's zone unreadable") << healthy([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZoneOk = false; f.firewall.firewalldError = "firewall-cmd: Authorization failed."; }) << QStringList{"firewall warning: firewalld is running, but the zone of eth0 could not be read (firewall-cmd: Authorization failed.)"};
+        QTest::newRow("strict, default route through the card") << healthy([](NetworkFacts &f) { f.rpFilterAll = 1; }) << QStringList();
+        QTest::newRow("strict, default route through another card") << healthy([](NetworkFacts &f) { f.rpFilterAll = 1; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Strict reverse-path filtering (all=1, eth0=0) drops the replies of devices outside 192.168.1.0/24, as the default route leads through another card. Fix: loose filtering, sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth0.rp_filter=2"};
+        QTest::newRow("strict card, no default route") << healthy([](NetworkFacts &f) { f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=0, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route loose filtering does not help. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0.rp_filter=0, or give eth0 a second address"};
+        QTest::newRow("loose, default route through another card") << healthy([](NetworkFacts &f) { f.rpFilterAll = 2; f.routes = {route("eth1", "0.0.0.0", 0), route("eth0", "239.0.0.0", 8)}; }) << QStringList();
+        QTest::newRow("loose, no default route") << healthy([](NetworkFacts &f) { f.rpFilterAll = 2; f.rpFilterCard = 1; f.routes = {route("eth0", "239.0.0.0", 8)}; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=2, eth0=1) drops the replies of devices outside 192.168.1.0/24; without a default route"};
+        QTest::newRow("rp_filter unreadable") << healthy([](NetworkFacts &f) { f.rpFilterCard = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
+        QTest::newRow("Wi-Fi") << healthy([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
+        QTest::newRow("user-mode networking") << healthy([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Net{ip("10.0.2.15"), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
+        QTest::newRow("VMware NAT") << healthy([](NetworkFacts &f) { f.hypervisor = "VMware"; f.routes = {route("eth0", "0.0.0.0", 0, "192.168.1.2")}; }) << QStringList{"vm problem: 192.168.1.10 is the address of a virtual machine's NAT (VMware)"};
+        QTest::newRow("a bridged virtual machine") << healthy([](NetworkFacts &f) { f.hypervisor = "QEMU/KVM"; }) << QStringList();
         // clang-format on
     }
 

@@ -61,11 +61,6 @@ QByteArray reply(const QByteArray &data, const QByteArray &syn = "Ab3dE6gH")
     return wireOf("{\"syn\":\"" + syn + "\",\"data\":" + data + "}");
 }
 
-QByteArray active(const char *ip, const char *sn)
-{
-    return reply(QByteArray("{\"ip\":\"") + ip + "\",\"sn\":\"" + sn + "\",\"Active_state\":\"active\"}");
-}
-
 // Listed with the defaults of a reply that carries only these.
 QByteArray device(const QByteArray &ip, const QByteArray &sn, const QByteArray &active = "active")
 {
@@ -126,7 +121,6 @@ private slots:
         QTest::newRow("f") << QByteArray("Zg==") << QByteArray("f") << true;
         QTest::newRow("fo") << QByteArray("Zm8=") << QByteArray("fo") << true;
         QTest::newRow("foo") << QByteArray("Zm9v") << QByteArray("foo") << true;
-        QTest::newRow("foobar") << QByteArray("Zm9vYmFy") << QByteArray("foobar") << true;
         QTest::newRow("high bits") << QByteArray("+/8A") << QByteArray::fromHex("fbff00") << true;
         QTest::newRow("empty") << QByteArray("") << QByteArray("") << false;
         QTest::newRow("CR LF ignored") << QByteArray("Zm9vYmE=\r\n") << QByteArray("fooba") << false;
@@ -173,8 +167,6 @@ private slots:
         QCOMPARE(syn.size(), std::size_t(kSynLength));
         const QByteArray expected = "{\"cmd\":\"calludp\",\"syn\":\"" + QByteArray::fromStdString(syn) + "\",\"data\":" + data + "}";
         QCOMPARE(printed(request.get()), expected);
-        const std::string wire = encodeMessage(request.get()); // goes out as printed
-        QCOMPARE(printed(makeJsonPtr(decodeMessage(wire.data(), wire.size())).get()), expected);
     }
 
     // One reply's "data" as a device may send it, read by each of the three readers.
@@ -263,11 +255,11 @@ private slots:
         QTest::newRow("defaults") << Q{reply("{}")} << "[" + device("", "") + "]" << "active_json is null!";
         QTest::newRow("capitals in member names") << Q{wireOf(R"({"SYN":"Ab3dE6gH","Data":{"IP":"10.0.0.1","SN":"S","ACTIVE_STATE":"x"}})")} << "[" + device("10.0.0.1", "S", "x") + "]" << "";
         QTest::newRow("non-string fields") << Q{reply(R"({"ip":"10.0.0.1","sn":7,"mac":null,"model":{},"V":[1],"Active_state":true})")} << "[" + device("10.0.0.1", "") + "]" << "active_json is null!";
-        QTest::newRow("one device heard twice, first wins") << Q{active("10.0.0.1", "A"), reply(R"({"ip":"10.0.0.1","sn":"A","model":"2nd","Active_state":"x"})")} << "[" + device("10.0.0.1", "A") + "]" << "";
-        QTest::newRow("same address, both serials in arrival order") << Q{active("10.0.0.1", "B"), active("10.0.0.1", "A")} << "[" + device("10.0.0.1", "B") + "," + device("10.0.0.1", "A") + "]" << "";
-        QTest::newRow("same serial, both addresses") << Q{active("10.0.0.1", "A"), active("10.0.0.2", "A")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
-        QTest::newRow("addresses equal in 15 characters") << Q{active("192.168.100.1001", "A"), active("192.168.100.1002", "A")} << "[" + device("192.168.100.1001", "A") + "]" << "";
-        QTest::newRow("serial that extends the address") << Q{active("10.0.0.1", "5A"), active("10.0.0.15", "A")} << "[" + device("10.0.0.1", "5A") + "," + device("10.0.0.15", "A") + "]" << "";
+        QTest::newRow("one device heard twice, first wins") << Q{reply(R"({"ip":"10.0.0.1","sn":"A","Active_state":"active"})"), reply(R"({"ip":"10.0.0.1","sn":"A","model":"2nd","Active_state":"x"})")} << "[" + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same address, both serials in arrival order") << Q{reply(R"({"ip":"10.0.0.1","sn":"B","Active_state":"active"})"), reply(R"({"ip":"10.0.0.1","sn":"A","Active_state":"active"})")} << "[" + device("10.0.0.1", "B") + "," + device("10.0.0.1", "A") + "]" << "";
+        QTest::newRow("same serial, both addresses") << Q{reply(R"({"ip":"10.0.0.1","sn":"A","Active_state":"active"})"), reply(R"({"ip":"10.0.0.2","sn":"A","Active_state":"active"})")} << "[" + device("10.0.0.1", "A") + "," + device("10.0.0.2", "A") + "]" << "";
+        QTest::newRow("addresses equal in 15 characters") << Q{reply(R"({"ip":"192.168.100.1001","sn":"A","Active_state":"active"})"), reply(R"({"ip":"192.168.100.1002","sn":"A","Active_state":"active"})")} << "[" + device("192.168.100.1001", "A") + "]" << "";
+        QTest::newRow("serial that extends the address") << Q{reply(R"({"ip":"10.0.0.1","sn":"5A","Active_state":"active"})"), reply(R"({"ip":"10.0.0.15","sn":"A","Active_state":"active"})")} << "[" + device("10.0.0.1", "5A") + "," + device("10.0.0.15", "A") + "]" << "";
         QTest::newRow("tag of 9, first 8 equal") << Q{reply(R"({"ip":"10.0.0.1","Active_state":"active"})", "Ab3dE6gHx")} << "[" + device("10.0.0.1", "") + "]" << "";
         QTest::newRow("tag differing in the 8th") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6gh")} << QByteArray("[]") << "syn not matched!";
         QTest::newRow("tag of 7, a prefix") << Q{reply(R"({"ip":"10.0.0.1"})", "Ab3dE6g")} << QByteArray("[]") << "syn not matched!";
