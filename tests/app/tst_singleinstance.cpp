@@ -69,7 +69,6 @@ private slots:
         QTest::newRow("help wins over version") << "-v -h" << int(CommandLineAnswer::Help);
         QTest::newRow("after a toolkit option") << "-platform xcb --version" << int(CommandLineAnswer::Version);
         QTest::newRow("-reverse, a word not -r -e -v") << "-reverse" << int(CommandLineAnswer::Start);
-        QTest::newRow("-stylesheet, a word not -s -t -y -l -e -s -h") << "-stylesheet x.qss" << int(CommandLineAnswer::Start);
     }
 
     void commandLine()

@@ -98,7 +98,6 @@ private slots:
     void change_data()
     {
         columns();
-        QTest::newRow("login refused") << "SN-WRONG" << "badpass1" << "10.1.2.4" << QStringList{security("login", "badpass1", "SN-WRONG")} << QStringList{badPassword};
         QTest::newRow("login reply without data") << "SN-NODATA" << goodPw << "10.1.2.8" << QStringList{security("login", "goodpass1", "SN-NODATA")} << QStringList{"critical|Tips|device returned invalid data (no data field)|ORV_Window"};
         QTest::newRow("netcfg refused") << "SN-REFUSE" << goodPw << "10.1.3.1" << QStringList{security("login", "goodpass1", "SN-REFUSE"), netcfg("SN-REFUSE", "10.1.3.1", "10.1.3.1")} << QStringList{"warning|Failure|Device did not accept IP change.|ORV_Window"};
         QTest::newRow("address of another device refused before the login") << "SN-ZERO" << goodPw << "192.168.7.10" << QStringList() << QStringList{"critical|Invalid IP Address|192.168.7.10 is in use by SN-WRONG (02:00:00:00:00:10).|ORV_Window"};

@@ -148,7 +148,6 @@ private slots:
         QTest::newRow("already there") << QStringList{"x 192.168.1.10"} << pw << pw << QStringList{"Already at its new address.", "", "", ""} << "Nothing to change: give the checked devices a new address.";
         QTest::newRow("nothing checked") << QStringList{"- 192.168.1.100"} << pw << pw << QStringList{"", "", "", ""} << "Check the devices to change.";
         QTest::newRow("no new address anywhere") << QStringList{"x", "x"} << pw << pw << QStringList{left, left, "", ""} << "Nothing to change: give the checked devices a new address.";
-        QTest::newRow("no password") << QStringList{"x 192.168.1.100"} << "" << "" << one << noPassword;
         QTest::newRow("five characters") << QStringList{"x 192.168.1.100"} << "abc12" << "abc12" << one << "Password too short (min 6 chars)";
         QTest::newRow("not confirmed") << QStringList{"x 192.168.1.100"} << pw << "abc124" << one << "The confirmation differs from the password.";
         QTest::newRow("rows with their own password") << QStringList{"x 192.168.1.100 planpw1"} << "" << "" << one << "Devices that Apply changes: 1.";
