@@ -56,7 +56,7 @@ private slots:
         add("SN-NODATA", goodPw, "active", "login", O{O::NoData, {}});
         add("SN-REFUSE", goodPw, "active", "netcfg", O{O::Data, R"({"calldata":{"netcfg":"error"}})"});
         add("SN-ZERO", goodPw);
-        add(forgedSn, goodPw);
+        add(forgedSn, goodPw, " ACTIVE "); // activated, whatever its case and blanks
         add("SN-ACT", QString(), "inactive");
         add("SN-ACT-DONE", goodPw, "---");
         add("SN-ACT-OCTAL", QString(), "inactive");
