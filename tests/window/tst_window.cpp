@@ -404,7 +404,7 @@ private slots:
                                                          "low and does not support web functions|ORV_Window" : ""));
     }
 
-    // Each text in the language chosen, and each caption fitting its box.
+    // Each text in the language chosen, and each caption fitting its box; then the tray's menu.
     void languageThereAndBack()
     {
         LogCapture log;
@@ -449,25 +449,20 @@ private slots:
                               "2 devices answer at this address; they are told apart by their serial number (Device ID).",
                               "No IPv4 address", "1"}));
         QCOMPARE(column(w, IpColumn), ips(twenty, 18, 20)); // the page shown stays
+        // The tray's Open shows a minimized window again; its Quit, last, ends the program.
+        w.showMinimized();
+        QMenu *tray = w.findChild<QSystemTrayIcon *>()->contextMenu();
+        QCOMPARE(tray->actions().size(), 3);
+        QCOMPARE(tray->actions().first()->text() + '|' + tray->actions().last()->text(), QStringLiteral("Open|Quit"));
+        tray->actions().first()->trigger();
+        QVERIFY(!w.isMinimized() && w.isVisible());
         QCOMPARE(log.lines(QtCriticalMsg) + log.lines(QtWarningMsg).filter("Translation"), QStringList());
         QCOMPARE(log.lines().filter("Loaded translation file: "),
                  (QStringList{"Loaded translation file: :/languages/us_EN.qm", "Loaded translation file: :/languages/zh_CN.qm",
                               "Loaded translation file: :/languages/us_EN.qm"}));
         QVERIFY(deliver(w, deviceArray({}))); // no rows to refill: the strip's caption alone
         QCOMPARE(switchTo(w, QStringLiteral("Chinese")), QStringList{"总页数 1"});
-    }
-
-    // Open shows a minimized window again; Quit ends the program.
-    void trayOpenAndQuit()
-    {
-        ORV_Window w(QStringLiteral("Local Mannage"));
-        w.showMinimized();
-        QMenu *menu = w.findChild<QSystemTrayIcon *>()->contextMenu();
-        QCOMPARE(menu->actions().size(), 3);
-        QCOMPARE(menu->actions().first()->text() + '|' + menu->actions().last()->text(), QStringLiteral("Open|Quit"));
-        menu->actions().first()->trigger();
-        QVERIFY(!w.isMinimized() && w.isVisible());
-        QTimer::singleShot(0, &w, [menu] { menu->actions().last()->trigger(); });
+        QTimer::singleShot(0, &w, [tray] { tray->actions().last()->trigger(); });
         QTimer::singleShot(10000, &w, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }
