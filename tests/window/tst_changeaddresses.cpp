@@ -94,11 +94,6 @@ QStringList rowsOf(ChangeAddressesDialog *dialog)
     return rows;
 }
 
-void type(ChangeAddressesDialog *dialog, const char *field, const QString &text)
-{
-    dialog->findChild<QLineEdit *>(field)->setText(text);
-}
-
 QPushButton *button(ChangeAddressesDialog *dialog, const char *name)
 {
     return dialog->findChild<QPushButton *>(name);
@@ -167,9 +162,7 @@ private slots:
         for (const BatchCell &cell : batch.cells)
             shown << (cell.problem ? "!" : "") + cell.text;
         QCOMPARE(shown, column);
-        const ApplyBlock block = applyBlock(batch, password, confirmation);
-        QCOMPARE(applyHint(block, batch), hint);
-        QCOMPARE(block == ApplyBlock::None, hint.startsWith("Devices that Apply"));
+        QCOMPARE(applyHint(applyBlock(batch, password, confirmation), batch), hint);
     }
 
     void addressOrder_data()
@@ -232,7 +225,7 @@ private slots:
             QCOMPARE(dialog.loadPlan(from == "PLAN" ? file.fileName() : from),
                      boxes.isEmpty() || boxes.first().startsWith("warning"));
         } else {
-            type(&dialog, "first_address", from);
+            dialog.findChild<QLineEdit *>("first_address")->setText(from);
             button(&dialog, "fill_button")->click();
         }
         QCOMPARE(rowsOf(&dialog), rows);
@@ -258,14 +251,14 @@ private slots:
         ChangeAddressesDialog *dialog = searchAndOpen(window, 30);
         QVERIFY(dialog);
         QCOMPARE(dialog->windowTitle(), "Change addresses");
-        type(dialog, "first_address", "192.168.1.100");
+        dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.100");
         button(dialog, "fill_button")->click();
         QStringList planned;
         for (int i = 0; i < 30; ++i)
             planned << QStringLiteral("192.168.1.%1").arg(100 + i);
         QCOMPARE(cells(dialog, Model::NewAddressColumn), planned);
-        type(dialog, "password_text", "admin123");
-        type(dialog, "confirmation_text", "admin123");
+        dialog->findChild<QLineEdit *>("password_text")->setText("admin123");
+        dialog->findChild<QLineEdit *>("confirmation_text")->setText("admin123");
 
         // A Search pressed in the main window while the run holds the link sends nothing. The
         // status line counts the devices done while the others move, though the verification runs.
@@ -328,8 +321,8 @@ private slots:
         QCOMPARE(cells(dialog, Model::AddressColumn), QStringList({"192.168.1.9", "192.168.1.10", "192.168.1.20", "192.168.1.21"}));
         dialog->findChild<QCheckBox *>("check_all")->click(); // all checked: none
         edit(dialog, 0, true, "192.168.1.77");
-        type(dialog, "password_text", "secret1");
-        type(dialog, "confirmation_text", "secret1");
+        dialog->findChild<QLineEdit *>("password_text")->setText("secret1");
+        dialog->findChild<QLineEdit *>("confirmation_text")->setText("secret1");
         button(dialog, "apply_button")->click();
         QCOMPARE(cells(dialog, Model::CheckColumn).at(0), "A host that is not a device answers at 192.168.1.77.");
         QVERIFY(!button(dialog, "apply_button")->isEnabled());
@@ -338,7 +331,7 @@ private slots:
         edit(dialog, 0, false, "");
         dialog->findChild<QCheckBox *>("check_all")->click();
         dialog->findChild<QCheckBox *>("only_inactive")->setChecked(true);
-        type(dialog, "first_address", "192.168.1.40");
+        dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.40");
         button(dialog, "fill_button")->click();
         QCOMPARE(cells(dialog, Model::NewAddressColumn), QStringList({"", "", "192.168.1.40", "192.168.1.41"}));
         connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, dialog,
