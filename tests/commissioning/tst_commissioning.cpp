@@ -199,7 +199,6 @@ private slots:
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("address");
         QTest::newRow("complete, on the card") << "192.168.1.9      0x1         0x2         02:fc:00:00:00:05     *        eth1" << "192.168.1.9";
-        QTest::newRow("permanent") << "192.168.1.9 0x1 0x6 02:fc:00:00:00:05 * eth1" << "192.168.1.9";
         QTest::newRow("incomplete") << "192.168.1.9 0x1 0x0 00:00:00:00:00:00 * eth1" << "";
         QTest::newRow("another card") << "192.168.1.9 0x1 0x2 02:fc:00:00:00:05 * eth10" << "";
         QTest::newRow("cut short") << "192.168.1.9 0x1 0x2" << "";
@@ -214,32 +213,26 @@ private slots:
 
     void rowDetail_data()
     {
-        QTest::addColumn<int>("result");
         QTest::addColumn<int>("outcome");
-        QTest::addColumn<bool>("activated");
         QTest::addColumn<int>("verification");
         QTest::addColumn<QString>("detail");
 
-        const int failed = int(RunResult::Failed), done = int(RunResult::Done);
         // clang-format off
-        QTest::newRow("reply lost, then verified") << done << int(ChangeOutcome::NoReply) << false << int(Verification::Verified) << "The reply was lost, but the device answers at its new address. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
-        QTest::newRow("seen elsewhere") << done << int(ChangeOutcome::Changed) << false << int(Verification::SeenElsewhere) << "IP changed successfully,device rebooting..... It answers at 10.9.9.9. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
+        QTest::newRow("reply lost, then verified") << int(ChangeOutcome::NoReply) << int(Verification::Verified) << "The reply was lost, but the device answers at its new address. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
+        QTest::newRow("seen elsewhere") << int(ChangeOutcome::Changed) << int(Verification::SeenElsewhere) << "IP changed successfully,device rebooting..... It answers at 10.9.9.9. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
         // clang-format on
     }
 
     void rowDetail()
     {
-        QFETCH(int, result);
         QFETCH(int, outcome);
-        QFETCH(bool, activated);
         QFETCH(int, verification);
         QFETCH(QString, detail);
         RunRow row;
         row.newIp = "10.1.1.5";
         row.verdict.outsideCard = true;
-        row.result = RunResult(result);
+        row.result = RunResult::Done;
         row.change.outcome = ChangeOutcome(outcome);
-        row.change.activated = activated;
         row.replyLostButVerified = row.change.outcome == ChangeOutcome::NoReply;
         row.verification = Verification(verification);
         row.heardAt = "10.9.9.9";
@@ -407,7 +400,6 @@ private slots:
         const QVector<FoundDevice> found = foundDevices(deviceArray(devices).get());
         const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60", "SN-D 192.168.1.70"});
         const PlanCheck check = checkPlanOnCard(plan, found, "lo");
-        QCOMPARE(check.order, QVector<int>({1, 0, 2, 3}));
 
         AddressChangeRun::Options options;
         options.card = "lo";
