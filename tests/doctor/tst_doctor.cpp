@@ -300,11 +300,6 @@ private slots:
         QTEST(drops(json ? firewall::parseNftJson(listing, "va") : firewall::parseIptablesSave(listing, "va")), "drops");
     }
 
-    void nftSkipsIptablesTable()
-    {
-        QCOMPARE(drops(firewall::parseNftJson(kRealIptablesNft, "va", {"ip filter"})), QStringList());
-    }
-
     void firewalldZones_data()
     {
         QTest::addColumn<QByteArray>("listAll");
