@@ -191,7 +191,6 @@ private slots:
         QTest::newRow("the lower metric wins") << head + eth0Default + "eth1\t00000000\t01000A0A\t0003\t0\t0\t50\t00000000\t0\t0\t0\n" << "eth1";
         QTest::newRow("a route that is down") << head + "eth1\t000000EF\t00000000\t0000\t0\t0\t0\t000000FF\t0\t0\t0\n" << "-";
         QTest::newRow("an unreachable route") << head + "eth1\t000000EF\t00000000\t0201\t0\t0\t0\t000000FF\t0\t0\t0\n" << "-";
-        QTest::newRow("only the subnet") << head + eth0Subnet << "-";
         QTest::newRow("a cut line") << head + "eth1\t00000000\t01000A0A\t0003\n" << "-";
         // clang-format on
     }
