@@ -384,8 +384,10 @@ private slots:
 
     // A chain (A takes B's address, B a free one) and a device that says "ok" but keeps its
     // address: a dry run sends nothing; the run changes B before A, and A only once B answers
-    // at its new address; the report records every row as it goes.
-    void chainAgainstDevices()
+    // at its new address; the report records every row as it goes. Then devices that never
+    // answer: the row that waits for a failed row ends as a conflict with nothing sent, and a
+    // cancelled run records the rest as not run.
+    void againstDevices()
     {
         QVector<SimDevice> devices = {simDevice("192.168.1.2", "SN-A"), simDevice("192.168.1.3", "SN-B"),
                                       simDevice("192.168.1.4", "SN-C"), simDevice("192.168.1.5", "SN-D")};
@@ -395,7 +397,7 @@ private slots:
         DeviceSimulatorThread sim;
         QVERIFY(sim.start(devices, simOptions));
 
-        LinkCore link;
+        LinkCore link; // without a socket: the run opens one
         link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
         const QVector<FoundDevice> found = foundDevices(deviceArray(devices).get());
         const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60", "SN-D 192.168.1.70"});
@@ -436,41 +438,30 @@ private slots:
         QCOMPARE(reportRows(journal.path(), &JournalRow::verification),
                  QStringList({"SN-A: done: verified", "SN-B: done: verified", "SN-C: done: kept old address",
                               "SN-D: done: verified"}));
-    }
 
-    // Devices that never answer: the row that waits for a failed row ends as a conflict with
-    // nothing sent, and a cancelled run records the rest as not run.
-    void failedMoverThenCancel()
-    {
         QVector<SimDevice> silent;
         for (const QString &entry : kSite) {
             silent << simDevice(entry.section(' ', 0, 0), entry.section(' ', 1, 1));
             silent.last().fault = SimDevice::Fault::NoReply;
         }
-        DeviceSimulatorThread sim;
-        QVERIFY(sim.start(silent));
-
-        const QVector<PlanRow> plan = planOf({"SN1 192.168.1.5", "SN4 192.168.1.60", "SN5 192.168.1.61", "SN2 192.168.1.62"});
-        const PlanCheck check = checkPlan(plan, fleet(kSite), kCard);
-        Journal journal(dir.filePath("cancelled.csv"));
-        QVERIFY(journal.open());
-        AddressChangeRun::Options options;
-        options.card = "lo";
-        options.journal = &journal;
-        LinkCore link; // without a socket: the run opens one
-        link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
-        AddressChangeRun run(link, fleet(kSite), plan, check, "secret1", options);
-        QCOMPARE(run.step().row, 1);
-        QCOMPARE(reportRows(journal.path(), &JournalRow::detail).value(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
-        QCOMPARE(run.step().row, 2);
-        QVERIFY(run.cancel());
-        QCOMPARE(run.step().kind, AddressChangeRun::Step::Finished);
+        QVERIFY(sim.start(silent)); // stops the chain's devices
+        const QVector<PlanRow> movers = planOf({"SN1 192.168.1.5", "SN4 192.168.1.60", "SN5 192.168.1.61", "SN2 192.168.1.62"});
+        const PlanCheck moversCheck = checkPlan(movers, fleet(kSite), kCard);
+        Journal cancelled(dir.filePath("cancelled.csv"));
+        QVERIFY(cancelled.open());
+        options.journal = &cancelled;
+        AddressChangeRun stopped(link, fleet(kSite), movers, moversCheck, "secret1", options);
+        QCOMPARE(stopped.step().row, 1);
+        QCOMPARE(reportRows(cancelled.path(), &JournalRow::detail).value(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
+        QCOMPARE(stopped.step().row, 2);
+        QVERIFY(stopped.cancel());
+        QCOMPARE(stopped.step().kind, AddressChangeRun::Step::Finished);
 
         QStringList sent;
         for (const QByteArray &request : sim.requests())
             sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
         QCOMPARE(sent, QStringList({"SN4", "SN5"}));
-        QCOMPARE(reportRows(journal.path(), &JournalRow::detail),
+        QCOMPARE(reportRows(cancelled.path(), &JournalRow::detail),
                  QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
                               "SN4: failed: device not open (Timeout,Please try again!)",
                               "SN5: failed: device not open (Timeout,Please try again!)",
