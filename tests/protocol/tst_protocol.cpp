@@ -214,7 +214,6 @@ private slots:
         QTest::addColumn<bool>("plain"); // a web page host that every reader takes as shown
 
         using C = NewAddressCheck;
-        QTest::newRow("usable") << QByteArray("10.0.0.5") << C::Usable << true;
         QTest::newRow("last host of a /24") << QByteArray("192.168.9.254") << C::Usable << true;
         QTest::newRow("below multicast") << QByteArray("223.255.255.254") << C::Usable << true;
         QTest::newRow("reserved, above multicast") << QByteArray("240.0.0.1") << C::Reserved << true;
