@@ -209,7 +209,6 @@ private slots:
         const int none = int(E::None);
         const int ok = int(O::Changed);
         // clang-format off
-        QTest::newRow("done, not verified") << int(R::Done) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg done -|0";
         QTest::newRow("reply lost, not seen") << int(R::Failed) << int(V::NotSeen) << int(C::Ready) << int(O::NoReply) << none << "192.168.1.2 10.0.0.1 login+netcfg failed not seen|10";
         QTest::newRow("skipped") << int(R::Skipped) << int(V::None) << int(C::AlreadyThere) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg skipped -|0";
         QTest::newRow("not run") << int(R::NotRun) << int(V::None) << int(C::Ready) << ok << none << "192.168.1.2 10.0.0.1 login+netcfg not run -|11";
@@ -278,7 +277,6 @@ private slots:
         // clang-format off
         QTest::newRow("replies, none fitting") << int(E::NoMatchingReply) << 0 << "5 no device answered the search on lo";
         QTest::newRow("card gone") << int(E::CardGone) << 0 << "3 The network card \"lo\" does not exist (any more), so nothing was sent.";
-        QTest::newRow("group not joined") << int(E::JoinFailed) << 0 << "4 The multicast group 239.0.0.100 cannot be used on the network card \"lo\" (no group), so nothing was sent.";
         QTest::newRow("plan: no device chosen") << -1 << int(GeneratedPlan::NoDevice) << "5";
         QTest::newRow("plan: range too small") << -1 << int(GeneratedPlan::TooSmall) << "7";
         // clang-format on
