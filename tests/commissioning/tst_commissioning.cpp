@@ -465,6 +465,7 @@ private slots:
                               "SN4: failed: device not open (Timeout,Please try again!)",
                               "SN5: failed: device not open (Timeout,Please try again!)",
                               "SN2: not run: The run stopped before this device."}));
+        QCOMPARE(reportRows(cancelled.path(), &JournalRow::road).value(0), "SN1: conflict: "); // nothing was sent to it
     }
 
 private:
