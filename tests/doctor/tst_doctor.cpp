@@ -283,7 +283,7 @@ private slots:
         QTest::newRow("policy DROP, logged only") << iptables("DROP", "-A INPUT -j LOG --log-prefix \"in: \"\n") << QStringList{"filter INPUT: policy drop"};
         QTest::newRow("policy DROP, let in by a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j ACCEPT\n") << QStringList();
         QTest::newRow("policy DROP, back from a user chain") << iptables("DROP", "-A INPUT -j user\n-A user -p udp --dport 10088 -j RETURN\n-A user -j ACCEPT\n") << QStringList{"filter INPUT: policy drop"};
-        QTest::newRow("every destination let in before a group's") << iptables("ACCEPT", "-A INPUT -d 0.0.0.0/0 -j ACCEPT\n-A INPUT -p udp -d 239.0.0.0/8 -j DROP\n") << QStringList();
+        QTest::newRow("every source and destination let in before a group's") << iptables("ACCEPT", "-A INPUT -s 0.0.0.0/0 -d 0.0.0.0/0 -j ACCEPT\n-A INPUT -p udp -d 239.0.0.0/8 -j DROP\n") << QStringList();
         QTest::newRow("a rate limit") << iptables("ACCEPT", "-A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP\n") << QStringList{"filter INPUT: -A INPUT -p udp -m limit --limit 5/sec --limit-burst 10 -j DROP (conditional)"};
         // clang-format on
     }
