@@ -1,11 +1,11 @@
-#include "application.h"
+#include "app/application.h"
 
-#include "applicationnames.h"
-#include "commandline.h"
-#include "fonts.h"
-#include "orv_window.h"
-#include "raisechannel.h"
-#include "singleinstance.h"
+#include "app/fonts.h"
+#include "app/raisechannel.h"
+#include "app/singleinstance.h"
+#include "app/windowoptions.h"
+#include "window/applicationnames.h"
+#include "window/orv_window.h"
 
 #include <QApplication>
 #include <QCoreApplication>

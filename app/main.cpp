@@ -1,4 +1,4 @@
-#include "application.h"
+#include "app/application.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,4 +1,4 @@
-#include "raisechannel.h"
+#include "app/raisechannel.h"
 
 #include <QDeadlineTimer>
 #include <QLocalServer>

@@ -1,4 +1,4 @@
-#include "singleinstance.h"
+#include "app/singleinstance.h"
 
 SingleInstance::SingleInstance(const QString &semaphoreKey, const QString &markerKey)
     : semaphore(semaphoreKey, 1, QSystemSemaphore::Open), marker(markerKey)

@@ -5,8 +5,8 @@
 //   floodprobe [--card NAME] [--login IP,SN,PASSWORD] [--limit SECONDS]
 //   floodprobe --hold-port PORT    binds PORT without SO_REUSEADDR and waits to be killed
 
-#include "orv_conn2device.h"
-#include "orv_window.h"
+#include "devicelink/orv_conn2device.h"
+#include "window/orv_window.h"
 
 #include <QApplication>
 #include <QComboBox>

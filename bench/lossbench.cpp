@@ -2,7 +2,8 @@
 // replies taken as they are read) and prints what it listed, what the kernel dropped and
 // the receive buffer it was granted. Used by loss-bench.sh.
 
-#include "linkcore.h"
+#include "devicelink/linkcore.h"
+#include "diagnosis/linkfailure.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ int main(int argc, char *argv[])
     clock.start();
     const LinkCore::Result result = link.search(card);
     if (!result.status.ok()) {
-        std::fprintf(stderr, "lossbench: %s\n", qPrintable(result.status.message()));
+        std::fprintf(stderr, "lossbench: %s\n", qPrintable(linkFailureText(result.status)));
         return 1;
     }
     std::printf("listed=%d dropped=%lld granted=%d asked=%d first_reply_ms=%lld wall_ms=%lld\n",

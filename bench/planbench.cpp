@@ -4,8 +4,8 @@
 //
 //     build/bench/planbench [FOLDER]
 
-#include "addresschangerun.h"
-#include "journal.h"
+#include "commissioning/batchrun.h"
+#include "commissioning/report.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,20 +48,20 @@ int main(int argc, char **argv)
                 int(check.order.size()));
 
     QTemporaryDir dir(QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()).filePath(QStringLiteral("planbench-XXXXXX")));
-    Journal journal(dir.filePath(QStringLiteral("run.csv")));
-    if (!journal.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(journal.error()));
+    ReportWriter report(dir.filePath(QStringLiteral("run.csv")));
+    if (!report.open()) {
+        std::fprintf(stderr, "%s\n", qPrintable(report.error()));
         return 1;
     }
-    QVector<JournalRow> rows(100);
+    QVector<ReportRow> rows(100);
     for (int i = 0; i < rows.size(); ++i)
         rows[i] = {i + 2, devices.at(i).sn, devices.at(i).mac, devices.at(i).model, devices.at(i).ip,
                    QStringLiteral("10.3.0.%1").arg(i + 2), QStringLiteral("login+netcfg"), QStringLiteral("done"),
                    QStringLiteral("IP changed successfully,device rebooting....."), QString(), reportTime(), 0};
     clock.restart();
     for (int i = 0; i < 2 * rows.size(); ++i) {
-        if (!journal.write(rows)) {
-            std::fprintf(stderr, "%s\n", qPrintable(journal.error()));
+        if (!report.write(rows)) {
+            std::fprintf(stderr, "%s\n", qPrintable(report.error()));
             return 1;
         }
     }

@@ -1,7 +1,7 @@
 // Runs one search through the device link and prints what it found, how long the call
 // blocked and the peak memory of this process. Used by search-bench.sh.
 
-#include "orv_conn2device.h"
+#include "devicelink/orv_conn2device.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

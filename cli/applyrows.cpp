@@ -1,6 +1,7 @@
-#include "applyrows.h"
+#include "cli/applyrows.h"
 
-#include "operatortexts.h"
+#include "commissioning/operatortexts.h"
+#include "diagnosis/linkfailure.h"
 
 namespace {
 
@@ -43,14 +44,14 @@ QString progressLine(int index, int total, const RunRow &row, const QString &car
              rowDetail(row, card, false));
 }
 
-QString roundLine(const AddressChangeRun::Round &round)
+QString roundLine(const BatchRun::Round &round)
 {
     QString line = QStringLiteral("verification round %1: %2 of %3 at their new address")
                        .arg(round.number)
                        .arg(round.seen)
                        .arg(round.awaited);
     if (!round.search.ok() && round.search.error != LinkCore::Error::Timeout)
-        line += QStringLiteral(" (%1)").arg(round.search.message());
+        line += QStringLiteral(" (%1)").arg(linkFailureText(round.search));
     return line;
 }
 

@@ -2,10 +2,10 @@
 
 // How the command line tells an address-change run (apply, undo, set-ip, activate): the
 // table of rows, the progress lines, the summary and the exit status. What each row ends as,
-// and the words for it, are the core's (addresschangerun.h); these only arrange them.
+// and the words for it, are the core's (batchrun.h); these only arrange them.
 
-#include "addresschangerun.h"
-#include "exitstatus.h"
+#include "cli/exitstatus.h"
+#include "commissioning/batchrun.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +17,7 @@ QStringList runRow(const RunRow &row, const QString &card);
 // The line on standard error as each device is done: "[2/6] SN00000001 192.168.1.2 -> 10.0.1.1: done: ...".
 QString progressLine(int index, int total, const RunRow &row, const QString &card);
 // The line on standard error after each verification round.
-QString roundLine(const AddressChangeRun::Round &round);
+QString roundLine(const BatchRun::Round &round);
 // set-ip and activate: "SN00000002: IP changed successfully,device rebooting..... (verified)".
 QString rowLine(const RunRow &row, const QString &card);
 

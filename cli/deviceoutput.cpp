@@ -1,8 +1,8 @@
-#include "deviceoutput.h"
+#include "cli/deviceoutput.h"
 
-#include "devicecsv.h"
-#include "devicemessages.h"
-#include "ipv4address.h"
+#include "commissioning/devicecsv.h"
+#include "commissioning/ipv4address.h"
+#include "devicelink/devicemessages.h"
 
 #include <QHash>
 #include <QHostAddress>

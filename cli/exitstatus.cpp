@@ -1,6 +1,7 @@
-#include "exitstatus.h"
+#include "cli/exitstatus.h"
 
-#include "passwordrules.h"
+#include "commissioning/passwordrules.h"
+#include "diagnosis/linkfailure.h"
 
 Outcome checkAddress(const QString &newIp)
 {
@@ -41,7 +42,7 @@ Outcome searchFailure(const LinkCore::Status &status, const QString &card)
     const ExitStatus exit = linkFailureStatus(status);
     if (exit == ExitNoReply)
         return {exit, QStringLiteral("no device answered the search on %1").arg(card)};
-    return {exit, status.message()};
+    return {exit, linkFailureText(status)};
 }
 
 ExitStatus changeStatus(const ChangeResult &result)

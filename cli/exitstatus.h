@@ -2,7 +2,7 @@
 
 // What tarnvale-cli's exit status says, and how the outcomes of the device roads map to it.
 
-#include "addresschange.h"
+#include "commissioning/changeroad.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "inputfile.h"
+#include "cli/inputfile.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "interrupt.h"
+#include "cli/interrupt.h"
 
-#include "exitstatus.h"
+#include "cli/exitstatus.h"
 
 #include <csignal>
 

@@ -1,6 +1,6 @@
 // tarnvale-cli: the command-line companion of the Tarnvale Manager window.
 
-#include "tarnvalecli.h"
+#include "cli/tarnvalecli.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "password.h"
+#include "cli/password.h"
 
-#include "inputfile.h"
+#include "cli/inputfile.h"
 
 #include <cerrno>
 #include <csignal>

@@ -3,7 +3,7 @@
 // Where the password for the devices comes from. Never from an argument: other users can
 // read a process's arguments.
 
-#include "exitstatus.h"
+#include "cli/exitstatus.h"
 
 #include <QByteArray>
 #include <QString>

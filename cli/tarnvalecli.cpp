@@ -1,16 +1,17 @@
-#include "tarnvalecli.h"
+#include "cli/tarnvalecli.h"
 
-#include "applyrows.h"
-#include "devicecsv.h"
-#include "deviceoutput.h"
-#include "doctor.h"
-#include "hostprobe.h"
-#include "inputfile.h"
-#include "interrupt.h"
-#include "journal.h"
-#include "networkcard.h"
-#include "password.h"
-#include "planfile.h"
+#include "cli/applyrows.h"
+#include "cli/deviceoutput.h"
+#include "cli/doctorcommand.h"
+#include "cli/inputfile.h"
+#include "cli/interrupt.h"
+#include "cli/password.h"
+#include "commissioning/devicecsv.h"
+#include "commissioning/hostprobe.h"
+#include "commissioning/planfile.h"
+#include "commissioning/report.h"
+#include "diagnosis/linkfailure.h"
+#include "diagnosis/networkcard.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -131,7 +132,7 @@ int TarnvaleCli::search(LinkCore &link, LinkCore::Result *result)
     if (result->dropped > 0) {
         repliesDropped = true;
         errStream.write(QStringLiteral("tarnvale-cli: warning: ")
-                        + printable(LinkCore::droppedRepliesText(result->dropped, result->receiveBuffer))
+                        + printable(droppedRepliesText(result->dropped, result->receiveBuffer))
                         + QLatin1Char('\n'));
     }
     return ExitOk;
@@ -210,7 +211,7 @@ int TarnvaleCli::apply(const QString &planPath)
 
 int TarnvaleCli::undo(const QString &reportPath)
 {
-    QVector<JournalRow> rows;
+    QVector<ReportRow> rows;
     int line = 0;
     QString error;
     if (!readReport(reportPath, &rows, &line, &error))
@@ -236,11 +237,11 @@ int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, 
     if (!chooseInterface(&error))
         return fail(ExitUnknownInterface, error);
     // Before anything is sent: a run without its record would be one that cannot be undone.
-    std::optional<Journal> journal;
+    std::optional<ReportWriter> report;
     if (!invocation.reportPath.isEmpty()) {
-        journal.emplace(invocation.reportPath);
-        if (!journal->open())
-            return fail(ExitOutput, QStringLiteral("report: ") + journal->error());
+        report.emplace(invocation.reportPath);
+        if (!report->open())
+            return fail(ExitOutput, QStringLiteral("report: ") + report->error());
     }
     const InterruptGuard interrupts;
     LinkCore link;
@@ -253,13 +254,13 @@ int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, 
 
     const QVector<FoundDevice> devices = foundDevices(result.json.get());
     const PlanCheck check = checkPlanOnCard(plan, devices, interfaceName);
-    AddressChangeRun::Options options;
+    BatchRun::Options options;
     options.card = interfaceName;
     options.dryRun = invocation.dryRun;
     options.road = road;
     options.verifyTimeoutMs = invocation.verifyTimeoutMs;
-    options.journal = journal ? &*journal : nullptr;
-    AddressChangeRun run(link, devices, plan, check, password, options);
+    options.report = report ? &*report : nullptr;
+    BatchRun run(link, devices, plan, check, password, options);
     int changed = 0;
     bool interrupted = false;
     for (;;) {
@@ -268,10 +269,10 @@ int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, 
             run.cancel();
             break;
         }
-        const AddressChangeRun::Step step = run.step();
-        if (step.kind == AddressChangeRun::Step::Finished)
+        const BatchRun::Step step = run.step();
+        if (step.kind == BatchRun::Step::Finished)
             break;
-        if (step.kind == AddressChangeRun::Step::VerificationRound)
+        if (step.kind == BatchRun::Step::VerificationRound)
             errStream.write(printable(roundLine(step.round)) + QLatin1Char('\n'));
         else if (!invocation.dryRun)
             errStream.write(printable(progressLine(++changed, check.order.size(), run.rows().at(step.row),

@@ -2,11 +2,11 @@
 
 // tarnvale-cli: the device operations of the window for scripts and batches.
 
-#include "addresschangerun.h"
-#include "commandline.h"
-#include "exitstatus.h"
-#include "linkcore.h"
-#include "output.h"
+#include "cli/arguments.h"
+#include "cli/exitstatus.h"
+#include "cli/output.h"
+#include "commissioning/batchrun.h"
+#include "devicelink/linkcore.h"
 
 #include <QString>
 #include <QStringList>

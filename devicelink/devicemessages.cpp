@@ -1,7 +1,6 @@
-#include "devicemessages.h"
+#include "devicelink/devicemessages.h"
 
-#include "ipv4address.h"
-#include "payloadcodec.h"
+#include "devicelink/payloadcodec.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -87,6 +86,12 @@ cJSON *makeLoginBody(const char *password, const char *sn)
 cJSON *makeActivateBody(const char *password, const char *sn)
 {
     return securityBody(password, sn, "activate");
+}
+
+std::string gatewayFor(const std::string &address)
+{
+    const std::size_t lastDot = address.rfind('.');
+    return (lastDot == std::string::npos ? address : address.substr(0, lastDot)) + ".1";
 }
 
 cJSON *makeNetcfgBody(const char *sn, const char *newIp)

@@ -3,7 +3,7 @@
 // JSON messages of the device protocol: the request envelope and bodies, the request
 // tag, reply acceptance and the device array that a search hands on.
 
-#include "devicemembers.h"
+#include "devicelink/devicemembers.h"
 
 #include <cjson/cJSON.h>
 
@@ -19,6 +19,11 @@ inline JsonPtr makeJsonPtr(cJSON *tree = nullptr) { return JsonPtr(tree, &cJSON_
 
 inline constexpr int kSynLength = 8;
 
+// Where requests go and replies come back.
+inline constexpr char kGroupAddress[] = "239.0.0.100";
+inline constexpr unsigned short kDevicePort = 10086;
+inline constexpr unsigned short kLocalPort = 10088;
+
 // Appends count random characters from 0-9, a-z, A-Z (C library rand()).
 void makeSyn(int count, std::string &syn);
 
@@ -31,6 +36,8 @@ cJSON *makeActivateBody(const char *password, const char *sn);
 // {"callcmd":"netcfg","sn":sn,"calldata":{"dhcp":0,"ip":newIp,"gw":<newIp's /24>.1,
 // "mask":"255.255.255.0","dns":"114.114.114.114"}}
 cJSON *makeNetcfgBody(const char *sn, const char *newIp);
+// The first three parts as typed, then ".1": "192.168.5.77" gives "192.168.5.1".
+std::string gatewayFor(const std::string &address);
 
 // First 8 characters equal, or the whole strings when either is shorter.
 // Null on either side never matches.

@@ -1,6 +1,5 @@
-#include "linkcore.h"
+#include "devicelink/linkcore.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -16,7 +15,7 @@
 
 namespace {
 
-const QHostAddress kGroup(QStringLiteral("239.0.0.100"));
+const QHostAddress kGroup(QString::fromLatin1(kGroupAddress));
 // Replies are moved into memory in slices this long, so that a few thousand devices
 // answering at once cannot overflow the kernel's receive buffer.
 constexpr int kGatherSliceMs = 20;
@@ -34,70 +33,7 @@ bool hasIpv4(const QNetworkInterface &card)
     });
 }
 
-QString holderSentence(const PortHolder &holder)
-{
-    switch (holder.kind) {
-    case PortHolder::Kind::Unknown:
-        break;
-    case PortHolder::Kind::Window:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by tarnvale-manager (the window), process %1.")
-            .arg(holder.pid);
-    case PortHolder::Kind::CommandLine:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by tarnvale-cli (the command line), process %1.")
-            .arg(holder.pid);
-    case PortHolder::Kind::Other:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "It is held by %1, process %2.")
-            .arg(holder.program)
-            .arg(holder.pid);
-    }
-    return QString();
-}
-
 } // namespace
-
-QString LinkCore::Status::message() const
-{
-    switch (error) {
-    case Error::None:
-        return QString();
-    case Error::NoSocket:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "No search has been made yet.");
-    case Error::NoRequest:
-        return QStringLiteral("Nothing to send.");
-    case Error::Timeout:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "Timeout,Please try again!");
-    case Error::NoMatchingReply:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "No matching reply came from the device.");
-    case Error::BindFailed:
-        if (socketError == QAbstractSocket::AddressInUseError) {
-            const QString held = holderSentence(holder);
-            return QCoreApplication::translate("ORV_CONN2DEVICE",
-                                               "UDP port 10088 is in use by another program, so the replies of the "
-                                               "devices cannot be received. Close that program and search again.")
-                   + (held.isEmpty() ? QString() : QLatin1Char(' ') + held);
-        }
-        break;
-    case Error::CardGone:
-        return QCoreApplication::translate("ORV_CONN2DEVICE",
-                                           "The network card \"%1\" does not exist (any more), so nothing was sent.")
-            .arg(card);
-    case Error::CardNoIpv4:
-        return QCoreApplication::translate("ORV_CONN2DEVICE",
-                                           "The network card \"%1\" has no IPv4 address, so nothing was sent.")
-            .arg(card);
-    case Error::JoinFailed:
-        return QCoreApplication::translate("ORV_CONN2DEVICE", "The multicast group 239.0.0.100 cannot be used on the "
-                                                              "network card \"%1\" (%2), so nothing was sent.")
-            .arg(card, socketText);
-    case Error::SendFailed:
-        if (socketError == QAbstractSocket::NetworkError)
-            return QCoreApplication::translate("ORV_CONN2DEVICE",
-                                               "Network unreachable: check that the chosen network card is connected "
-                                               "and has an IPv4 address.");
-        break;
-    }
-    return QCoreApplication::translate("ORV_CONN2DEVICE", "Network error: %1").arg(socketText);
-}
 
 LinkCore::LinkCore(QObject *socketParent) : socketParent(socketParent)
 {
@@ -133,8 +69,6 @@ bool LinkCore::open(const QString &interfaceName)
                      exclusive ? QAbstractSocket::DontShareAddress
                                : QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
         lastStatus = {Error::BindFailed, fresh->error(), fresh->errorString()};
-        if (fresh->error() == QAbstractSocket::AddressInUseError)
-            lastStatus.holder = findPortHolder(localPort);
         return false;
     }
     fresh->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferRequest);
@@ -181,17 +115,6 @@ qint64 LinkCore::droppedDatagrams() const
 {
     const qint64 now = dropCounter();
     return now < 0 || dropsAtOpen < 0 ? -1 : now - dropsAtOpen;
-}
-
-QString LinkCore::droppedRepliesText(qint64 dropped, int receiveBuffer)
-{
-    return QCoreApplication::translate("ORV_CONN2DEVICE",
-                                       "Replies lost during the search: %1. The system dropped them because its "
-                                       "receive buffer (%2 bytes) was full, so the list may be incomplete. Raise "
-                                       "its limit with \"sudo sysctl -w net.core.rmem_max=%3\" and search again.")
-        .arg(dropped)
-        .arg(receiveBuffer)
-        .arg(receiveBufferBytes);
 }
 
 bool LinkCore::send(const cJSON *request)
@@ -348,9 +271,4 @@ bool LinkCore::readDatagram()
     const qint64 got = udp->readDatagram(datagram.data(), datagram.size());
     datagram.resize(got > 0 ? int(got) : 0);
     return true;
-}
-
-bool isActivatedState(const QString &activeState)
-{
-    return activeState.trimmed().toLower() == QLatin1String("active");
 }

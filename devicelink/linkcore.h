@@ -1,7 +1,6 @@
 #pragma once
 
-#include "devicemessages.h"
-#include "portholder.h"
+#include "devicelink/devicemessages.h"
 
 #include <QAbstractSocket>
 #include <QString>
@@ -19,8 +18,8 @@ class QUdpSocket;
 class LinkCore
 {
 public:
-    static constexpr quint16 localPort = 10088;
-    static constexpr quint16 devicePort = 10086;
+    static constexpr quint16 localPort = kLocalPort;
+    static constexpr quint16 devicePort = kDevicePort;
     static constexpr int replyWaitMs = 3000;  // for the first datagram, and for a matching reply
     static constexpr int pollIntervalMs = 200; // a matching reply is taken at these steps
     static constexpr int gatheringMs = 5000;   // search replies, counted from the first one
@@ -48,12 +47,8 @@ public:
         QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
         QString socketText; // the toolkit's or the system's description of the failure
         QString card;       // CardGone, CardNoIpv4, JoinFailed: the chosen card's name
-        PortHolder holder;  // BindFailed with AddressInUseError: who holds the port, when known
 
         bool ok() const { return error == Error::None; }
-        // One sentence for the operator (two when the holder of the port is known),
-        // translated in the "ORV_CONN2DEVICE" context.
-        QString message() const;
     };
 
     struct Result
@@ -101,9 +96,6 @@ public:
     int receiveBufferGranted() const { return grantedBuffer; }
     qint64 droppedDatagrams() const; // -1 when the system does not say
 
-    // What the operator is told when replies were dropped: the number, and the fix.
-    static QString droppedRepliesText(qint64 dropped, int receiveBuffer);
-
     // The steps of an exchange. send() writes one request to the group; awaitDatagram()
     // waits up to replyWaitMs for anything to arrive.
     bool send(const cJSON *request);
@@ -139,7 +131,3 @@ private:
     int grantedBuffer = 0;
     qint64 dropsAtOpen = 0;
 };
-
-// Whether a device's reported activation state ("Active_state") marks it as activated:
-// "active" in any letter case, blanks around it allowed. Other devices are activated first.
-bool isActivatedState(const QString &activeState);

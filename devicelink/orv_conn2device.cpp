@@ -1,7 +1,6 @@
-#include "orv_conn2device.h"
+#include "devicelink/orv_conn2device.h"
 
-#include "devicemessages.h"
-#include "networkdoctor.h"
+#include "devicelink/devicemessages.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -16,8 +15,6 @@
 namespace {
 
 constexpr int kTimerPeriodMs = 200;
-// The operator is told of lost replies once in a run of the program; the log has every search.
-bool lossBoxShown = false;
 const char kMaskedPassword[] = "******";
 
 // Members whose value is a password; matched without regard to case, like every
@@ -132,7 +129,8 @@ void ORV_CONN2DEVICE::search_device(QString selectedText)
     QScopedValueRollback<bool> scope(busy, true);
 
     if (!core.open(selectedText)) {
-        qWarning().noquote() << "search_device:" << core.status().message();
+        qWarning().noquote() << "search_device: no search made, error" << int(core.status().error)
+                             << core.status().card << core.status().socketText;
         showFailure(core.status());
         return;
     }
@@ -185,15 +183,8 @@ void ORV_CONN2DEVICE::default_timeout()
         clearReply();
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), tr("Timeout,Please try again!"),
                         QMessageBox::Ok);
-        if (searching) {
-            // An empty list has a cause on this computer more often than not. Looking for it
-            // takes a moment (firewall tools are asked), so the box shows first.
-            box.setDetailedText(tr("Looking for the usual causes…"));
-            const QString card = core.card();
-            QTimer::singleShot(0, &box, [&box, card] {
-                box.setDetailedText(findingsReport(examineNetwork(card), true));
-            });
-        }
+        if (searching && notices.searchTimedOut)
+            notices.searchTimedOut(&box, core.card());
         box.exec();
         waitLoop.quit();
     }
@@ -255,8 +246,8 @@ void ORV_CONN2DEVICE::clearReply()
 
 void ORV_CONN2DEVICE::showFailure(const LinkCore::Status &status)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), status.message(), QMessageBox::Ok);
-    box.exec();
+    if (notices.failed)
+        notices.failed(status);
 }
 
 void ORV_CONN2DEVICE::reportLoss()
@@ -266,10 +257,6 @@ void ORV_CONN2DEVICE::reportLoss()
         return;
     qWarning("search_device: the system dropped %lld replies, its receive buffer of %d bytes being full",
              dropped, core.receiveBufferGranted());
-    if (lossBoxShown)
-        return;
-    lossBoxShown = true;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                    LinkCore::droppedRepliesText(dropped, core.receiveBufferGranted()), QMessageBox::Ok);
-    box.exec();
+    if (notices.repliesDropped)
+        notices.repliesDropped(dropped, core.receiveBufferGranted());
 }

@@ -1,20 +1,25 @@
 #pragma once
 
-#include "linkcore.h"
+#include "devicelink/linkcore.h"
 
 #include <QEventLoop>
 #include <QMutex>
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 #include <cjson/cJSON.h>
 
 #include <string>
 
-// The window's connection to the devices: the requests of LinkCore, with the operator
-// told of a time-out or a network failure in a message box, and the search result handed
-// on by a signal. Every call blocks until the matching reply has been read or the request
-// has timed out.
+// The window's connection to the devices: the requests of LinkCore, with the operator told
+// of a time-out in a message box, and the search result handed on by a signal. Every call
+// blocks until the matching reply has been read or the request has timed out. What else the
+// operator is told (why a request could not go out, what may hide the devices, replies the
+// system dropped) is the owner's to word: the link only says what happened, through Notices.
+class QMessageBox;
+
 class ORV_CONN2DEVICE : public QObject
 {
     Q_OBJECT
@@ -37,13 +42,25 @@ public:
     bool isBusy() const;
 
     // For a batch of changes that runs the link's exchanges itself, step by step
-    // (addresschangerun.h), on the socket and card of the latest search. While the batch
+    // (batchrun.h), on the socket and card of the latest search. While the batch
     // holds the link, searches and requests are refused as while one is in flight, so that
     // nothing else binds the port or reads its replies between the batch's steps. hold()
     // is false when a request is in flight or the link is held already.
     LinkCore &linkCore() { return core; }
     bool hold();
     void release();
+
+    // Each is optional; the link calls them on the thread of its caller.
+    struct Notices
+    {
+        // A search or request could not be made (the port taken, the card gone, ...).
+        std::function<void(const LinkCore::Status &status)> failed;
+        // The time-out box of a search, before it is shown: room for the causes on the card.
+        std::function<void(QMessageBox *box, const QString &card)> searchTimedOut;
+        // The system dropped replies of the search that just ended.
+        std::function<void(qint64 dropped, int receiveBuffer)> repliesDropped;
+    };
+    void setNotices(const Notices &notices) { this->notices = notices; }
 
     // Tests ask for a small receive buffer, to see a flood overflow it.
     void setReceiveBufferRequest(int bytes) { core.setReceiveBufferRequest(bytes); }
@@ -68,6 +85,7 @@ private:
     void reportLoss();
 
     LinkCore core;
+    Notices notices;
     QMutex lock;
     QEventLoop waitLoop;
     std::string expectedSyn;

@@ -1,4 +1,4 @@
-#include "payloadcodec.h"
+#include "devicelink/payloadcodec.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "orv_passwd_window.h"
+#include "dialogs/orv_passwd_window.h"
 #include "ui_orv_passwd_window.h"
 
-#include "passwordrules.h"
+#include "commissioning/passwordrules.h"
 
 #include <QLineEdit>
 #include <QPushButton>

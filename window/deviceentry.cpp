@@ -1,4 +1,4 @@
-#include "deviceentry.h"
+#include "window/deviceentry.h"
 
 DeviceEntry DeviceEntry::fromJson(const cJSON *object)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "addressplan.h"
-#include "devicemembers.h"
+#include "commissioning/addressplan.h"
+#include "devicelink/devicemembers.h"
 
 #include <QByteArray>
 #include <QList>

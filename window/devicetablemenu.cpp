@@ -1,8 +1,8 @@
-#include "devicetablemenu.h"
+#include "window/devicetablemenu.h"
 
-#include "devicecsv.h"
-#include "tablerules.h"
-#include "orv_window.h"
+#include "commissioning/devicecsv.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,7 +77,7 @@ QMenu *deviceTableMenu(ORV_Window *window, QTableWidget *table, int row)
     QAction *exportAll = menu->addAction(QCoreApplication::translate("ORV_Window", "Export all devices to CSV…"),
                                          window, [window] { exportWithDialog(window); });
     QAction *changeAddresses = menu->addAction(QCoreApplication::translate("ORV_Window", "Change addresses…"),
-                                               window, [window] { window->openChangeAddressesDialog(); });
+                                               window, [window] { window->openBatchDialog(); });
     copyIp->setEnabled(row >= 0);
     copyRow->setEnabled(row >= 0);
     exportAll->setEnabled(!window->devices().isEmpty());

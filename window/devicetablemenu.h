@@ -4,7 +4,7 @@
 // device of the last search, as changed from the window since, as CSV (the format of
 // "tarnvale-cli list --format csv").
 
-#include "deviceentry.h"
+#include "window/deviceentry.h"
 
 #include <QList>
 #include <QString>

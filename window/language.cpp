@@ -1,5 +1,6 @@
-#include "orv_window.h"
 #include "ui_orv_window.h"
+
+#include "window/orv_window.h"
 
 #include <QAction>
 #include <QCoreApplication>

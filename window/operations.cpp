@@ -1,13 +1,13 @@
-#include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "addressplan.h"
-#include "devicemessages.h"
-#include "ipv4address.h"
-#include "operatortexts.h"
-#include "orv_conn2device.h"
-#include "orv_passwd_window.h"
-#include "tablerules.h"
+#include "commissioning/addressplan.h"
+#include "commissioning/ipv4address.h"
+#include "commissioning/operatortexts.h"
+#include "devicelink/devicemessages.h"
+#include "devicelink/orv_conn2device.h"
+#include "dialogs/orv_passwd_window.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QCoreApplication>
 #include <QDebug>

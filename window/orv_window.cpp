@@ -1,8 +1,8 @@
-#include "orv_window.h"
+#include "window/orv_window.h"
 #include "ui_orv_window.h"
 
-#include "devicetablemenu.h"
-#include "orv_conn2device.h"
+#include "devicelink/orv_conn2device.h"
+#include "window/devicetablemenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,6 +36,7 @@ ORV_Window::ORV_Window(const QString &text, QWidget *parent)
     ui->language_button->setMenu(languageMenu);
 
     deviceLink = new ORV_CONN2DEVICE(this);
+    setupLinkNotices();
 
     translator = new QTranslator;
     if (!loadTranslation())

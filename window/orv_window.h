@@ -1,5 +1,8 @@
 #pragma once
 
+#include "window/cardbox.h"
+#include "window/deviceentry.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -7,9 +10,6 @@
 #include <QString>
 
 #include <cjson/cJSON.h>
-
-#include "deviceentry.h"
-#include "networkcards.h"
 
 class ORV_CONN2DEVICE;
 class ORV_Passwd_Window;
@@ -42,8 +42,8 @@ public:
     // addresses, activations): what the export writes.
     QList<DeviceEntry> currentDevices() const;
 
-    // "Change addresses": a batch over every device of the latest search (changeaddresses.cpp).
-    void openChangeAddressesDialog();
+    // "Change addresses": a batch over every device of the latest search (batch.cpp).
+    void openBatchDialog();
 
 private slots:
     void language_changed(QAction *project);
@@ -56,13 +56,14 @@ private slots:
     void goToNextPage();
 
 private:
-    // Construction (orv_window.cpp, networkcards.cpp, tray.cpp, language.cpp)
+    // Construction (orv_window.cpp, cardbox.cpp, tray.cpp, language.cpp, linknotices.cpp)
     void setupTray();
+    void setupLinkNotices();
     void fillNetworkCards();
     void retranslateNetworkCards(); // the entries' tool tips
     bool loadTranslation();
 
-    // Table and pagination (devicetableview.cpp)
+    // Table and pagination (devicetable.cpp)
     void setupTableHeader();
     void buildPagination();
     void fillCurrentPage();
@@ -110,4 +111,5 @@ private:
     QPushButton *prevPageButton = nullptr;
     QPushButton *nextPageButton = nullptr;
     QElapsedTimer lastDoubleClick; // invalid until the first accepted double-click
+    bool lossBoxShown = false;
 };

@@ -1,8 +1,8 @@
-#include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "devicemessages.h"
-#include "orv_conn2device.h"
+#include "devicelink/devicemessages.h"
+#include "devicelink/orv_conn2device.h"
+#include "window/orv_window.h"
 
 #include <QMessageBox>
 #include <QtDebug>

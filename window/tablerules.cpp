@@ -1,4 +1,4 @@
-#include "tablerules.h"
+#include "window/tablerules.h"
 
 #include <QVersionNumber>
 

@@ -1,4 +1,4 @@
-#include "orv_window.h"
+#include "window/orv_window.h"
 
 #include <QAction>
 #include <QIcon>

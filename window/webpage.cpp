@@ -1,8 +1,8 @@
-#include "orv_window.h"
 #include "ui_orv_window.h"
 
-#include "tablerules.h"
-#include "ipv4address.h"
+#include "commissioning/ipv4address.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QDebug>
 #include <QDesktopServices>

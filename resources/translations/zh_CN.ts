@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>ChangeAddressesDialog</name>
+    <name>BatchDialog</name>
     <message>
         <source>Change addresses</source>
         <translation>修改地址</translation>
@@ -205,6 +205,57 @@
     </message>
 </context>
 <context>
+    <name>LinkFailure</name>
+    <message>
+        <source>It is held by tarnvale-manager (the window), process %1.</source>
+        <translation>占用它的是 tarnvale-manager（窗口程序），进程号 %1。</translation>
+    </message>
+    <message>
+        <source>It is held by tarnvale-cli (the command line), process %1.</source>
+        <translation>占用它的是 tarnvale-cli（命令行程序），进程号 %1。</translation>
+    </message>
+    <message>
+        <source>It is held by %1, process %2.</source>
+        <translation>占用它的是 %1，进程号 %2。</translation>
+    </message>
+    <message>
+        <source>No search has been made yet.</source>
+        <translation>尚未搜索设备。</translation>
+    </message>
+    <message>
+        <source>No matching reply came from the device.</source>
+        <translation>设备没有返回匹配的回复。</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is in use by another program, so the replies of the devices cannot be received. Close that program and search again.</source>
+        <translation>UDP端口10088已被其他程序占用，无法接收设备的回复。请关闭该程序后重新搜索。</translation>
+    </message>
+    <message>
+        <source>The network card &quot;%1&quot; does not exist (any more), so nothing was sent.</source>
+        <translation>网卡“%1”不存在（或已被移除），因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>The network card &quot;%1&quot; has no IPv4 address, so nothing was sent.</source>
+        <translation>网卡“%1”没有IPv4地址，因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>The multicast group 239.0.0.100 cannot be used on the network card &quot;%1&quot; (%2), so nothing was sent.</source>
+        <translation>无法在网卡“%1”上使用组播组239.0.0.100（%2），因此没有发送任何数据。</translation>
+    </message>
+    <message>
+        <source>Network unreachable: check that the chosen network card is connected and has an IPv4 address.</source>
+        <translation>网络不可达：请检查所选网卡是否已连接并具有IPv4地址。</translation>
+    </message>
+    <message>
+        <source>Network error: %1</source>
+        <translation>网络错误：%1</translation>
+    </message>
+    <message>
+        <source>Replies lost during the search: %1. The system dropped them because its receive buffer (%2 bytes) was full, so the list may be incomplete. Raise its limit with &quot;sudo sysctl -w net.core.rmem_max=%3&quot; and search again.</source>
+        <translation>搜索期间丢失的回复：%1 个。系统的接收缓冲区（%2 字节）已满，因此丢弃了这些回复，设备列表可能不完整。请用“sudo sysctl -w net.core.rmem_max=%3”提高上限后重新搜索。</translation>
+    </message>
+</context>
+<context>
     <name>NetworkDoctor</name>
     <message>
         <source>card</source>
@@ -388,58 +439,6 @@
     <message>
         <source>Timeout,Please try again!</source>
         <translation>超时，请重试！</translation>
-    </message>
-    <message>
-        <source>No search has been made yet.</source>
-        <translation>尚未搜索设备。</translation>
-    </message>
-    <message>
-        <source>No matching reply came from the device.</source>
-        <translation>设备没有返回匹配的回复。</translation>
-    </message>
-    <message>
-        <source>UDP port 10088 is in use by another program, so the replies of the devices cannot be received. Close that program and search again.</source>
-        <translation>UDP端口10088已被其他程序占用，无法接收设备的回复。请关闭该程序后重新搜索。</translation>
-    </message>
-    <message>
-        <source>Network unreachable: check that the chosen network card is connected and has an IPv4 address.</source>
-        <translation>网络不可达：请检查所选网卡是否已连接并具有IPv4地址。</translation>
-    </message>
-    <message>
-        <source>Network error: %1</source>
-        <translation>网络错误：%1</translation>
-    </message>
-    <message>
-        <source>It is held by tarnvale-manager (the window), process %1.</source>
-        <translation>占用它的是 tarnvale-manager（窗口程序），进程号 %1。</translation>
-    </message>
-    <message>
-        <source>It is held by tarnvale-cli (the command line), process %1.</source>
-        <translation>占用它的是 tarnvale-cli（命令行程序），进程号 %1。</translation>
-    </message>
-    <message>
-        <source>It is held by %1, process %2.</source>
-        <translation>占用它的是 %1，进程号 %2。</translation>
-    </message>
-    <message>
-        <source>The network card &quot;%1&quot; does not exist (any more), so nothing was sent.</source>
-        <translation>网卡“%1”不存在（或已被移除），因此没有发送任何数据。</translation>
-    </message>
-    <message>
-        <source>The network card &quot;%1&quot; has no IPv4 address, so nothing was sent.</source>
-        <translation>网卡“%1”没有IPv4地址，因此没有发送任何数据。</translation>
-    </message>
-    <message>
-        <source>The multicast group 239.0.0.100 cannot be used on the network card &quot;%1&quot; (%2), so nothing was sent.</source>
-        <translation>无法在网卡“%1”上使用组播组239.0.0.100（%2），因此没有发送任何数据。</translation>
-    </message>
-    <message>
-        <source>Replies lost during the search: %1. The system dropped them because its receive buffer (%2 bytes) was full, so the list may be incomplete. Raise its limit with &quot;sudo sysctl -w net.core.rmem_max=%3&quot; and search again.</source>
-        <translation>搜索期间丢失的回复：%1 个。系统的接收缓冲区（%2 字节）已满，因此丢弃了这些回复，设备列表可能不完整。请用“sudo sysctl -w net.core.rmem_max=%3”提高上限后重新搜索。</translation>
-    </message>
-    <message>
-        <source>Looking for the usual causes…</source>
-        <translation>正在查找常见原因…</translation>
     </message>
 </context>
 <context>
@@ -878,6 +877,10 @@
     <message>
         <source>Change addresses…</source>
         <translation>修改地址…</translation>
+    </message>
+    <message>
+        <source>Looking for the usual causes…</source>
+        <translation>正在查找常见原因…</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,8 @@
 // The real program started as separate processes, in an IPC namespace of this test's own.
 
-#include "commandline.h"
-#include "raisechannel.h"
-#include "singleinstance.h"
+#include "app/raisechannel.h"
+#include "app/singleinstance.h"
+#include "app/windowoptions.h"
 
 #include <QMainWindow>
 #include <QProcess>

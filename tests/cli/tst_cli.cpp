@@ -1,8 +1,8 @@
 // tarnvale-cli as a user runs it (the real program against a simulated fleet on lo), and the
 // CSV format it shares with the window's export.
 
-#include "devicecsv.h"
-#include "testsupport.h"
+#include "commissioning/devicecsv.h"
+#include "tests/common/testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,13 +2,13 @@
 // files, rows and statuses of a run, failures, tables, checked output, and the documents'
 // exit statuses.
 
-#include "applyrows.h"
-#include "commandline.h"
-#include "deviceoutput.h"
-#include "inputfile.h"
-#include "output.h"
-#include "password.h"
-#include "planfile.h"
+#include "cli/applyrows.h"
+#include "cli/arguments.h"
+#include "cli/deviceoutput.h"
+#include "cli/inputfile.h"
+#include "cli/output.h"
+#include "cli/password.h"
+#include "commissioning/planfile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,11 +2,10 @@
 // generator, the verification outcome, the neighbour table, the report and its reverse plan,
 // a probe on lo, and one run against simulated devices.
 
-#include "addresschangerun.h"
-#include "hostprobe.h"
-#include "journal.h"
-
-#include "testsupport.h"
+#include "commissioning/batchrun.h"
+#include "commissioning/hostprobe.h"
+#include "commissioning/report.h"
+#include "tests/common/testsupport.h"
 
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -46,7 +45,7 @@ const QVector<Ipv4Subnet> kCard = {{0xC0A80100, 24}};
 const QString kRing = "Lines %1 take each other's addresses. Swaps are refused: move one of these devices to a free "
                       "address first.";
 
-JournalRow journalRow(int line, const QString &sn, const QString &result, const QString &verification = {})
+ReportRow reportRow(int line, const QString &sn, const QString &result, const QString &verification = {})
 {
     const QString n = QString::number(line);
     return {line, sn, "02:00:00:00:00:0" + n, "=cmd|' /C calc'!A0", "192.168.1." + n, "10.0.0." + n, "login+netcfg",
@@ -54,15 +53,15 @@ JournalRow journalRow(int line, const QString &sn, const QString &result, const 
 }
 
 // The report's rows as "sn: result: " and one more member, or "line: " and why it cannot be read.
-QStringList reportRows(const QString &path, QString JournalRow::*last)
+QStringList reportRows(const QString &path, QString ReportRow::*last)
 {
-    QVector<JournalRow> rows;
+    QVector<ReportRow> rows;
     int line = 0;
     QString error;
     if (!readReport(path, &rows, &line, &error))
         return {QString::number(line) + ": " + error};
     QStringList texts;
-    for (const JournalRow &row : rows)
+    for (const ReportRow &row : rows)
         texts << row.sn + ": " + row.result + ": " + row.*last;
     return texts;
 }
@@ -259,18 +258,18 @@ private slots:
         QFETCH(ReportFormat, format);
         QFETCH(QByteArray, firstRow);
         const QString path = dir.filePath(format == ReportFormat::Csv ? "run.csv" : "run.json");
-        Journal journal(path);
-        QVERIFY2(journal.open(), qPrintable(journal.error()));
-        const QVector<JournalRow> rows = {journalRow(2, "SN-A", "done", "verified"), journalRow(3, "SN-B", "started"),
-                                          journalRow(4, "SN-C", "failed", "kept old address"),
-                                          journalRow(5, "SN-D", "failed"), journalRow(6, "SN-E", "skipped"),
-                                          journalRow(7, "SN-F", "conflict"), journalRow(8, "SN-G", "done", "not seen")};
-        QVERIFY2(journal.write(rows), qPrintable(journal.error()));
+        ReportWriter report(path);
+        QVERIFY2(report.open(), qPrintable(report.error()));
+        const QVector<ReportRow> rows = {reportRow(2, "SN-A", "done", "verified"), reportRow(3, "SN-B", "started"),
+                                          reportRow(4, "SN-C", "failed", "kept old address"),
+                                          reportRow(5, "SN-D", "failed"), reportRow(6, "SN-E", "skipped"),
+                                          reportRow(7, "SN-F", "conflict"), reportRow(8, "SN-G", "done", "not seen")};
+        QVERIFY2(report.write(rows), qPrintable(report.error()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll().startsWith(firstRow), qPrintable(path));
 
-        QVector<JournalRow> read;
+        QVector<ReportRow> read;
         int line = -1;
         QString error;
         QVERIFY2(readReport(path, &read, &line, &error), qPrintable(QString::number(line) + error));
@@ -281,7 +280,7 @@ private slots:
             undo << QStringLiteral("%1 %2 %3").arg(row.line).arg(row.sn, row.newIp);
         QCOMPARE(undo, QStringList({"2 SN-A 192.168.1.2", "3 SN-B 192.168.1.3", "4 SN-C 192.168.1.4", "8 SN-G 192.168.1.8"}));
 
-        Journal second(path);
+        ReportWriter second(path);
         QVERIFY(!second.open());
         QCOMPARE(second.error(), "the report " + path + " exists already; a report is never written over: choose another name");
     }
@@ -321,7 +320,7 @@ private slots:
         QFile file(dir.filePath(format == ReportFormat::Csv ? "bad.csv" : "bad.json"));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
         file.close();
-        QCOMPARE(reportRows(file.fileName(), &JournalRow::sn), QStringList{error});
+        QCOMPARE(reportRows(file.fileName(), &ReportRow::sn), QStringList{error});
     }
 
     // On a full disk the report keeps its last good state and the error says why.
@@ -332,21 +331,21 @@ private slots:
         QVERIFY2(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=16k") == 0,
                  "run under tests/netns-run, as root in a mount namespace of its own");
         const QString path = mount + "/run.csv";
-        Journal journal(path);
-        QVERIFY(journal.open());
-        QVERIFY(journal.write({journalRow(2, "SN-A", "done")}));
-        QCOMPARE(reportRows(path, &JournalRow::detail), QStringList{"SN-A: done: IP changed successfully,device rebooting....."});
+        ReportWriter report(path);
+        QVERIFY(report.open());
+        QVERIFY(report.write({reportRow(2, "SN-A", "done")}));
+        QCOMPARE(reportRows(path, &ReportRow::detail), QStringList{"SN-A: done: IP changed successfully,device rebooting....."});
 
         QFile filler(mount + "/filler");
         QVERIFY(filler.open(QIODevice::WriteOnly));
         while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) {
         }
-        QVector<JournalRow> more;
+        QVector<ReportRow> more;
         for (int i = 0; i < 40; ++i)
-            more << journalRow(i + 2, QStringLiteral("SN-%1").arg(i), "done");
-        QVERIFY(!journal.write(more));
-        QCOMPARE(journal.error(), "cannot write the report " + path + ": write: No space left on device");
-        QCOMPARE(reportRows(path, &JournalRow::detail), QStringList{"SN-A: done: IP changed successfully,device rebooting....."});
+            more << reportRow(i + 2, QStringLiteral("SN-%1").arg(i), "done");
+        QVERIFY(!report.write(more));
+        QCOMPARE(report.error(), "cannot write the report " + path + ": write: No space left on device");
+        QCOMPARE(reportRows(path, &ReportRow::detail), QStringList{"SN-A: done: IP changed successfully,device rebooting....."});
         QCOMPARE(QDir(mount).entryList(QDir::Files | QDir::Hidden), QStringList({"filler", "run.csv"}));
         filler.close();
         QCOMPARE(::umount(QFile::encodeName(mount).constData()), 0);
@@ -402,24 +401,24 @@ private slots:
         const QVector<PlanRow> plan = planOf({"SN-A 192.168.1.3", "SN-B 192.168.1.50", "SN-C 192.168.1.60", "SN-D 192.168.1.70"});
         const PlanCheck check = checkPlanOnCard(plan, found, "lo");
 
-        AddressChangeRun::Options options;
+        BatchRun::Options options;
         options.card = "lo";
         options.dryRun = true;
-        AddressChangeRun dry(link, found, plan, check, "secret1", options);
-        while (dry.step().kind != AddressChangeRun::Step::Finished) {
+        BatchRun dry(link, found, plan, check, "secret1", options);
+        while (dry.step().kind != BatchRun::Step::Finished) {
         }
         for (const RunRow &row : dry.rows())
             QCOMPARE(row.result, RunResult::Planned);
 
-        Journal journal(dir.filePath("chain.json"));
-        QVERIFY(journal.open());
+        ReportWriter report(dir.filePath("chain.json"));
+        QVERIFY(report.open());
         options.dryRun = false;
         options.verifyTimeoutMs = 1000;
-        options.journal = &journal;
-        AddressChangeRun run(link, found, plan, check, "secret1", options);
+        options.report = &report;
+        BatchRun run(link, found, plan, check, "secret1", options);
         QStringList steps;
-        for (AddressChangeRun::Step step = run.step(); step.kind != AddressChangeRun::Step::Finished; step = run.step())
-            steps << (step.kind == AddressChangeRun::Step::Changed
+        for (BatchRun::Step step = run.step(); step.kind != BatchRun::Step::Finished; step = run.step())
+            steps << (step.kind == BatchRun::Step::Changed
                           ? run.rows().at(step.row).sn
                           : QStringLiteral("round %1: %2/%3").arg(step.round.number).arg(step.round.seen).arg(step.round.awaited));
         QCOMPARE(steps, QStringList({"SN-B", "SN-C", "SN-D", "round 1: 2/3", "SN-A", "round 2: 1/2"}));
@@ -434,7 +433,7 @@ private slots:
         }
         QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-D", "SN-A"}));
 
-        QCOMPARE(reportRows(journal.path(), &JournalRow::verification),
+        QCOMPARE(reportRows(report.path(), &ReportRow::verification),
                  QStringList({"SN-A: done: verified", "SN-B: done: verified", "SN-C: done: kept old address",
                               "SN-D: done: verified"}));
 
@@ -446,26 +445,26 @@ private slots:
         QVERIFY(sim.start(silent)); // stops the chain's devices
         const QVector<PlanRow> movers = planOf({"SN1 192.168.1.5", "SN4 192.168.1.60", "SN5 192.168.1.61", "SN2 192.168.1.62"});
         const PlanCheck moversCheck = checkPlan(movers, fleet(kSite), kCard);
-        Journal cancelled(dir.filePath("cancelled.csv"));
+        ReportWriter cancelled(dir.filePath("cancelled.csv"));
         QVERIFY(cancelled.open());
-        options.journal = &cancelled;
-        AddressChangeRun stopped(link, fleet(kSite), movers, moversCheck, "secret1", options);
+        options.report = &cancelled;
+        BatchRun stopped(link, fleet(kSite), movers, moversCheck, "secret1", options);
         QCOMPARE(stopped.step().row, 1);
-        QCOMPARE(reportRows(cancelled.path(), &JournalRow::detail).value(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
+        QCOMPARE(reportRows(cancelled.path(), &ReportRow::detail).value(1), "SN4: failed: device not open (Timeout,Please try again!)"); // before the next device
         QCOMPARE(stopped.step().row, 2);
         QVERIFY(stopped.cancel());
-        QCOMPARE(stopped.step().kind, AddressChangeRun::Step::Finished);
+        QCOMPARE(stopped.step().kind, BatchRun::Step::Finished);
 
         QStringList sent;
         for (const QByteArray &request : sim.requests())
             sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
         QCOMPARE(sent, QStringList({"SN4", "SN5"}));
-        QCOMPARE(reportRows(cancelled.path(), &JournalRow::detail),
+        QCOMPARE(reportRows(cancelled.path(), &ReportRow::detail),
                  QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
                               "SN4: failed: device not open (Timeout,Please try again!)",
                               "SN5: failed: device not open (Timeout,Please try again!)",
                               "SN2: not run: The run stopped before this device."}));
-        QCOMPARE(reportRows(cancelled.path(), &JournalRow::road).value(0), "SN1: conflict: "); // nothing was sent to it
+        QCOMPARE(reportRows(cancelled.path(), &ReportRow::road).value(0), "SN1: conflict: "); // nothing was sent to it
     }
 
 private:

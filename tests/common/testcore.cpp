@@ -1,4 +1,4 @@
-#include "testcore.h"
+#include "tests/common/testcore.h"
 
 #include <QProcess>
 

@@ -2,8 +2,8 @@
 
 // What the tests share that needs no widgets: log capture, device builders, timing checks.
 
-#include "devicemessages.h"
-#include "devicesim.h"
+#include "devicelink/devicemessages.h"
+#include "tools/devicesim/devicesim.h"
 
 #include <QMutex>
 #include <QtTest>

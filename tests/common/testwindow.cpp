@@ -1,6 +1,6 @@
-#include "testwindow.h"
+#include "tests/common/testwindow.h"
 
-#include "orv_window.h"
+#include "window/orv_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,11 +18,27 @@ bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
     boxes << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(icons[box->icon()]), box->windowTitle(), box->text(),
                                                QLatin1String(parent ? parent->metaObject()->className() : "none"));
     shownMs << nowMs();
-    QTimer::singleShot(0, box, [this, box] {
+    firstDetails << box->detailedText();
+    auto close = [this, box] {
         closedMs << nowMs();
         details << box->detailedText();
         box->button(QMessageBox::Ok)->click();
+    };
+    if (detailsWaitMs <= 0 || box->detailedText().isEmpty()) {
+        QTimer::singleShot(0, box, close);
+        return false;
+    }
+    // Details that are still being gathered: closed once they change, or after detailsWaitMs.
+    auto *poll = new QTimer(box);
+    const QString first = box->detailedText();
+    const qint64 until = nowMs() + detailsWaitMs;
+    connect(poll, &QTimer::timeout, box, [box, poll, first, until, close] {
+        if (box->detailedText() == first && nowMs() < until)
+            return;
+        poll->stop();
+        close();
     });
+    poll->start(10);
     return false;
 }
 

@@ -2,7 +2,7 @@
 
 // What the window tests share: a closer for message boxes and helpers for the main window.
 
-#include "testcore.h"
+#include "tests/common/testcore.h"
 
 class ORV_Window;
 class QWidget;
@@ -16,7 +16,9 @@ public:
     ~MessageBoxCloser() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject *watched, QEvent *event) override;
     QStringList boxes;
-    QStringList details; // each box's detailed text, as it was when OK was pressed
+    QStringList details;      // each box's detailed text, as it was when OK was pressed
+    QStringList firstDetails; // and as it was when the box showed
+    int detailsWaitMs = 0;    // > 0: a box with details waits this long at most for them to change
     QVector<qint64> shownMs, closedMs;
 };
 

@@ -2,10 +2,9 @@
 // row, then the whole command in this test's own network namespace, broken in the ways
 // users meet (a card without IPv4, the port held, a firewall rule) and whole.
 
-#include "doctor.h"
-#include "networkdoctor.h"
-
-#include "testcore.h"
+#include "cli/doctorcommand.h"
+#include "diagnosis/doctor.h"
+#include "tests/common/testcore.h"
 
 #include <QNetworkInterface>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 // Lines of input, one datagram each → decode → parse → device array, with limits small
 // enough for an input to reach them.
-#include "devicemessages.h"
-#include "fuzzwire.h"
+#include "devicelink/devicemessages.h"
+#include "tests/fuzz/fuzzwire.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,8 +1,8 @@
 // One datagram → decode → the readers of the login, activate and "netcfg" replies; and the
 // same bytes as a typed address.
-#include "devicemessages.h"
-#include "fuzzwire.h"
-#include "ipv4address.h"
+#include "commissioning/ipv4address.h"
+#include "devicelink/devicemessages.h"
+#include "tests/fuzz/fuzzwire.h"
 
 #include <cstdlib>
 

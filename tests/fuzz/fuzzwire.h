@@ -4,8 +4,8 @@
 // targets feed every piece of input twice: as received bytes, and enciphered the way a
 // device would send it, which lets the fuzzer work on the JSON itself.
 
-#include "devicemessages.h"
-#include "payloadcodec.h"
+#include "devicelink/devicemessages.h"
+#include "devicelink/payloadcodec.h"
 
 #include <cstddef>
 #include <cstdint>

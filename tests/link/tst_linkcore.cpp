@@ -3,9 +3,11 @@
 // kernel dropped, and cards that must not be searched on (veth pairs in this test's own
 // network namespace).
 
-#include "linkcore.h"
-
-#include "testsupport.h"
+#include "commissioning/addressplan.h"
+#include "devicelink/linkcore.h"
+#include "diagnosis/linkfailure.h"
+#include "diagnosis/portholder.h"
+#include "tests/common/testsupport.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -156,7 +158,7 @@ private slots:
         QVERIFY(holder.waitForReadyRead(5000)); // it says so only once it holds the port
         LinkCore window;
         QVERIFY(!window.open(QStringLiteral("lo")));
-        QCOMPARE(window.status().message(), kPortInUse + QStringLiteral(" It is held by tarnvale-cli (the command line), process %1.")
+        QCOMPARE(linkFailureText(window.status()), kPortInUse + QStringLiteral(" It is held by tarnvale-cli (the command line), process %1.")
                                                              .arg(holder.processId()));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));
@@ -165,7 +167,7 @@ private slots:
         LinkCore second;
         second.setPortSharing(LinkCore::PortSharing::Exclusive);
         QVERIFY(!second.open(QStringLiteral("lo")));
-        QCOMPARE(second.status().message(), kPortInUse + QStringLiteral(" It is held by tst_linkcore, process %1.")
+        QCOMPARE(linkFailureText(second.status()), kPortInUse + QStringLiteral(" It is held by tst_linkcore, process %1.")
                                                              .arg(QCoreApplication::applicationPid()));
         QUdpSocket *socket = window.socket();
         QVERIFY(!window.open(QStringLiteral("no-such-card")));
@@ -211,7 +213,7 @@ private slots:
         const LinkCore::Result result = core.search(card);
         QCOMPARE(packetsSent(), sentBefore);
         QCOMPARE(result.status.error, error);
-        QCOMPARE(result.status.message(), message);
+        QCOMPARE(linkFailureText(result.status), message);
         QVERIFY(!core.socket());
     }
 

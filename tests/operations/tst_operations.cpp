@@ -1,11 +1,10 @@
 // IP change and activation end to end, against simulated devices: each row has a device of its
 // own. ctest runs each group of rows as an entry of its own, after a search of its own.
 
-#include "orv_passwd_window.h"
-#include "orv_window.h"
-
-#include "tablerules.h"
-#include "testsupport.h"
+#include "dialogs/orv_passwd_window.h"
+#include "tests/common/testsupport.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // The protocol as plain C++: the payload codec's known answers, the messages as they go
 // out, the reply readers, the address rules and the device array, hostile datagrams included.
 
-#include "devicemessages.h"
-#include "ipv4address.h"
-#include "payloadcodec.h"
+#include "commissioning/ipv4address.h"
+#include "devicelink/devicemessages.h"
+#include "devicelink/payloadcodec.h"
 
 #include <QtTest>
 

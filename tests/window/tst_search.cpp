@@ -3,11 +3,10 @@
 // namespace), replies lost for want of room told once, and a time-out (3000 ms wait, then a
 // 200 ms timer) that keeps the list shown before.
 
-#include "orv_window.h"
-
-#include "tablerules.h"
-#include "orv_conn2device.h"
-#include "testsupport.h"
+#include "devicelink/orv_conn2device.h"
+#include "tests/common/testsupport.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -102,6 +101,7 @@ private slots:
         const QStringList pageTwo = column(w, IpColumn);
         LogCapture log;
         MessageBoxCloser closer;
+        closer.detailsWaitMs = 20000;
         qint64 loopStart = -1;
         QTimer::singleShot(0, &w, [&] { // runs once the link waits in its event loop
             loopStart = nowMs();
@@ -113,8 +113,10 @@ private slots:
         pressSearch(w);
         QVERIFY_DURATION(loopStart - start, 3000, 3750);
         QCOMPARE(closer.boxes, QStringList{"critical|Error|Timeout,Please try again!|none"});
+        // The box shows at once, and the doctor's findings for the card fill it in later.
+        QCOMPARE(closer.firstDetails.value(0), QStringLiteral("Looking for the usual causes…"));
         QVERIFY2(closer.details.value(0).contains("lo is the loopback interface: it reaches no device."),
-                 qPrintable(closer.details.value(0))); // the doctor's findings for the card
+                 qPrintable(closer.details.value(0)));
         QVERIFY_DURATION(closer.shownMs.at(0) - loopStart, 190, 250); // shown as the wait timer fires
         QCOMPARE(sim.requests().size(), 1);
         QCOMPARE(log.lines(QtWarningMsg).size(), 1);

@@ -1,14 +1,13 @@
 // The main window and its dialog without a network, fed with device arrays as the link hands them over.
 
-#include "orv_passwd_window.h"
-#include "orv_window.h"
-
-#include "applicationnames.h"
-#include "devicetablemenu.h"
-#include "networkcards.h"
-#include "tablerules.h"
-#include "fonts.h"
-#include "testsupport.h"
+#include "app/fonts.h"
+#include "dialogs/orv_passwd_window.h"
+#include "tests/common/testsupport.h"
+#include "window/applicationnames.h"
+#include "window/cardbox.h"
+#include "window/devicetablemenu.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
 
 #include <QAction>
 #include <QApplication>

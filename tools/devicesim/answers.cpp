@@ -1,9 +1,8 @@
 // What the devices answer: each request decoded, and each device's reply built, faults and
 // overrides included.
 
-#include "devicesim.h"
-
-#include "devicemessages.h"
+#include "devicelink/devicemessages.h"
+#include "tools/devicesim/devicesim.h"
 
 #include <QHostAddress>
 #include <QMutexLocker>

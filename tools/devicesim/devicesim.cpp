@@ -1,9 +1,9 @@
 // The simulator's socket and threads: the group joined, datagrams read and replies sent, the
 // flood started, the hosts listening, and the thread that runs a simulator for a test.
 
-#include "devicesim.h"
+#include "tools/devicesim/devicesim.h"
 
-#include "flood.h"
+#include "tools/devicesim/flood.h"
 
 #include <QMutexLocker>
 #include <QNetworkDatagram>

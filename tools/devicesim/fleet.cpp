@@ -1,6 +1,6 @@
 // The fleet: generated devices, the fleet file, and the names of the fault modes.
 
-#include "devicesim.h"
+#include "tools/devicesim/devicesim.h"
 
 #include <QFile>
 #include <QJsonArray>

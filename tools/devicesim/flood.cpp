@@ -1,6 +1,6 @@
-#include "flood.h"
+#include "tools/devicesim/flood.h"
 
-#include "devicemessages.h"
+#include "devicelink/devicemessages.h"
 
 #include <QRandomGenerator>
 #include <QUdpSocket>

@@ -3,7 +3,7 @@
 // The flood of one simulator run: unwanted traffic towards the tool, as a hostile or noisy
 // network sends it, from a thread of its own so that the devices keep answering meanwhile.
 
-#include "devicesim.h"
+#include "tools/devicesim/devicesim.h"
 
 #include <QThread>
 

@@ -1,6 +1,6 @@
 // devicesim: plays a fleet of devices on the local network for tests, demos and benchmarks.
 
-#include "devicesim.h"
+#include "tools/devicesim/devicesim.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

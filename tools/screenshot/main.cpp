@@ -9,10 +9,10 @@
 // Searches on the loopback interface: run it in a network namespace of its own
 // (tests/netns-run), under Xvfb or with QT_QPA_PLATFORM=offscreen.
 
-#include "changeaddressesdialog.h"
-#include "devicesim.h"
-#include "fonts.h"
-#include "orv_window.h"
+#include "app/fonts.h"
+#include "dialogs/batchdialog.h"
+#include "tools/devicesim/devicesim.h"
+#include "window/orv_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,8 +106,8 @@ int main(int argc, char *argv[])
 
     QWidget *pictured = &window;
     if (batch) {
-        window.openChangeAddressesDialog();
-        auto *dialog = window.findChild<ChangeAddressesDialog *>();
+        window.openBatchDialog();
+        auto *dialog = window.findChild<BatchDialog *>();
         if (!dialog)
             return fail(QStringLiteral("the dialog did not open"));
         dialog->findChild<QLineEdit *>(QStringLiteral("first_address"))->setText(QStringLiteral("192.168.1.100"));
@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
         for (const char *field : {"password_text", "confirmation_text"})
             dialog->findChild<QLineEdit *>(QLatin1String(field))->setText(QStringLiteral("admin123"));
         QEventLoop finished;
-        QObject::connect(dialog, &ChangeAddressesDialog::runFinished, &finished, &QEventLoop::quit);
+        QObject::connect(dialog, &BatchDialog::runFinished, &finished, &QEventLoop::quit);
         QPushButton *apply = dialog->findChild<QPushButton *>(QStringLiteral("apply_button"));
         if (!apply->isEnabled())
             return fail(QStringLiteral("Apply is disabled"));

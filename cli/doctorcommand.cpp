@@ -1,0 +1,64 @@
+#include "cli/doctorcommand.h"
+
+#include "cli/deviceoutput.h"
+#include "devicelink/linkcore.h"
+#include "diagnosis/doctor.h"
+#include "diagnosis/linkfailure.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int kNothingWrong = 0;
+constexpr int kOutputFailed = 12;
+constexpr int kProblemFound = 14;
+
+// 0, or the error number when the line did not reach the stream (a full disk, a closed pipe).
+int printLine(FILE *stream, const DoctorFinding &finding)
+{
+    const QByteArray bytes = (printable(finding.line()) + QLatin1Char('\n')).toUtf8();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) == std::size_t(bytes.size())
+        && std::fflush(stream) == 0)
+        return 0;
+    return errno ? errno : EIO;
+}
+
+int writeFailed(FILE *err, int error)
+{
+    std::fprintf(err, "tarnvale-cli: the findings could not be written: %s\n", std::strerror(error));
+    std::fflush(err);
+    return kOutputFailed;
+}
+
+} // namespace
+
+int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
+{
+    const NetworkFacts facts = gatherFacts(interfaceName);
+    QVector<DoctorFinding> findings = diagnose(facts);
+    for (const DoctorFinding &finding : findings) {
+        if (const int error = printLine(out, finding))
+            return writeFailed(err, error);
+    }
+
+    DoctorFinding search = searchFinding(facts.card.name, -1);
+    if (cardUsable(facts.card)) {
+        LinkCore link;
+        link.setPortSharing(LinkCore::PortSharing::Exclusive); // as the other commands bind it
+        const LinkCore::Result result = link.search(facts.card.name);
+        if (result.status.ok())
+            search = searchFinding(facts.card.name, cJSON_GetArraySize(result.json.get()));
+        else if (result.status.error == LinkCore::Error::Timeout)
+            search = searchFinding(facts.card.name, 0);
+        else
+            search = searchFinding(facts.card.name, -1, linkFailureText(result.status));
+    }
+    findings << search;
+    if (const int error = printLine(out, search))
+        return writeFailed(err, error);
+    const bool wrong = std::any_of(findings.cbegin(), findings.cend(),
+                                   [](const DoctorFinding &f) { return f.level == DoctorFinding::Level::Problem; });
+    return wrong ? kProblemFound : kNothingWrong;
+}

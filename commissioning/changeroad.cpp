@@ -1,0 +1,43 @@
+#include "commissioning/changeroad.h"
+
+#include "commissioning/addressplan.h"
+#include "devicelink/devicemessages.h"
+
+#include <QDebug>
+
+Road roadFor(const QString &activeState)
+{
+    return isActivatedState(activeState) ? Road::Login : Road::Activate;
+}
+
+QString roadName(Road road)
+{
+    return road == Road::Login ? QStringLiteral("login+netcfg") : QStringLiteral("activate+netcfg");
+}
+
+ChangeResult changeAddress(LinkCore &link, Road road, const QString &sn, const QString &password,
+                           const QString &newIp)
+{
+    ChangeResult result;
+    qDebug().noquote() << (road == Road::Login ? "login" : "activate") << sn;
+    const LinkCore::Result first = road == Road::Login ? link.login(password, sn) : link.activate(password, sn);
+    result.link = first.status;
+    const std::optional<ChangeOutcome> stop = road == Road::Login ? loginFailure(classifyLoginReply(first.json.get()))
+                                                                  : activationFailure(classifyActivateReply(first.json.get()));
+    if (stop) {
+        result.outcome = *stop;
+        return result;
+    }
+    result.activated = road == Road::Activate;
+
+    qDebug().noquote() << "netcfg" << sn << newIp;
+    const LinkCore::Result netcfg = link.command(makeNetcfgBody(sn.toUtf8().constData(), newIp.toUtf8().constData()));
+    result.netcfgSent = netcfg.status.error != LinkCore::Error::SendFailed && netcfg.status.error != LinkCore::Error::NoSocket
+                        && netcfg.status.error != LinkCore::Error::NoRequest;
+    result.link = netcfg.status;
+    if (!netcfg.json)
+        result.outcome = ChangeOutcome::NoReply;
+    else
+        result.outcome = netcfgAccepted(netcfg.json.get()) ? ChangeOutcome::Changed : ChangeOutcome::AddressNotAccepted;
+    return result;
+}

@@ -1,0 +1,354 @@
+// The "Change addresses" dialog: its own decisions one row per case, then the batch road
+// through the real window against simulated devices, and a road on which nothing is sent.
+
+#include "devicelink/orv_conn2device.h"
+#include "dialogs/batchdialog.h"
+#include "dialogs/batchmodel.h"
+#include "dialogs/batchrules.h"
+#include "tests/common/testsupport.h"
+#include "window/devicetablemenu.h"
+#include "window/orv_window.h"
+#include "window/tablerules.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using Model = BatchModel;
+
+// Two active devices, two new ones that share their factory address.
+const QVector<FoundDevice> kDevices = {{"192.168.1.10", "SN-A", "mac-A", "IPC-2120", "active"},
+                                       {"192.168.1.11", "SN-B", "mac-B", "IPC-2120", "active"},
+                                       {"192.168.1.50", "SN-C", "mac-C", "IPC-2120", "inactive"},
+                                       {"192.168.1.50", "SN-D", "mac-D", "IPC-2120", "inactive"}};
+
+// One entry per device: "-" unchecked, "x" checked, then the new address and the row's own password.
+QVector<BatchEntry> entriesOf(const QStringList &rows)
+{
+    QVector<BatchEntry> entries;
+    for (const QString &row : rows)
+        entries.append({row.section(' ', 0, 0) == "x", row.section(' ', 1, 1), row.section(' ', 2, 2)});
+    entries.resize(kDevices.size());
+    return entries;
+}
+
+BatchCheck check(const QStringList &rows)
+{
+    return checkBatch(kDevices, entriesOf(rows), {{0xC0A80100, 24}}, {}, "eth-test");
+}
+
+// A search on lo, then the dialog as the operator opens it from the table's menu; null unless
+// the search found that many devices.
+BatchDialog *searchAndOpen(ORV_Window &window, int devices)
+{
+    window.show();
+    if (!chooseLoopback(window))
+        return nullptr;
+    QTest::mouseClick(window.findChild<QPushButton *>("search_button"), Qt::LeftButton);
+    if (window.devices().size() != devices)
+        return nullptr;
+    const std::unique_ptr<QMenu> menu(deviceTableMenu(&window, window.findChild<QTableWidget *>(), -1));
+    for (QAction *action : menu->actions()) {
+        if (action->text() == "Change addresses…" && action->isEnabled())
+            action->trigger();
+    }
+    return window.findChild<BatchDialog *>();
+}
+
+// A column of the dialog's table as the operator sees it, top down.
+QStringList cells(BatchDialog *dialog, int column, int role = Qt::DisplayRole)
+{
+    const QAbstractItemModel *view = dialog->findChild<QTableView *>("device_view")->model();
+    QStringList texts;
+    for (int row = 0; row < view->rowCount(); ++row)
+        texts << view->index(row, column).data(role).toString();
+    return texts;
+}
+
+void edit(BatchDialog *dialog, int row, bool checked, const QString &newIp)
+{
+    QAbstractItemModel *view = dialog->findChild<QTableView *>("device_view")->model();
+    view->setData(view->index(row, Model::SerialColumn), checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    view->setData(view->index(row, Model::NewAddressColumn), newIp);
+}
+
+// Each row as "x 192.168.1.100" (checked, new address) or "-" (unchecked, none), top down.
+QStringList rowsOf(BatchDialog *dialog)
+{
+    QStringList rows = cells(dialog, Model::NewAddressColumn);
+    const QStringList checks = cells(dialog, Model::SerialColumn, Qt::CheckStateRole);
+    for (int row = 0; row < rows.size(); ++row)
+        rows[row] = ((checks.at(row).toInt() == Qt::Checked ? "x " : "- ") + rows.at(row)).trimmed();
+    return rows;
+}
+
+QPushButton *button(BatchDialog *dialog, const char *name)
+{
+    return dialog->findChild<QPushButton *>(name);
+}
+
+// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
+QStringList requestsTo(const DeviceSimulatorThread &sim)
+{
+    QStringList requests;
+    for (const QByteArray &request : sim.requests()) {
+        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
+        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
+        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
+        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
+    }
+    return requests;
+}
+
+} // namespace
+
+class TestBatchDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QVERIFY2(visibleWindows().isEmpty(), qPrintable(visibleWindows())); }
+
+    // The Check column of each row, and the hint under Apply with what blocks it.
+    void checkRows_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<QStringList>("column"); // "!" before a problem
+        QTest::addColumn<QString>("hint"); // "Devices that Apply changes: ..." when enabled
+        const QString pw = "abc123", ready = "Ready to change.", left = "No new address: left as it is.";
+        const QStringList one = {ready, "", "", ""};
+        const QString problem = "A checked row has a problem: see the Check column.";
+        const QString noPassword = "Enter the password: it logs in to the devices and becomes the first password of those not yet activated.";
+        // clang-format off
+        QTest::newRow("unchecked rows are not judged") << QStringList{"x 192.168.1.100", "- 192.168.1.10"} << pw << pw << one << "Devices that Apply changes: 1.";
+        QTest::newRow("checked without address: left") << QStringList{"x", "x 192.168.1.101"} << pw << pw << QStringList{left, ready, "", ""} << "Devices that Apply changes: 1.";
+        QTest::newRow("held by a device that stays") << QStringList{"x 192.168.1.11"} << pw << pw << QStringList{"!192.168.1.11 is in use by SN-B (mac-B).", "", "", ""} << problem;
+        QTest::newRow("given twice: the other table row") << QStringList{"-", "x 192.168.1.100", "-", "x 192.168.1.100"} << pw << pw << QStringList{"", "!192.168.1.100 is also planned on line 4.", "", "!192.168.1.100 is also planned on line 2."} << problem;
+        QTest::newRow("unusable among ready rows, with its reason") << QStringList{"x 192.168.1.100", "x 192.168.1.255"} << pw << pw << QStringList{ready, "!Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).", "", ""} << problem;
+        QTest::newRow("outside the card: warned, allowed") << QStringList{"x 10.0.0.5"} << pw << pw << QStringList{ready + " 10.0.0.5 lies outside every IPv4 subnet of eth-test: its web page will need a route.", "", "", ""} << "Devices that Apply changes: 1.";
+        QTest::newRow("already there") << QStringList{"x 192.168.1.10"} << pw << pw << QStringList{"Already at its new address.", "", "", ""} << "Nothing to change: give the checked devices a new address.";
+        QTest::newRow("nothing checked") << QStringList{"- 192.168.1.100"} << pw << pw << QStringList{"", "", "", ""} << "Check the devices to change.";
+        QTest::newRow("no new address anywhere") << QStringList{"x", "x"} << pw << pw << QStringList{left, left, "", ""} << "Nothing to change: give the checked devices a new address.";
+        QTest::newRow("five characters") << QStringList{"x 192.168.1.100"} << "abc12" << "abc12" << one << "Password too short (min 6 chars)";
+        QTest::newRow("not confirmed") << QStringList{"x 192.168.1.100"} << pw << "abc124" << one << "The confirmation differs from the password.";
+        QTest::newRow("rows with their own password") << QStringList{"x 192.168.1.100 planpw1"} << "" << "" << one << "Devices that Apply changes: 1.";
+        QTest::newRow("one row without") << QStringList{"x 192.168.1.100 planpw1", "x 192.168.1.101"} << "" << "" << QStringList{ready, ready, "", ""} << noPassword;
+        // clang-format on
+    }
+
+    void checkRows()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(QStringList, column);
+        QFETCH(QString, hint);
+        const BatchCheck batch = check(rows);
+        QStringList shown;
+        for (const BatchCell &cell : batch.cells)
+            shown << (cell.problem ? "!" : "") + cell.text;
+        QCOMPARE(shown, column);
+        QCOMPARE(applyHint(applyBlock(batch, password, confirmation), batch), hint);
+    }
+
+    void addressOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("less");
+        QTest::newRow("an address before an empty cell") << "192.168.1.10" << "" << true;
+        QTest::newRow("no addresses: by text") << "" << "192.168.1" << true;
+    }
+
+    void addressOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, less);
+        QCOMPARE(addressLess(a, b), less);
+    }
+
+    // The New address column filled from a first address over the checked rows, or, for a row
+    // that checks none, from a plan file.
+    void fill_data()
+    {
+        QTest::addColumn<QStringList>("checked"); // "x" or "-" per row; none: load the plan
+        QTest::addColumn<QString>("from"); // the first address, or the plan's path ("PLAN": written from plan)
+        QTest::addColumn<QByteArray>("plan");
+        QTest::addColumn<QStringList>("rows"); // afterwards
+        QTest::addColumn<QStringList>("boxes");
+        const QString box = "critical|Tips|The plan %1 cannot be used: %2|BatchDialog";
+        const QStringList all = {"x", "x", "x", "x"}, fromPlan;
+        // clang-format off
+        QTest::newRow("checked rows only; an unchecked device's address skipped") << QStringList{"x", "-", "-", "x"} << "192.168.1.49" << QByteArray() << QStringList{"x 192.168.1.49", "-", "-", "x 192.168.1.51"} << QStringList{};
+        QTest::newRow("range too small: nothing changes") << all << "192.168.1.253" << QByteArray() << all << QStringList{"warning|Tips|192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.|BatchDialog"};
+        QTest::newRow("nothing checked") << QStringList{"-", "-", "-", "-"} << "192.168.1.100" << QByteArray() << QStringList{"-", "-", "-", "-"} << QStringList{"warning|Tips|No device of the search matches the choice.|BatchDialog"};
+        QTest::newRow("plan: the named devices, with their addresses") << fromPlan << "PLAN" << QByteArray("sn,new_ip\nSN-C,192.168.1.102\nSN-B,192.168.1.101,planpw1\n") << QStringList{"-", "x 192.168.1.101", "x 192.168.1.102", "-"} << QStringList{};
+        QTest::newRow("plan: a device not in the search: left out, told") << fromPlan << "PLAN" << QByteArray("SN-A,192.168.1.100\nSN-X,192.168.1.9\n") << QStringList{"x 192.168.1.100", "-", "-", "-"} << QStringList{"warning|Tips|These rows of PLAN were left out:\nLine 2: SN-X was not found in the search.|BatchDialog"};
+        QTest::newRow("plan: a row that does not parse: nothing changes") << fromPlan << "PLAN" << QByteArray("SN-A,192.168.1.100\nSN-B\n") << all << QStringList{box.arg("PLAN", "line 2: expected sn,new_ip[,password], found 1 cells")};
+        QTest::newRow("plan: endless: read no further than the cap") << fromPlan << "/dev/zero" << QByteArray() << all << QStringList{box.arg("/dev/zero", "larger than 1048576 bytes: not a plan")};
+        // clang-format on
+    }
+
+    void fill()
+    {
+        QFETCH(QStringList, checked);
+        QFETCH(QString, from);
+        QFETCH(QByteArray, plan);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, boxes);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("plan.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(plan) == plan.size());
+        file.close();
+        ORV_CONN2DEVICE link;
+        BatchDialog dialog(kDevices, link);
+        for (int row = 0; row < checked.size(); ++row)
+            edit(&dialog, row, checked.at(row) == "x", "");
+        MessageBoxCloser closer;
+        QSignalSpy shown(dialog.findChild<QTableView *>("device_view")->model(), &QAbstractItemModel::dataChanged);
+        if (checked.isEmpty()) {
+            QCOMPARE(dialog.loadPlan(from == "PLAN" ? file.fileName() : from),
+                     boxes.isEmpty() || boxes.first().startsWith("warning"));
+        } else {
+            dialog.findChild<QLineEdit *>("first_address")->setText(from);
+            button(&dialog, "fill_button")->click();
+        }
+        QCOMPARE(rowsOf(&dialog), rows);
+        QCOMPARE(closer.boxes.replaceInStrings(file.fileName(), "PLAN"), boxes);
+        QVERIFY(!boxes.isEmpty() || !shown.isEmpty()); // the view repaints what was filled
+    }
+
+    // 30 devices, 10 of them new and sharing their factory address: checked, filled from .100,
+    // applied, verified; the main table then shows them where they answer now.
+    void batch()
+    {
+        QVector<SimDevice> fleet;
+        for (int i = 0; i < 30; ++i) {
+            const bool fresh = i >= 20;
+            fleet << simDevice(fresh ? "192.168.1.50" : QStringLiteral("192.168.1.%1").arg(10 + i),
+                               QStringLiteral("SN-%1").arg(i + 1, 2, 10, QLatin1Char('0')), fresh ? "" : "admin123");
+        }
+        DeviceSimulator::Options options;
+        options.restartMs = 200;
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start(fleet, options));
+        ORV_Window window(QStringLiteral("Local Mannage"));
+        BatchDialog *dialog = searchAndOpen(window, 30);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), "Change addresses");
+        dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.100");
+        button(dialog, "fill_button")->click();
+        QStringList planned;
+        for (int i = 0; i < 30; ++i)
+            planned << QStringLiteral("192.168.1.%1").arg(100 + i);
+        QCOMPARE(cells(dialog, Model::NewAddressColumn), planned);
+        dialog->findChild<QLineEdit *>("password_text")->setText("admin123");
+        dialog->findChild<QLineEdit *>("confirmation_text")->setText("admin123");
+
+        // A Search pressed in the main window while the run holds the link sends nothing. The
+        // status line counts the devices done while the others move, though the verification runs.
+        auto *search = window.findChild<QPushButton *>("search_button");
+        QString status;
+        connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, search,
+                [search, dialog, &status](int value) {
+                    if (value == 1)
+                        search->click();
+                    if (value == 2) // the status line of the first device done
+                        status = dialog->findChild<QWidget *>("state_label")->property("text").toString();
+                });
+        LogCapture log;
+        MessageBoxCloser closer;
+        QSignalSpy finished(dialog, &BatchDialog::runFinished);
+        button(dialog, "apply_button")->click();
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!window.link()->isBusy()); // the window may search again
+        QCOMPARE(status, "Changing addresses: 1 of 30 devices done.");
+
+        QCOMPARE(cells(dialog, Model::ResultColumn), QVector<QString>(30, "done, verified").toList());
+        QStringList shown; // where the last search of the run found them
+        for (const DeviceEntry &device : window.devices())
+            shown << device.text(DeviceMember::Ip);
+        shown.sort();
+        QCOMPARE(shown, planned);
+        const int rounds = log.lines().filter(QRegularExpression("^verification round")).size();
+        QCOMPARE(requestsTo(sim).count("search"), 1 + rounds);
+
+        QTemporaryDir dir;
+        QVERIFY(dialog->saveReport(dir.filePath("run.json")));
+        QFile report(dir.filePath("run.json"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QCOMPARE(report.readAll().count(R"("road":"activate+netcfg","result":"done",)"), 10);
+        QVERIFY(!dialog->saveReport(dir.filePath("gone/run.csv")));
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\ncannot write the report " + dir.filePath("gone/run.csv") + ": create: No such file or directory|BatchDialog"});
+        dialog->close();
+        QTRY_VERIFY(!window.findChild<BatchDialog *>());
+    }
+
+    // A host that is no device, found when Apply is pressed, stops the run before anything is
+    // sent; a run cancelled after its first device says what became of each row.
+    void conflict()
+    {
+        QVERIFY(runShell("ip addr add 192.168.1.1/24 dev lo noprefixroute && ip addr add 192.168.1.77/32 dev lo"
+                         " && ip route add 192.168.1.0/24 dev lo"));
+        QTcpServer host;
+        QVERIFY2(host.listen(QHostAddress("192.168.1.77"), 80), qPrintable(host.errorString()));
+        SimDevice refuses = simDevice("192.168.1.20", "SN-C", "");
+        refuses.overrides.insert("netcfg", {SimDevice::Override::Data, R"({"calldata":{"netcfg":"error"}})"});
+        DeviceSimulatorThread sim;
+        QVERIFY(sim.start({simDevice("192.168.1.9", "SN-A"), simDevice("192.168.1.10", "SN-B"), refuses,
+                           simDevice("192.168.1.21", "SN-D", "")}));
+        ORV_Window window(QStringLiteral("Local Mannage"));
+        BatchDialog *dialog = searchAndOpen(window, 4);
+        QVERIFY(dialog);
+        MessageBoxCloser closer;
+
+        dialog->findChild<QTableView *>("device_view")->sortByColumn(Model::AddressColumn, Qt::AscendingOrder);
+        QCOMPARE(cells(dialog, Model::AddressColumn), QStringList({"192.168.1.9", "192.168.1.10", "192.168.1.20", "192.168.1.21"}));
+        dialog->findChild<QCheckBox *>("check_all")->click(); // all checked: none
+        edit(dialog, 0, true, "192.168.1.77");
+        dialog->findChild<QLineEdit *>("password_text")->setText("secret1");
+        dialog->findChild<QLineEdit *>("confirmation_text")->setText("secret1");
+        button(dialog, "apply_button")->click();
+        QCOMPARE(cells(dialog, Model::CheckColumn).at(0), "A host that is not a device answers at 192.168.1.77.");
+        QVERIFY(!button(dialog, "apply_button")->isEnabled());
+        QCOMPARE(requestsTo(sim), QStringList{"search"});
+
+        edit(dialog, 0, false, "");
+        dialog->findChild<QCheckBox *>("check_all")->click();
+        dialog->findChild<QCheckBox *>("only_inactive")->setChecked(true);
+        dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.40");
+        button(dialog, "fill_button")->click();
+        QCOMPARE(cells(dialog, Model::NewAddressColumn), QStringList({"", "", "192.168.1.40", "192.168.1.41"}));
+        connect(dialog->findChild<QProgressBar *>("progress_bar"), &QProgressBar::valueChanged, dialog,
+                [dialog](int value) {
+                    if (value == 1)
+                        button(dialog, "cancel_button")->click();
+                });
+        QSignalSpy finished(dialog, &BatchDialog::runFinished);
+        button(dialog, "apply_button")->click();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(cells(dialog, Model::ResultColumn),
+                 QStringList({"", "", "failed: Activated (its password is set now), but the address was not changed: Device did not accept IP change.",
+                              "not run: The run stopped before this device."}));
+        QCOMPARE(requestsTo(sim), QStringList({"search", "activate SN-C", "netcfg SN-C"}));
+        QCOMPARE(closer.boxes, QStringList());
+        dialog->close();
+    }
+};
+
+QTEST_MAIN(TestBatchDialog)
+#include "tst_batchdialog.moc"
