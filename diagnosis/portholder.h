@@ -4,9 +4,10 @@
 #include <QString>
 #include <QVector>
 
-// Who holds a local UDP port, as far as /proc tells a user without privileges: the socket's
-// inode from /proc/net/udp (and udp6), the process one of whose descriptors names that inode,
-// and the program it runs. Processes of other users cannot be looked into.
+// Who holds a local UDP port, as far as the system tells a user without privileges. On Linux
+// (portholder_unix.cpp): the socket's inode from /proc/net/udp (and udp6), the process one of
+// whose descriptors names that inode, and the program it runs; processes of other users
+// cannot be looked into.
 struct PortHolder
 {
     enum class Kind {
@@ -21,7 +22,8 @@ struct PortHolder
     uint uid = 0;   // the socket's owner, from the socket table
 };
 
-// Every socket bound to the local UDP port, with the process that holds it where it can be read.
+// Every socket bound to the local UDP port but this program's own, with the process that holds
+// it where it can be read.
 QVector<PortHolder> findPortHolders(quint16 port);
 // The first of them whose process is known, else the first; Kind::Unknown when none.
 PortHolder findPortHolder(quint16 port);
