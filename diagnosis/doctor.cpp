@@ -458,7 +458,11 @@ NetworkFacts gatherFacts(const QString &cardName)
         return facts;
 
     facts.routes = readRoutes(card);
-    facts.portHolders = findPortHolders(kLocalPort);
+    // The asking program's own socket (the window's, after its search) takes nothing from it.
+    for (const PortHolder &holder : findPortHolders(kLocalPort)) {
+        if (!holder.own)
+            facts.portHolders << holder;
+    }
     facts.firewall = readFirewall(card.name);
     facts.reversePath = readReversePath(card);
     facts.hypervisor = readHypervisor();

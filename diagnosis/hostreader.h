@@ -5,7 +5,6 @@
 
 #include <QString>
 
-// The hypervisor that this machine runs in (hypervisorFromDmi); empty on real
-// hardware.
+// The hypervisor that this machine runs in (hypervisorFromDmi); empty on real hardware.
 QString readHypervisor();
 bool isWirelessCard(const QString &card);

@@ -20,10 +20,10 @@ struct PortHolder
     QString program;
     qint64 pid = 0; // 0: no process of ours was found (another user's, without privileges)
     uint uid = 0;   // the socket's owner, from the socket table
+    bool own = false; // this program's own socket
 };
 
-// Every socket bound to the local UDP port but this program's own, with the process that holds
-// it where it can be read.
+// Every socket bound to the local UDP port, with the process that holds it where it can be read.
 QVector<PortHolder> findPortHolders(quint16 port);
 // The first of them whose process is known, else the first; Kind::Unknown when none.
 PortHolder findPortHolder(quint16 port);
