@@ -207,6 +207,7 @@ private slots:
         QTest::newRow("up with IPv4, multicast off") << "lo:urml4 eth0:ur4" << "eth0";
         QTest::newRow("up without IPv4") << "lo:urml4 eth0:urm" << "eth0";
         QTest::newRow("down") << "lo:urml4 eth0:m4" << "eth0";
+        QTest::newRow("up, after one that is down") << "lo:urml4 eth0:m4 eth1:ur4" << "eth1";
         QTest::newRow("only loopback") << "lo:urml4" << "";
         // clang-format on
     }
@@ -284,6 +285,7 @@ private slots:
         QTest::newRow("a goto that falls through meets the policy") << nft("drop", {"input:" + jump("other", "goto"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kAccept}) << QStringList{"inet t input: policy drop"};
         QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList{"out inet t input: rule handle 1"};
         QTest::newRow("the search to its port, on output") << nft("accept", {"input:" + match(kUdpDport, "10086") + "," + kDrop}, "output") << QStringList{"out inet t input: rule handle 1"};
+        QTest::newRow("the card as the input, on output") << nft("accept", {"input:" + match(kIifname, R"("va")") + "," + kDrop}, "output") << QStringList();
         QTest::newRow("another card's output") << nft("accept", {"input:" + match(R"({"meta":{"key":"oifname"}})", R"("eth1")") + "," + kDrop}, "output") << QStringList();
         QTest::newRow("the card's ingress") << nft("accept", {"input:" + match(kUdpDport, port) + "," + kDrop}, R"(ingress","dev":"va)", "netdev") << QStringList{"netdev t input: rule handle 1"};
         QTest::newRow("another card's ingress") << nft("accept", {"input:" + kDrop}, "ingress\",\"dev\":[\"eth1\",\"eth2\"]", "netdev") << QStringList();
