@@ -5,9 +5,9 @@
 // virtual machine's NAT), each checked and told with its fix. The facts are read from the
 // system in one place (gatherFacts); what they mean is decided by plain functions.
 //
-// A fix is the last part of its line, after "Fix: ", and works when typed as printed; a word
-// in capitals (ADDRESS, PREFIX, SUBNET) is to be filled in, as the line says, since no address
-// chosen here would be right on the operator's network.
+// A fix is the last part of its line, after "Fix: ". A command there works when typed as
+// printed; a word in capitals (ADDRESS, PREFIX) is to be filled in, as the line says, since no
+// address chosen here would be right on the operator's network.
 
 #include "diagnosis/networkfacts.h"
 

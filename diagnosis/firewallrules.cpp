@@ -445,7 +445,8 @@ QHash<QString, QStringList> parseNftHookDevices(const QByteArray &text)
         m = device.match(line);
         if (!m.hasMatch())
             continue;
-        QStringList names = m.captured(1).isEmpty() ? m.captured(2).split(QLatin1Char(',')) : QStringList{m.captured(1)};
+        QStringList names = m.captured(1).isEmpty() ? m.captured(2).split(QLatin1Char(','))
+                                                    : QStringList{m.captured(1)};
         for (QString &name : names)
             name = name.trimmed().remove(QLatin1Char('"'));
         devices.insert(chainName, names);
