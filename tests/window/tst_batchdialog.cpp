@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -239,31 +241,38 @@ private slots:
         QVERIFY(!boxes.isEmpty() || !shown.isEmpty()); // the view repaints what was filled
     }
 
-    // 30 devices, 10 of them new and sharing their factory address: checked, filled from .100,
-    // applied, verified; the main table then shows them where they answer now.
+    // 30 devices of 40, 10 of them new and sharing their factory address: checked, filled from
+    // .100, applied, verified; the main table and its export then list all 40, the 30 where
+    // they answer now.
     void batch()
     {
         QVector<SimDevice> fleet;
-        for (int i = 0; i < 30; ++i) {
-            const bool fresh = i >= 20;
-            fleet << simDevice(fresh ? "192.168.1.50" : QStringLiteral("192.168.1.%1").arg(10 + i),
-                               QStringLiteral("SN-%1").arg(i + 1, 2, 10, QLatin1Char('0')), fresh ? "" : "admin123");
+        QStringList planned, listed; // the new addresses, and where the search lists every device
+        for (int i = 0; i < 40; ++i) {
+            const bool fresh = i >= 20 && i < 30, outside = i >= 30;
+            fleet << simDevice(fresh ? "192.168.1.50" : QStringLiteral("192.168.1.%1").arg(outside ? 170 + i : 10 + i),
+                               QStringLiteral("%1-%2").arg(outside ? "OUT" : "SN").arg(i + 1, 2, 10, QLatin1Char('0')),
+                               fresh ? "" : "admin123");
+            if (!outside)
+                planned << QStringLiteral("192.168.1.%1").arg(100 + i);
+            listed << (outside ? fleet.last().ip : planned.last());
         }
         DeviceSimulator::Options options;
         options.restartMs = 200;
         DeviceSimulatorThread sim;
         QVERIFY(sim.start(fleet, options));
         ORV_Window window(QStringLiteral("Local Mannage"));
-        BatchDialog *dialog = searchAndOpen(window, 30);
+        BatchDialog *dialog = searchAndOpen(window, 40);
         QVERIFY(dialog);
         QCOMPARE(dialog->windowTitle(), "Change addresses");
         dialog->findChild<QCheckBox *>("check_all")->click(); // none checked until then
+        for (int row = 0; row < 40; ++row)
+            edit(dialog, row, !cells(dialog, Model::SerialColumn).at(row).startsWith("OUT"), "");
         dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.100");
         button(dialog, "fill_button")->click();
-        QStringList planned;
-        for (int i = 0; i < 30; ++i)
-            planned << QStringLiteral("192.168.1.%1").arg(100 + i);
-        QCOMPARE(cells(dialog, Model::NewAddressColumn), planned);
+        QStringList filled = cells(dialog, Model::NewAddressColumn).filter(".");
+        filled.sort();
+        QCOMPARE(filled, planned);
         dialog->findChild<QLineEdit *>("password_text")->setText("admin123");
         dialog->findChild<QLineEdit *>("confirmation_text")->setText("admin123");
 
@@ -286,24 +295,21 @@ private slots:
         QVERIFY(!window.link()->isBusy()); // the window may search again
         QCOMPARE(status, "Changing addresses: 1 of 30 devices done.");
 
-        QCOMPARE(cells(dialog, Model::ResultColumn), QVector<QString>(30, "done, verified").toList());
-        QStringList shown; // where the last search of the run found them
-        for (const DeviceEntry &device : window.devices())
+        QCOMPARE(cells(dialog, Model::ResultColumn).count("done, verified"), 30);
+        QStringList shown; // what the table pages through and the export writes
+        for (const DeviceEntry &device : window.currentDevices())
             shown << device.text(DeviceMember::Ip);
         shown.sort();
-        QCOMPARE(shown, planned);
+        listed.sort();
+        QCOMPARE(shown, listed);
         const int rounds = log.lines().filter(QRegularExpression("^verification round")).size();
         QCOMPARE(requestsTo(sim).count("search"), 1 + rounds);
 
         QTemporaryDir dir;
-        QVERIFY(dialog->saveReport(dir.filePath("run.json")));
-        QFile report(dir.filePath("run.json"));
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        QCOMPARE(report.readAll().count(R"("road":"activate+netcfg","result":"done",)"), 10);
         QFile stored(dialog->reportPath()); // written as the run went
         QVERIFY(stored.fileName().startsWith(dataHome.path()) && stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll().count("activate+netcfg,done,"), 10);
-        QVERIFY(dialog->saveReport(dir.filePath("run")) && QFile::exists(dir.filePath("run.csv")));
+        QVERIFY(dialog->saveReport(dir.filePath("run")) && QFile(dir.filePath("run.csv")).size() == stored.size());
         QVERIFY(!dialog->saveReport(dir.filePath("gone/run.csv")));
         QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\ncannot write the report " + dir.filePath("gone/run.csv") + ": create: No such file or directory|BatchDialog"});
         dialog->close();
@@ -347,17 +353,11 @@ private slots:
         dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.77"); // where the probe found a host
         button(dialog, "fill_button")->click();
         QCOMPARE(cells(dialog, Model::NewAddressColumn), QStringList({"", "", "192.168.1.78", "192.168.1.79"}));
-        QTimer inHand;
-        connect(&inHand, &QTimer::timeout, dialog, [&] {
-            if (requestsTo(sim).contains("activate SN-C")) {
-                button(dialog, "cancel_button")->click();
-                inHand.stop();
-            }
-        });
-        inHand.start(10);
         QSignalSpy finished(dialog, &BatchDialog::runFinished);
         button(dialog, "apply_button")->click();
-        QVERIFY(finished.wait(20000));
+        QTRY_VERIFY(requestsTo(sim).contains("activate SN-C")); // its answer comes 300 ms later
+        button(dialog, "cancel_button")->click();
+        QVERIFY(!finished.isEmpty() || finished.wait(20000));
         QCOMPARE(cells(dialog, Model::ResultColumn),
                  QStringList({"", "", "failed: Activated (its password is set now), but the address was not changed: Device did not accept IP change.",
                               "not run: The run stopped before this device."}));
@@ -366,44 +366,13 @@ private slots:
         dialog->close();
     }
 
-    // 40 devices, one of them moved: afterwards the main table and the export hold all 40, the
-    // moved one at its new address.
-    void devicesOutsideTheBatch()
-    {
-        QVector<SimDevice> fleet;
-        for (int i = 0; i < 40; ++i)
-            fleet << simDevice(QStringLiteral("192.168.1.%1").arg(10 + i), QStringLiteral("SN-%1").arg(i));
-        DeviceSimulator::Options options;
-        options.restartMs = 200;
-        DeviceSimulatorThread sim;
-        QVERIFY(sim.start(fleet, options));
-        ORV_Window window(QStringLiteral("Local Mannage"));
-        BatchDialog *dialog = searchAndOpen(window, 40);
-        QVERIFY(dialog);
-        edit(dialog, 5, true, "192.168.1.200");
-        dialog->findChild<QLineEdit *>("password_text")->setText("secret1");
-        dialog->findChild<QLineEdit *>("confirmation_text")->setText("secret1");
-        QSignalSpy finished(dialog, &BatchDialog::runFinished);
-        button(dialog, "apply_button")->click();
-        QVERIFY(finished.wait(40000));
-        QCOMPARE(cells(dialog, Model::ResultColumn).at(5), "done, verified");
-        dialog->close();
-        QTRY_VERIFY(!window.findChild<BatchDialog *>());
-        QStringList exported;
-        for (const DeviceEntry &device : window.currentDevices())
-            exported << device.text(DeviceMember::Sn) + ' ' + device.text(DeviceMember::Ip);
-        QCOMPARE(exported.size(), 40);
-        QVERIFY(exported.contains("SN-5 192.168.1.200"));
-        QCOMPARE(window.pageCount(), 3);
-    }
-
     // 30 devices that answer 2.5 s late: from Apply on, the event loop never stalls beyond
     // 100 ms (the probe of addresses in the card's subnet, the exchanges and the searches run
     // on the worker); Escape asks first, Cancel shows at once and ends the run after the
     // device in hand, and the main table shows that device at its new address.
     void responsive()
     {
-        QVERIFY(runShell("ip addr add 192.168.1.250/24 dev lo noprefixroute && ip route add 192.168.1.0/24 dev lo"));
+        QVERIFY(runShell("ip addr add 192.168.1.250/24 dev lo noprefixroute && ip route replace 192.168.1.0/24 dev lo"));
         QVector<SimDevice> fleet;
         for (int i = 0; i < 30; ++i) {
             fleet << simDevice(QStringLiteral("192.168.1.%1").arg(10 + i), QStringLiteral("SN-%1").arg(i));
@@ -422,10 +391,7 @@ private slots:
 
         qint64 last = nowMs(), longestGap = 0;
         QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&] {
-            longestGap = qMax(longestGap, nowMs() - last);
-            last = nowMs();
-        });
+        connect(&ticker, &QTimer::timeout, this, [&] { longestGap = qMax(longestGap, nowMs() - last), last = nowMs(); });
         ticker.start(5);
         MessageBoxCloser closer;
         closer.pressCancel = true;
@@ -438,19 +404,17 @@ private slots:
         QTest::qWait(1000);
         button(dialog, "cancel_button")->click();
         QCOMPARE(dialog->findChild<QLabel *>("state_label")->text(), "Cancelling once the device or the search in hand is done.");
-        QVERIFY(finished.wait(10000));
+        QVERIFY(!finished.isEmpty() || finished.wait(10000));
         ticker.stop();
         QVERIFY_DURATION(longestGap, 0, 100);
 
-        const QStringList requests = requestsTo(sim);
-        QCOMPARE(requests.size(), 3); // the search, then one device's login and netcfg
+        QCOMPARE(requestsTo(sim).size(), 3); // the search, then one device's login and netcfg
         QCOMPARE(cells(dialog, Model::ResultColumn).count("not run: The run stopped before this device."), 29);
-        const QString moved = requests.last().section(' ', 1) + ' ' + cells(dialog, Model::NewAddressColumn).at(cells(dialog, Model::SerialColumn).indexOf(requests.last().section(' ', 1)));
-        QStringList listed;
+        QStringList listed; // no search after the change: the list before the run, with the change
         for (const DeviceEntry &device : window.devices())
-            listed << device.text(DeviceMember::Sn) + ' ' + device.text(DeviceMember::Ip);
+            listed << device.text(DeviceMember::Ip);
         QCOMPARE(listed.size(), 30);
-        QVERIFY2(listed.contains(moved), qPrintable(moved));
+        QCOMPARE(listed.filter(QRegularExpression(R"(^192\.168\.1\.1\d\d$)")).size(), 1);
         dialog->close();
     }
 
@@ -462,10 +426,7 @@ private slots:
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
         bool chooserShown = false;
-        QTimer::singleShot(200, dialog, [&] {
-            chooserShown = dialog->findChild<QFileDialog *>() && dialog->findChild<QFileDialog *>()->isVisible();
-            dialog->close();
-        });
+        QTimer::singleShot(200, dialog, [&] { chooserShown = dialog->findChild<QFileDialog *>()->isVisible(), dialog->close(); });
         button(dialog, "load_plan_button")->click();
         QTRY_VERIFY(!dialog);
         QVERIFY(chooserShown);
@@ -507,17 +468,13 @@ private slots:
         dialog.findChild<QLineEdit *>("first_address")->setFocus();
         const QStringList order = {"first_address", "order_box", "only_inactive", "fill_button", "load_plan_button", "check_all",
                                    "device_view", "password_text", "confirmation_text", "close_button", "first_address"};
-        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
-            QStringList visited = {QApplication::focusWidget()->objectName()};
-            for (int i = 1; i < order.size(); ++i) {
-                QTest::keyClick(QApplication::focusWidget(), key);
-                visited << QApplication::focusWidget()->objectName();
-            }
-            QStringList expected = order;
-            if (key == Qt::Key_Backtab)
-                std::reverse(expected.begin(), expected.end());
-            QCOMPARE(visited, expected);
+        QStringList expected = order, visited = {"first_address"};
+        std::copy(order.crbegin() + 1, order.crend(), std::back_inserter(expected)); // and back
+        for (int i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), i < order.size() ? Qt::Key_Tab : Qt::Key_Backtab);
+            visited << QApplication::focusWidget()->objectName();
         }
+        QCOMPARE(visited, expected);
 
         MessageBoxCloser closer;
         closer.pressCancel = true;
@@ -528,8 +485,6 @@ private slots:
 
         auto *password = dialog.findChild<QLineEdit *>("password_text");
         QTest::keyClicks(password, "abc123");
-        QTest::keyClick(password, Qt::Key_Return); // not confirmed yet: nothing
-        QVERIFY(!dialog.isRunning());
         QTest::keyClicks(dialog.findChild<QLineEdit *>("confirmation_text"), "abc123");
         QSignalSpy finished(&dialog, &BatchDialog::runFinished);
         QTest::keyClick(password, Qt::Key_Return);
