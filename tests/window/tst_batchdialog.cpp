@@ -457,7 +457,8 @@ private slots:
     }
 
     // Tab goes from control to control, never round the table's cells, both ways; Escape asks
-    // before edits are lost; Enter in a password field applies.
+    // before edits are lost; Enter in a password field applies, unless the run's report
+    // cannot be written.
     void keyboard()
     {
         ORV_CONN2DEVICE link;
@@ -486,13 +487,18 @@ private slots:
         auto *password = dialog.findChild<QLineEdit *>("password_text");
         QTest::keyClicks(password, "abc123");
         QTest::keyClicks(dialog.findChild<QLineEdit *>("confirmation_text"), "abc123");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(QCoreApplication::applicationFilePath())); // no folder in a file
+        QTest::keyClick(password, Qt::Key_Return);
+        QTRY_VERIFY(closer.boxes.size() == 2 && !dialog.isRunning());
+        QVERIFY(closer.boxes.last().startsWith("critical|Tips|The run's report cannot be written, so nothing was sent.\n"));
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
         QSignalSpy finished(&dialog, &BatchDialog::runFinished);
         QTest::keyClick(password, Qt::Key_Return);
         QVERIFY(dialog.isRunning());
         QVERIFY(finished.wait(5000)); // no search made: the device fails at once
         QCOMPARE(dialog.focusWidget(), button(&dialog, "close_button"));
         QTest::keyClick(&dialog, Qt::Key_Escape); // the run is in its report: no question
-        QCOMPARE(closer.boxes.size(), 1);
+        QCOMPARE(closer.boxes.size(), 2);
         QVERIFY(!dialog.isVisible());
     }
 
