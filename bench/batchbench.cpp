@@ -1,5 +1,6 @@
 // The "Change addresses" dialog against its floor: DEVICES simulated devices (default 30) on
-// lo that come back at once after a change, all moved by one run. Prints the time from
+// lo that answer DELAY ms late (default 0) and come back at once after a change, all moved by
+// one run. Prints the time from
 // Apply to the last row verified and to the run's end, the floor (one login round trip
 // per request, measured with the link's core taking replies at once, times two requests
 // per device, plus one whole search: its first reply and the gathering), their ratio, and
@@ -46,6 +47,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 30;
+    const int delayMs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
     const QString card = QStringLiteral("lo");
     QTemporaryDir dataHome; // the run's report goes there, not into the user's data folder
     qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
@@ -54,7 +56,10 @@ int main(int argc, char *argv[])
     options.restartMs = 0;
     DeviceSimulatorThread sim;
     QString error;
-    if (count < 1 || !sim.start(DeviceSimulator::makeFleet(count), options, &error))
+    QVector<SimDevice> fleet = DeviceSimulator::makeFleet(count);
+    for (SimDevice &device : fleet)
+        device.replyDelayMs = delayMs;
+    if (count < 1 || !sim.start(fleet, options, &error))
         return fail(qPrintable(error));
 
     // The floor's parts, on a core of its own that takes each reply as soon as it is read.
@@ -122,9 +127,9 @@ int main(int argc, char *argv[])
     longestGap = qMax(longestGap, endMs - lastTurn);
 
     const qint64 floorMs = roundTripsMs + searchMs;
-    std::printf("devices=%d apply_to_verified_ms=%lld apply_to_end_ms=%lld floor_ms=%lld (round_trips_ms=%lld "
+    std::printf("devices=%d delay_ms=%d apply_to_verified_ms=%lld apply_to_end_ms=%lld floor_ms=%lld (round_trips_ms=%lld "
                 "search_ms=%lld first_reply_ms=%lld) ratio=%.2f longest_event_loop_gap_ms=%lld\n",
-                count, static_cast<long long>(verifiedMs), static_cast<long long>(endMs),
+                count, delayMs, static_cast<long long>(verifiedMs), static_cast<long long>(endMs),
                 static_cast<long long>(floorMs), static_cast<long long>(roundTripsMs),
                 static_cast<long long>(searchMs), static_cast<long long>(firstReplyMs),
                 double(verifiedMs) / double(floorMs), static_cast<long long>(longestGap));
