@@ -140,10 +140,6 @@
         <translation>%2 台设备中已修改 %1 台，其中 %3 台已在新地址验证。</translation>
     </message>
     <message>
-        <source>Search again to see the devices at their new addresses.</source>
-        <translation>请重新搜索以查看设备的新地址。</translation>
-    </message>
-    <message>
         <source>To change more addresses, close this dialog and open it again.</source>
         <translation>如需修改更多地址，请关闭此对话框后重新打开。</translation>
     </message>
@@ -202,6 +198,42 @@
     <message>
         <source>activate+netcfg</source>
         <translation>激活+netcfg</translation>
+    </message>
+    <message>
+        <source>Stop the run once the device in hand is done, and close? The report keeps every device done so far.</source>
+        <translation>在完成当前设备后停止并关闭？报告会保留目前已完成的每台设备。</translation>
+    </message>
+    <message>
+        <source>Close and lose the checks and new addresses entered here?</source>
+        <translation>关闭并放弃此处勾选的设备和输入的新地址？</translation>
+    </message>
+    <message>
+        <source>Check: %1</source>
+        <translation>检查：%1</translation>
+    </message>
+    <message>
+        <source>Result: %1</source>
+        <translation>结果：%1</translation>
+    </message>
+    <message>
+        <source>Looking for hosts at the new addresses…</source>
+        <translation>正在新地址上查找主机…</translation>
+    </message>
+    <message>
+        <source>Cancelled. Nothing was sent.</source>
+        <translation>已取消。未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The run&apos;s report cannot be written, so nothing was sent.</source>
+        <translation>无法写入本次运行的报告，因此未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The run stopped: its report could not be written (%1).</source>
+        <translation>运行已停止：无法写入其报告（%1）。</translation>
+    </message>
+    <message>
+        <source>The report is in %1.</source>
+        <translation>报告位于 %1。</translation>
     </message>
 </context>
 <context>
@@ -897,6 +929,10 @@
     <message>
         <source>Looking for the usual causes…</source>
         <translation>正在查找常见原因…</translation>
+    </message>
+    <message>
+        <source>Another device request is still under way: try again once it is done.</source>
+        <translation>另一个设备请求仍在进行中：请在其完成后重试。</translation>
     </message>
 </context>
 <context>

@@ -22,7 +22,8 @@ bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
     auto close = [this, box] {
         closedMs << nowMs();
         details << box->detailedText();
-        box->button(QMessageBox::Ok)->click();
+        QAbstractButton *cancel = pressCancel ? box->button(QMessageBox::Cancel) : nullptr;
+        (cancel ? cancel : box->button(QMessageBox::Ok))->click();
     };
     if (detailsWaitMs <= 0 || box->detailedText().isEmpty()) {
         QTimer::singleShot(0, box, close);

@@ -8,7 +8,8 @@ class ORV_Window;
 class QWidget;
 
 // Records each message box shown, as "critical|Tips|text|ORV_Window" (icon, title, text, class of
-// the parent or "none"), and presses OK once the box's event loop runs, also in nested loops.
+// the parent or "none"), and presses OK (or Cancel, where the box has it and pressCancel is set)
+// once the box's event loop runs, also in nested loops.
 class MessageBoxCloser : public QObject
 {
 public:
@@ -19,6 +20,7 @@ public:
     QStringList details;      // each box's detailed text, as it was when OK was pressed
     QStringList firstDetails; // and as it was when the box showed
     int detailsWaitMs = 0;    // > 0: a box with details waits this long at most for them to change
+    bool pressCancel = false;
     QVector<qint64> shownMs, closedMs;
 };
 

@@ -295,7 +295,7 @@ private slots:
         field("passwd_text")->setText(QStringLiteral("first-pw9"));
         field("lineEdit_ip")->setText(QStringLiteral("192.168.1.50"));
         button("confirm_button")->click();
-        QCOMPARE(closer.boxes, QStringList{"information|Tips|IP changed successfully,device rebooting.....|ORV_Window"});
+        QTRY_COMPARE(closer.boxes, QStringList{"information|Tips|IP changed successfully,device rebooting.....|ORV_Window"});
         QVERIFY(sim.requests().last().contains("\"callcmd\":\"netcfg\",\"sn\":\"SN18\""));
         QCOMPARE(ipCellLook(w, "SN18"), QStringLiteral("192.168.1.50|#ffffff|"));
 
