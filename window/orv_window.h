@@ -62,6 +62,7 @@ private:
     void fillNetworkCards();
     void retranslateNetworkCards(); // the entries' tool tips
     bool loadTranslation();
+    void loadToolkitTranslation(); // the toolkit's own texts, in Chinese only
 
     // Table and pagination (devicetable.cpp)
     void setupTableHeader();
@@ -95,6 +96,7 @@ private:
     Ui::Tarnvale_Managesystem *ui = nullptr;
     ORV_CONN2DEVICE *deviceLink = nullptr;
     QTranslator *translator = nullptr;
+    QTranslator *toolkitTranslator = nullptr; // installed while Chinese is chosen
     int language = 1; // 0 = Chinese, 1 = English
     QSystemTrayIcon *trayIcon = nullptr;
     QAction *quitAction = nullptr;
