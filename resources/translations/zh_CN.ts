@@ -882,6 +882,14 @@
         <source>Looking for the usual causes…</source>
         <translation>正在查找常见原因…</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -28,6 +28,7 @@ bool MessageBoxCloser::eventFilter(QObject *watched, QEvent *event)
                                                QLatin1String(parent ? parent->metaObject()->className() : "none"));
     shownMs << nowMs();
     firstDetails << box->detailedText();
+    okTexts << (box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->text() : QString());
     auto close = [this, box] {
         closedMs << nowMs();
         details << box->detailedText();

@@ -19,6 +19,7 @@ public:
     QStringList boxes;
     QStringList details;      // each box's detailed text, as it was when OK was pressed
     QStringList firstDetails; // and as it was when the box showed
+    QStringList okTexts;      // the text of each box's OK button
     int detailsWaitMs = 0;    // > 0: a box with details waits this long at most for them to change
     QVector<qint64> shownMs, closedMs;
 };

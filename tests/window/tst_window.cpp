@@ -105,20 +105,21 @@ QString ipCellLook(ORV_Window &w, const QString &sn)
 }
 
 // "Export all devices to CSV…" from the table's context menu, the file dialog answered as by
-// an operator who also agrees to replace a file.
-void exportFromMenu(ORV_Window &w, const QString &path)
+// an operator who also agrees to replace a file; the dialog's file name label and buttons.
+QStringList exportFromMenu(ORV_Window &w, const QString &path)
 {
-    QTimer::singleShot(0, &w, [path] {
+    QStringList texts;
+    QTimer::singleShot(0, &w, [path, &texts] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        for (const auto label : {QFileDialog::FileName, QFileDialog::Accept, QFileDialog::Reject})
+            texts << dialog->labelText(label);
         dialog->setOption(QFileDialog::DontConfirmOverwrite);
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept();
     });
     QScopedPointer<QMenu> menu(deviceTableMenu(&w, w.findChild<QTableWidget *>(), -1));
-    for (QAction *action : menu->actions()) {
-        if (action->text() == QStringLiteral("Export all devices to CSV…"))
-            action->trigger();
-    }
+    menu->actions().at(2)->trigger();
+    return texts;
 }
 
 QByteArray contents(const QString &path)
@@ -512,6 +513,12 @@ private slots:
         for (const QAction *action : menu->actions())
             texts << action->text();
         QCOMPARE(texts, QStringList({"复制IP", "复制整行", "导出所有设备到CSV…", "修改地址…"}));
+        // The toolkit's own texts too: the file dialog's, and the button of a message box.
+        MessageBoxCloser closer;
+        const QString unwritable = QStringLiteral("/proc/devices.csv");
+        QCOMPARE(exportFromMenu(w, unwritable), (QStringList{"文件名称(&N)：", "保存", "取消"}));
+        QCOMPARE(closer.boxes.value(0).section('|', 0, 2) + closer.okTexts.value(0),
+                 "critical|提示|无法写入/proc/devices.csv：No such file or directory确定"); // the system's reason as it gives it
         // Whatever the table's style sheet, the menu looks as any menu of the program does, also
         // with an entry under the pointer.
         QMenu plain;
@@ -534,6 +541,8 @@ private slots:
                               "2 devices answer at this address; they are told apart by their serial number (Device ID).",
                               "No IPv4 address", "1"}));
         QCOMPARE(column(w, IpColumn), ips(twenty, 18, 20)); // the page shown stays
+        QCOMPARE(exportFromMenu(w, unwritable).last(), QStringLiteral("Cancel"));
+        QCOMPARE(closer.okTexts.value(1), QStringLiteral("OK"));
         // The tray's Open shows a minimized window again; its Quit, last, ends the program.
         w.showMinimized();
         QMenu *tray = w.findChild<QSystemTrayIcon *>()->contextMenu();
