@@ -29,7 +29,7 @@ const char kTableStyle[] = "QTableWidget {"
                            " font-size: 13px;"
                            " background-clip: padding-box;"
                            "}"
-                           "QTableWidget:focus { border-color: black; }"
+                           "QTableWidget:focus { border-color: #1565c0; }"
                            "QTableWidget::item {"
                            " padding: 2px;"
                            " text-align: center;"
@@ -89,7 +89,8 @@ QPushButton *arrowButton(QWidget *strip, const QString &name, const QString &ico
     button->setIcon(QIcon(icon));
     button->setToolTip(toolTip);
     button->setStyleSheet(QLatin1String(kArrowStyle));
-    button->setAutoDefault(true); // Enter presses it, as Space does
+    button->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it was, and no frame behind
+    button->setAutoDefault(true);         // Enter presses it, as Space does
     return button;
 }
 
@@ -152,6 +153,7 @@ void ORV_Window::buildPagination()
         pageButton->setObjectName(QStringLiteral("pageButton_%1").arg(n));
         pageButton->setStyleSheet(QLatin1String(n == currentPage ? kCurrentPageStyle : kOtherPageStyle));
         pageButton->setFont(fixedButtonFont());
+        pageButton->setFocusPolicy(Qt::TabFocus);
         pageButton->setAutoDefault(true);
         connect(pageButton, &QPushButton::clicked, this, [this, n] { goToPage(n); });
         layout->addWidget(pageButton);
