@@ -35,21 +35,34 @@ private slots:
         processes.clear();
     }
 
-    // A second start exits while the first runs on. Killed, the first leaves its marker
-    // behind, held by nobody: the next start must run all the same, and be the one instance.
+    // A second start exits while the first runs on; one of another user says whose instance runs,
+    // in a box (and on standard error) that waits for its OK. Killed, the first leaves its marker
+    // behind, held by nobody: another user is told who left it and how to remove it, while the
+    // next start of its own user runs all the same, and is the one instance.
     void oneInstanceAtATime()
     {
+        const bool twoUsers = runShell("setpriv --reuid=nobody --regid=nogroup --clear-groups true"); // as root
         QProcess *first = launch();
         QVERIFY(stillRunning(first));
         QProcess *second = launch();
         QVERIFY(second->waitForFinished(10000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
+        if (twoUsers)
+            QCOMPARE(noticeToNobody(), QStringLiteral("Tarnvale Manager is already running for the user root on this "
+                                                      "computer, and only one can run at a time. Ask root to close it, "
+                                                      "or use it in their session."));
         QCOMPARE(first->state(), QProcess::Running);
         first->kill();
         QVERIFY(first->waitForFinished(5000));
+        const QString leftBehind = twoUsers ? noticeToNobody() : QString();
+        QVERIFY2(!twoUsers || leftBehind.contains(QRegularExpression(
+                     "^Tarnvale Manager cannot start: it ran last for the user root and ended without releasing its "
+                     "lock\\. An administrator can remove the lock with: sudo ipcrm -m \\d+$")), qPrintable(leftBehind));
         QVERIFY2(stillRunning(launch()), "a start after a killed instance must run");
         QVERIFY(launch()->waitForFinished(10000));
+        if (!twoUsers)
+            QSKIP("the starts of another user were not tried: that takes root (in the test's own namespaces)");
     }
 
     // Here this test is the running instance, as the program is once its window shows.
@@ -76,16 +89,14 @@ private slots:
         QVERIFY(!RaiseChannel::askToRaise(name));
         QVERIFY_DURATION(nowMs() - start, 2000, 2600);
 
-        std::thread late([name] {
+        std::thread late([name] { // the running instance's answer, without an event loop
             QThread::msleep(30);
             QLocalServer server;
-            if (!server.listen(name) || !server.waitForNewConnection(3000))
-                return;
-            QLocalSocket *client = server.nextPendingConnection();
-            while (!client->canReadLine() && client->waitForReadyRead(3000)) {
+            QLocalSocket *client = server.listen(name) && server.waitForNewConnection(3000) ? server.nextPendingConnection() : nullptr;
+            if (client && client->waitForReadyRead(3000) && client->readLine() == "raise\n") {
+                client->write("raised\n");
+                client->waitForBytesWritten(3000);
             }
-            client->write("raised\n");
-            client->waitForBytesWritten(3000);
         });
         start = nowMs();
         const bool raised = RaiseChannel::askToRaise(name);
@@ -93,27 +104,6 @@ private slots:
         late.join();
         QVERIFY(raised);
         QVERIFY_DURATION(took, 100, 130);
-    }
-
-    // Another user's instance: a start says who runs it, in a box (and on standard error) that
-    // waits for its OK, rather than ending without a word; once that instance is killed, who
-    // left the lock behind and how to remove it.
-    void anotherUsersInstance()
-    {
-        if (!runShell("setpriv --reuid=nobody --regid=nogroup --clear-groups true"))
-            QSKIP("no second user to be here: run as root (in the test's own namespaces)");
-        QProcess *first = launch();
-        QVERIFY(stillRunning(first));
-        const QString user = QStringLiteral("root");
-        QCOMPARE(noticeToNobody(), "Tarnvale Manager is already running for the user " + user + " on this computer, and "
-                                   "only one can run at a time. Ask " + user + " to close it, or use it in their session.");
-        first->kill();
-        QVERIFY(first->waitForFinished(5000));
-        const QString leftBehind = noticeToNobody();
-        QVERIFY2(leftBehind.contains(QRegularExpression("^Tarnvale Manager cannot start: it ran last for the user "
-                                                              + user + " and ended without releasing its lock\\. An "
-                                                              "administrator can remove the lock with: sudo ipcrm -m \\d+$")),
-                 qPrintable(leftBehind));
     }
 
     void commandLine_data()

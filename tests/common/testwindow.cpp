@@ -87,24 +87,17 @@ QPalette desktopPalette(Desktop desktop)
 {
     if (desktop == Desktop::Light)
         return QApplication::style()->standardPalette();
-    const bool dark = desktop == Desktop::Dark;
-    const QColor window = dark ? QColor(0x31, 0x36, 0x3b) : Qt::black, base = dark ? QColor(0x23, 0x26, 0x29) : Qt::black;
-    const QColor text = dark ? QColor(0xef, 0xf0, 0xf1) : Qt::white, highlight = dark ? QColor(0x3d, 0xae, 0xe9) : Qt::cyan;
-    QPalette palette(text, window, window.lighter(), window.darker(), window, text, text, base, window);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Highlight, highlight);
-    palette.setColor(QPalette::HighlightedText, dark ? text : QColor(Qt::black));
-    palette.setColor(QPalette::ToolTipBase, window);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, dark ? QColor(0xa0, 0xa4, 0xa8) : QColor(Qt::yellow));
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, dark ? QColor(0x8a, 0x8e, 0x92) : QColor(Qt::green));
+    const bool dark = desktop == Desktop::Dark; // else white on black, as high-contrast themes have it
+    const QColor text = dark ? QColor(0xef, 0xf0, 0xf1) : Qt::white, window = dark ? QColor(0x31, 0x36, 0x3b) : Qt::black;
+    QPalette palette(text, window, window.lighter(), window.darker(), window, text, text, dark ? window.darker() : window, window);
+    palette.setColor(QPalette::Highlight, dark ? QColor(0x3d, 0xae, 0xe9) : Qt::cyan);
+    palette.setColor(QPalette::PlaceholderText, dark ? QColor(0xa0, 0xa4, 0xa8) : Qt::yellow);
     return palette;
 }
 
 namespace {
 
-// Something root shows: where (in its widget), what, and how to change the text for a moment.
+// A text that root shows: the widget that paints it, where, and how to change it for a moment.
 struct Shown
 {
     QWidget *widget;
@@ -116,115 +109,81 @@ struct Shown
 QList<Shown> shownTexts(QWidget *root)
 {
     QList<Shown> shown;
-    QList<QWidget *> widgets = root->findChildren<QWidget *>();
-    widgets.prepend(root);
+    const QList<QWidget *> widgets = root->findChildren<QWidget *>() << root;
     for (QWidget *w : widgets) {
         if (!w->isVisible() || w->window() != root->window())
             continue;
-        if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-            if (!button->text().isEmpty())
-                shown.append({w, w->rect(), button->text(), [button](const QString &t) { button->setText(t); }});
-        } else if (auto *label = qobject_cast<QLabel *>(w)) {
-            if (!label->text().isEmpty())
-                shown.append({w, w->rect(), label->text(), [label](const QString &t) { label->setText(t); }});
-        } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
-            if (!edit->text().isEmpty())
-                shown.append({w, w->rect(), edit->text(), [edit](const QString &t) {
-                                  const QSignalBlocker quiet(edit); // its own reactions are not under test
-                                  edit->setText(t);
-                              }});
-            else if (!edit->placeholderText().isEmpty())
-                shown.append({w, w->rect(), edit->placeholderText(),
-                              [edit](const QString &t) { edit->setPlaceholderText(t); }});
-        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-            const int i = combo->currentIndex();
-            if (i >= 0 && !combo->currentText().isEmpty())
-                shown.append({w, w->rect(), combo->currentText(), [combo, i](const QString &t) { combo->setItemText(i, t); }});
-        } else if (auto *header = qobject_cast<QHeaderView *>(w)) {
-            QAbstractItemModel *model = header->model();
-            for (int s = 0; model && s < header->count(); ++s) {
-                const QString text = model->headerData(s, header->orientation(), Qt::DisplayRole).toString();
-                const QRect rect = header->orientation() == Qt::Horizontal
-                                       ? QRect(header->sectionViewportPosition(s), 0, header->sectionSize(s), header->height())
-                                       : QRect(0, header->sectionViewportPosition(s), header->width(), header->sectionSize(s));
-                if (!header->isSectionHidden(s) && !text.isEmpty())
-                    shown.append({header->viewport(), rect, text, [header, model, s](const QString &t) {
-                                      model->setHeaderData(s, header->orientation(), t);
-                                  }});
-            }
-        } else if (auto *view = qobject_cast<QAbstractItemView *>(w)) {
-            QAbstractItemModel *model = view->model();
-            for (int r = 0; model && r < model->rowCount(view->rootIndex()); ++r) {
-                for (int c = 0; c < model->columnCount(view->rootIndex()); ++c) {
-                    const QModelIndex index = model->index(r, c, view->rootIndex());
-                    const QString text = index.data().toString();
-                    if (!text.isEmpty())
-                        shown.append({view->viewport(), view->visualRect(index), text,
-                                      [model, index](const QString &t) { model->setData(index, t); }});
-                }
+        auto *table = qobject_cast<QTableWidget *>(w);
+        for (int r = -1; table && r < table->rowCount(); ++r) { // row -1: the header
+            for (int c = 0; c < table->columnCount(); ++c) {
+                QTableWidgetItem *item = r < 0 ? table->horizontalHeaderItem(c) : table->item(r, c);
+                QHeaderView *header = table->horizontalHeader();
+                if (item && r < 0)
+                    shown.append({header->viewport(), QRect(header->sectionViewportPosition(c), 0, header->sectionSize(c),
+                                                            header->height()), item->text(), [item](const QString &t) { item->setText(t); }});
+                else if (item)
+                    shown.append({table->viewport(), table->visualItemRect(item), item->text(),
+                                  [item](const QString &t) { item->setText(t); }});
             }
         }
+        auto *combo = qobject_cast<QComboBox *>(w);
+        const int i = combo ? combo->currentIndex() : -1;
+        if (combo && i >= 0)
+            shown.append({w, w->rect(), combo->currentText(), [combo, i](const QString &t) { combo->setItemText(i, t); }});
+        // Buttons, labels and line edits; a line edit without text shows its placeholder.
+        const char *property = w->property("text").toString().isEmpty() ? "placeholderText" : "text";
+        const QString text = w->property(property).toString();
+        if (!text.isEmpty() && !qobject_cast<QComboBox *>(w))
+            shown.append({w, w->rect(), text, [w, property](const QString &t) {
+                              const QSignalBlocker quiet(w); // its own reactions are not under test
+                              w->setProperty(property, t);
+                          }});
     }
     return shown;
 }
 
-double luminance(QRgb rgb)
-{
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-}
-
 double contrast(QRgb a, QRgb b)
 {
+    const auto luminance = [](QRgb rgb) {
+        const auto linear = [](int v) { return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) + 0.0722 * linear(qBlue(rgb));
+    };
     const double la = luminance(a), lb = luminance(b);
     return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
 }
 
-// The part of rect (in w) that its window shows, in the window's coordinates.
+// The part of rect (in w, perhaps beyond it) that its window shows, in the window's coordinates.
 QRect inWindow(const QWidget *w, const QRect &rect)
 {
-    QRect visible = rect.intersected(w->rect()).translated(w->mapTo(w->window(), QPoint()));
+    QRect visible = rect.translated(w->mapTo(w->window(), QPoint()));
     for (const QWidget *p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
         visible &= p->rect().translated(p->mapTo(p->window(), QPoint()));
     return visible;
 }
 
-QString describe(const QWidget *w, const QString &text)
+QString describe(const Shown &s)
 {
-    const QWidget *named = w;
-    while (named->objectName().isEmpty() || named->objectName().startsWith(QLatin1String("qt_")))
-        named = named->parentWidget() ? named->parentWidget() : named;
-    return QStringLiteral("%1 \"%2\"").arg(named->objectName().isEmpty() ? QString::fromLatin1(named->metaObject()->className())
-                                                                          : named->objectName(), text);
+    const QWidget *named = s.widget->objectName().isEmpty() ? s.widget->parentWidget() : s.widget; // a viewport
+    return QStringLiteral("%1 \"%2\"").arg(named->objectName(), s.text);
 }
 
-template <typename Widget, typename Option>
-Option styleOption(const QWidget *w)
-{
-    struct Open : Widget { using Widget::initStyleOption; }; // protected; callable through the derived class's pointer
-    Option option;
-    (static_cast<const Widget *>(w)->*(&Open::initStyleOption))(&option);
-    return option;
-}
-
-// The room a widget leaves its caption.
+// The room a widget leaves its caption: a line edit keeps 2 pixels each side and 1 for its
+// cursor; a button draws its caption centred, cut by the widget only. initStyleOption is
+// protected; a member pointer formed through a derived class may be called on the base.
 QRect captionRoom(const QWidget *w)
 {
-    if (qobject_cast<const QLineEdit *>(w)) { // which keeps 2 pixels each side and 1 for its cursor
-        const auto option = styleOption<QLineEdit, QStyleOptionFrame>(w);
+    if (auto *edit = qobject_cast<const QLineEdit *>(w)) {
+        struct Open : QLineEdit { using QLineEdit::initStyleOption; };
+        QStyleOptionFrame option;
+        (edit->*(&Open::initStyleOption))(&option);
         return w->style()->subElementRect(QStyle::SE_LineEditContents, &option, w).adjusted(2, 0, -3, 0);
     }
-    if (qobject_cast<const QPushButton *>(w)) {
-        const auto option = styleOption<QPushButton, QStyleOptionButton>(w);
+    if (auto *button = qobject_cast<const QPushButton *>(w)) {
+        struct Open : QPushButton { using QPushButton::initStyleOption; };
+        QStyleOptionButton option;
+        (button->*(&Open::initStyleOption))(&option);
         const QRect contents = w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w);
-        return QRect(contents.left(), 0, contents.width(), w->height()); // drawn centred, cut by the widget only
-    }
-    if (qobject_cast<const QComboBox *>(w)) {
-        const auto option = styleOption<QComboBox, QStyleOptionComboBox>(w);
-        return w->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w);
+        return QRect(contents.left(), 0, contents.width(), w->height());
     }
     return w->contentsRect();
 }
@@ -234,25 +193,19 @@ QRect captionRoom(const QWidget *w)
 QStringList contrastProblems(QWidget *root)
 {
     QStringList problems;
-    QWidget *window = root->window();
     for (const Shown &s : shownTexts(root)) {
         const QRect area = inWindow(s.widget, s.rect);
-        if (area.isEmpty())
-            continue;
-        const QImage with = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage with = root->window()->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
         s.set(QString());
-        const QImage without = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage without = root->window()->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
         s.set(s.text);
-        double best = 1.0;
+        double best = 1; // the text's own colour, in the pixels it covers fully, against the colour behind it
         for (int y = 0; y < with.height(); ++y) {
-            for (int x = 0; x < with.width(); ++x) {
-                if (with.pixel(x, y) != without.pixel(x, y))
-                    best = qMax(best, contrast(with.pixel(x, y), without.pixel(x, y)));
-            }
+            for (int x = 0; x < with.width(); ++x)
+                best = qMax(best, contrast(with.pixel(x, y), without.pixel(x, y)));
         }
-        if (best < 4.5)
-            problems << describe(s.widget, s.text) + (best == 1.0 ? QStringLiteral(" invisible")
-                                                                   : QStringLiteral(" %1:1").arg(best, 0, 'f', 1));
+        if (!area.isEmpty() && best < 4.5)
+            problems << describe(s) + (best == 1 ? QStringLiteral(" invisible") : QStringLiteral(" %1:1").arg(best, 0, 'f', 1));
     }
     return problems;
 }
@@ -261,50 +214,47 @@ QStringList clippedCaptions(QWidget *root)
 {
     QStringList clipped;
     for (const Shown &s : shownTexts(root)) {
-        if (qobject_cast<QAbstractItemView *>(s.widget->parentWidget())) // cells elide what does not fit
-            continue;
         const QRect room = captionRoom(s.widget);
-        const QFontMetrics metrics = s.widget->fontMetrics();
-        const QSize needed(metrics.horizontalAdvance(s.text), metrics.height());
-        if (needed.width() > room.width() || needed.height() > room.height())
-            clipped << describe(s.widget, s.text)
-                           + QStringLiteral(" %1x%2 in %3x%4").arg(needed.width()).arg(needed.height())
-                                 .arg(room.width()).arg(room.height());
+        const QSize needed(s.widget->fontMetrics().horizontalAdvance(s.text), s.widget->fontMetrics().height());
+        if (s.rect == s.widget->rect() && (needed.width() > room.width() || needed.height() > room.height())) // cells elide
+            clipped << describe(s) + QStringLiteral(" %1x%2 in %3x%4").arg(needed.width()).arg(needed.height())
+                                         .arg(room.width()).arg(room.height());
     }
     return clipped;
 }
 
 QStringList tabStops(QWidget *window, bool forward, int limit)
 {
-    // The band of three pixels either side of a widget's edge, where a focus frame is drawn (not
-    // a text cursor, which blinks).
+    // The band of three pixels outside a widget's edge and two inside, where a focus frame is
+    // drawn (not a text cursor, which blinks). The start's focus is checked when Tab brings it
+    // back: a focus given by the program may not show as the keyboard's does.
     const auto edge = [window](QWidget *w) {
-        const QRect outer = inWindow(w, w->rect().adjusted(-3, -3, 3, 3)), inner = inWindow(w, w->rect().adjusted(3, 3, -3, -3));
-        QImage image = window->grab(outer).toImage().convertToFormat(QImage::Format_RGB32);
-        const qreal ratio = image.devicePixelRatio();
-        QPainter painter(&image);
-        painter.fillRect(QRectF(inner.translated(-outer.topLeft()).topLeft() * ratio, inner.size() * ratio), Qt::black);
+        QImage image = window->grab(inWindow(w, w->rect().adjusted(-3, -3, 3, 3))).toImage();
+        QPainter(&image).fillRect(QRect(QPoint(5, 5), w->size() - QSize(4, 4)), Qt::black); // in the image's own pixel ratio
         return image;
     };
-    // The start's focus is checked when Tab brings it back: a focus given by the program may not
-    // show as the keyboard's does.
     QStringList stops;
-    QWidget *start = QApplication::focusWidget();
-    QWidget *current = start;
+    QWidget *start = QApplication::focusWidget(), *current = start;
     QImage focused;
     for (int i = 0; i < limit; ++i) {
         QTest::keyClick(current ? current : window, forward ? Qt::Key_Tab : Qt::Key_Backtab);
-        QWidget *next = QApplication::focusWidget();
-        if (i > 0 && next != current && edge(current) == focused)
+        if (i > 0 && edge(current) == focused)
             stops.last() += QLatin1Char('!');
         if (i > 0 && current == start)
             break;
-        current = next;
+        current = QApplication::focusWidget();
         if (!current)
             return stops << QStringLiteral("(no focus)");
-        stops << (current->objectName().isEmpty() ? QString::fromLatin1(current->metaObject()->className()) : current->objectName());
+        stops << current->objectName();
         focused = edge(current);
     }
     QTest::keyClick(QApplication::focusWidget(), forward ? Qt::Key_Backtab : Qt::Key_Tab); // back to the start
     return stops;
+}
+
+QString pressKeys(std::initializer_list<Qt::Key> keys)
+{
+    for (const Qt::Key key : keys)
+        QTest::keyClick(QApplication::focusWidget(), key);
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QStringLiteral("(no focus)");
 }

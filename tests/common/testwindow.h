@@ -49,3 +49,5 @@ QStringList clippedCaptions(QWidget *root);
 // focus to, one key press at a time, from the focus widget of window until it comes back to it
 // (at most limit presses). Each stop whose look does not change with the focus is marked "!".
 QStringList tabStops(QWidget *window, bool forward, int limit = 40);
+// Presses each key on the widget that has the focus; the object name of the one that has it then.
+QString pressKeys(std::initializer_list<Qt::Key> keys);
