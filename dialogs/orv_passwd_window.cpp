@@ -10,17 +10,19 @@
 
 namespace {
 
+// A field with the focus has a thicker border, in blue, or in red while it shows an error. The
+// error text is a dark red, legible on the field's pink.
 const QString normalFieldStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid rgb(54, 54, 54);   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: white;}");
+    "   background-color: white;}QLineEdit:focus {   border: 2px solid rgb(26, 110, 245);}");
 
 const QString passwordErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: #FFF5F5;}QLineEdit:focus {   border: 1px solid #FF5252;}");
+    "   background-color: #FFF5F5;}QLineEdit:focus {   border: 2px solid #FF5252;}");
 
 const QString ipErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: #FFF5F5;   color: red;}QLineEdit:focus {   border: 1px solid #FF5252;}");
+    "   background-color: #FFF5F5;   color: #CC0000;}QLineEdit:focus {   border: 2px solid #FF5252;}");
 
 constexpr int ipErrorMs = 3000;
 
@@ -43,6 +45,8 @@ ORV_Passwd_Window::ORV_Passwd_Window(QWidget *parent) : QMainWindow(parent), ui(
     setAttribute(Qt::WA_DeleteOnClose);
     ui->lineEdit_ip->setPlaceholderText(tr("Please input IP address"));
     ui->passwd_text->setEchoMode(QLineEdit::Password);
+    // The operator types the password first; the form's first widget is the confirm button.
+    ui->passwd_text->setFocus(Qt::OtherFocusReason);
     connect(ui->passwd_text, &QLineEdit::textChanged, this, [this] {
         if (checkPasswordLength(ui->passwd_text->text().length()) == PasswordLength::Ok)
             ui->passwd_text->setStyleSheet(normalFieldStyle);

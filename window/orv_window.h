@@ -66,6 +66,7 @@ private:
     void fillNetworkCards();
     void retranslateNetworkCards(); // the entries' tool tips
     bool loadTranslation();
+    void loadToolkitTranslation(); // the toolkit's own texts, in Chinese only
 
     // A new list on page 1 (search.cpp).
     void showDevices(const QList<DeviceEntry> &devices);
@@ -110,6 +111,7 @@ private:
     Ui::Tarnvale_Managesystem *ui = nullptr;
     ORV_CONN2DEVICE *deviceLink = nullptr;
     QTranslator *translator = nullptr;
+    QTranslator *toolkitTranslator = nullptr; // installed while Chinese is chosen
     int language = 1; // 0 = Chinese, 1 = English
     QSystemTrayIcon *trayIcon = nullptr;
     QAction *quitAction = nullptr;

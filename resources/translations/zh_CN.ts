@@ -934,12 +934,31 @@
         <source>Another device request is still under way: try again once it is done.</source>
         <translation>另一个设备请求仍在进行中：请在其完成后重试。</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
     <message>
         <source>Tarnvale_Managesystem</source>
         <translation>Tarnvale管理系统</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Tarnvale Manager is already running for the user %1 on this computer, and only one can run at a time. Ask %1 to close it, or use it in their session.</source>
+        <translation>Tarnvale Manager 已由本机用户 %1 运行，同一时间只能运行一个。请 %1 将其关闭，或在其会话中使用。</translation>
+    </message>
+    <message>
+        <source>Tarnvale Manager cannot start: it ran last for the user %1 and ended without releasing its lock. An administrator can remove the lock with: sudo ipcrm -m %2</source>
+        <translation>Tarnvale Manager 无法启动：它上次由用户 %1 运行，退出时未释放其锁。管理员可用以下命令删除该锁：sudo ipcrm -m %2</translation>
     </message>
 </context>
 <context>
