@@ -10,19 +10,19 @@
 
 namespace {
 
-// A field with the focus has a thicker border, in blue, or in red while it shows an error. The
-// error text is a dark red, legible on the field's pink.
+// A field with the focus has a thicker border, in the buttons' blue, so that the keyboard's
+// place shows; a field that shows an error keeps its red border.
 const QString normalFieldStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid rgb(54, 54, 54);   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: white;}QLineEdit:focus {   border: 2px solid rgb(26, 110, 245);}");
+    "   background-color: white;}QLineEdit:focus {   border: 2px solid rgb(41, 121, 255);}");
 
 const QString passwordErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: #FFF5F5;}QLineEdit:focus {   border: 2px solid #FF5252;}");
+    "   background-color: #FFF5F5;}QLineEdit:focus {   border: 1px solid #FF5252;}");
 
 const QString ipErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: #FFF5F5;   color: #CC0000;}QLineEdit:focus {   border: 2px solid #FF5252;}");
+    "   background-color: #FFF5F5;   color: red;}QLineEdit:focus {   border: 1px solid #FF5252;}");
 
 constexpr int ipErrorMs = 3000;
 

@@ -17,19 +17,19 @@
 namespace {
 
 // Every colour is fixed here, the text's too, so that a dark desktop palette cannot put light text
-// on these light rows. Each text keeps a contrast of at least 4.5:1, the selection's white on blue
-// too; the border shows the keyboard focus and has its width whether the table has the focus or not.
+// on these light rows; the border shows the keyboard focus and has its width whether the table
+// has the focus or not.
 const char kTableStyle[] = "QTableWidget {"
                            " border: 2px solid transparent;"
                            " background-color: white;"
                            " color: black;"
                            " alternate-background-color: #f7f7f7;"
-                           " selection-background-color: #1565c0;"
+                           " selection-background-color: #409EFF;"
                            " selection-color: white;"
                            " font-size: 13px;"
                            " background-clip: padding-box;"
                            "}"
-                           "QTableWidget:focus { border-color: #1565c0; }"
+                           "QTableWidget:focus { border-color: #409EFF; }"
                            "QTableWidget::item {"
                            " padding: 2px;"
                            " text-align: center;"
@@ -44,7 +44,7 @@ const char kHeaderStyle[] = "QHeaderView::section {"
                             "}";
 
 const char kUpdateButtonStyle[] = "QPushButton {"
-                                  " background-color: #1a6ef5;"
+                                  " background-color: #2979ff;"
                                   " color: white;"
                                   " border: none;"
                                   " border-radius: 4px;"
@@ -56,7 +56,7 @@ const char kUpdateButtonStyle[] = "QPushButton {"
 // The strip's buttons have a border all the time, in their own colour, which turns black for the
 // keyboard focus: the focus then changes nothing but that colour.
 const char kCurrentPageStyle[] =
-    "QPushButton { background-color:#1a6ef5; color:white; border: 2px solid #1a6ef5; border-radius:4px;"
+    "QPushButton { background-color:#2979ff; color:white; border: 2px solid #2979ff; border-radius:4px;"
     "width:20px;height:20px; } QPushButton:focus { border-color: black; }";
 const char kOtherPageStyle[] =
     "QPushButton { background-color:white; color:black; border: 2px solid white; border-radius:4px;"
@@ -145,7 +145,7 @@ void ORV_Window::buildPagination()
         if (n == 0) {
             auto *ellipsis = new QLabel(QStringLiteral("..."), strip);
             ellipsis->setObjectName(QStringLiteral("ellipsisLabel"));
-            ellipsis->setStyleSheet(QStringLiteral("color: black;")); // white would not show on the strip
+            ellipsis->setStyleSheet(QStringLiteral("color: white;"));
             layout->addWidget(ellipsis);
             continue;
         }
@@ -213,6 +213,7 @@ void ORV_Window::fillCurrentPage()
         table->setItem(r, ActiveColumn, centredItem(entry.text(DeviceMember::Active)));
 
         auto *button = new QPushButton(tr("Update IP"));
+        button->setObjectName(QStringLiteral("updateIpButton"));
         button->setFixedSize(80, 24);
         button->setFont(fixedButtonFont());
         button->setFocusPolicy(Qt::NoFocus);
