@@ -28,7 +28,7 @@
 // Texts come as English sources; translate = true passes them through the "ORV_Window"
 // context (the window), false keeps the English (the command line).
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 
 #include <QSet>
 #include <QString>
@@ -64,17 +64,6 @@ QVector<FoundDevice> foundDevices(const cJSON *array);
 // Whether a device's reported activation state ("Active_state") marks it as activated:
 // "active" in any letter case, blanks around it allowed. Other devices are activated first.
 bool isActivatedState(const QString &activeState);
-
-// A plain dotted quad as a number; nothing for any other text.
-std::optional<quint32> ipv4Number(const QString &address);
-QString ipv4Text(quint32 number);
-
-struct Ipv4Subnet
-{
-    quint32 network = 0;
-    int prefixLength = 32;
-    bool contains(quint32 address) const;
-};
 
 // What is to be done with a row, decided before anything is sent.
 enum class RowCheck {

@@ -3,7 +3,7 @@
 // What the operator is told about an address change, in one place: the window shows these
 // texts translated in the "ORV_Window" context, the command line prints the English sources.
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "devicelink/devicemessages.h"
 
 #include <QString>

@@ -40,7 +40,7 @@ QVector<PlanRow> planOf(const QStringList &entries)
 
 const QStringList kSite = {"192.168.1.2 SN1", "192.168.1.3 SN2", "192.168.1.3 SN3", "192.168.1.5 SN4",
                            "192.168.1.6 SN5", "192.168.1.7 SN6", "192.168.1.8 SN6"};
-const QVector<Ipv4Subnet> kCard = {{0xC0A80100, 24}};
+const QVector<Ipv4Subnet> kCard = {{Ipv4Address(0xC0A80100), 24}};
 
 const QString kRing = "Lines %1 take each other's addresses. Swaps are refused: move one of these devices to a free "
                       "address first.";

@@ -1,7 +1,7 @@
 // The protocol as plain C++: the payload codec's known answers, the messages as they go
 // out, the reply readers, the address rules and the device array, hostile datagrams included.
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "devicelink/devicemessages.h"
 #include "devicelink/payloadcodec.h"
 
