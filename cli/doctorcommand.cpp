@@ -1,5 +1,6 @@
 #include "cli/doctorcommand.h"
 
+#include "cli/console.h"
 #include "cli/deviceoutput.h"
 #include "devicelink/linkcore.h"
 #include "diagnosis/doctor.h"
@@ -9,10 +10,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr int kNothingWrong = 0;
-constexpr int kOutputFailed = 12;
-constexpr int kProblemFound = 14;
 
 // 0, or the error number when the line did not reach the stream (a full disk, a closed pipe).
 int printLine(FILE *stream, const DoctorFinding &finding)
@@ -29,10 +26,26 @@ int writeFailed(FILE *err, int error)
 {
     std::fprintf(err, "tarnvale-cli: the findings could not be written: %s\n", std::strerror(error));
     std::fflush(err);
-    return kOutputFailed;
+    return ExitOutput;
 }
 
 } // namespace
+
+DoctorCommand::DoctorCommand()
+    : Command(QStringLiteral("doctor"), {},
+              QStringLiteral("Checks the usual causes of an empty list, one line each (the card, the route to the "
+                             "group, the port, the firewall, reverse-path filtering, Wi-Fi, a virtual machine's NAT), "
+                             "then makes one search and counts the devices; 14 when a check found a problem."),
+              {})
+{
+}
+
+int DoctorCommand::execute(Console &console)
+{
+    // Before a card is chosen: a card that does not exist is one of its findings.
+    console.out.finish(false);
+    return runDoctor(console.requestedCard, console.outFile, console.errFile);
+}
 
 int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
 {
@@ -60,5 +73,5 @@ int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
         return writeFailed(err, error);
     const bool wrong = std::any_of(findings.cbegin(), findings.cend(),
                                    [](const DoctorFinding &f) { return f.level == DoctorFinding::Level::Problem; });
-    return wrong ? kProblemFound : kNothingWrong;
+    return wrong ? ExitDoctorFinding : ExitOk;
 }

@@ -273,7 +273,7 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         return plan;
     }
 
-    QSet<Ipv4Address> held;
+    QSet<Ipv4Address> held = request.taken;
     QHash<QString, int> atAddress;
     QHash<QString, QSet<QString>> addressesOfSerial;
     for (const FoundDevice &device : devices) {

@@ -137,6 +137,7 @@ struct PlanRequest
     QString model;                     // empty: any; else the model contains it, letter case ignored
     bool keepInside = true;            // devices already inside the range keep their address
     QSet<QString> serials;             // empty: any; else only devices with these serial numbers
+    QSet<Ipv4Address> taken;           // held by what is no device of the search (the card, hosts)
 };
 
 struct GeneratedPlan
@@ -149,8 +150,8 @@ struct GeneratedPlan
 };
 
 // Consecutive addresses from `from` for the chosen devices, in the chosen order, one row
-// per serial number. Skipped: every address held by any device of the search, and the .0,
-// .1 and .255 of every /24; the range also ends where the addresses stop being usable
+// per serial number. Skipped: every address held by any device of the search or taken, and
+// the .0, .1 and .255 of every /24; the range also ends where the addresses stop being usable
 // (loopback, multicast, ...). A chosen device already at an address of the range that the
 // generator could have picked keeps it (its row names that address, so apply skips it),
 // unless keepInside is false; a device that shares its address with another, or whose

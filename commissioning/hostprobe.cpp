@@ -152,3 +152,26 @@ QSet<QString> answeringHosts(const QString &card, const QStringList &targets)
     }
     return answering;
 }
+
+GeneratedPlan generatePlanOnCard(const QVector<FoundDevice> &devices, PlanRequest request, const QString &card)
+{
+    for (const Ipv4Subnet &own : cardSubnets(card))
+        request.taken.insert(own.address);
+    QSet<QString> held, probed;
+    for (const FoundDevice &device : devices)
+        held.insert(device.ip);
+    for (;;) {
+        const GeneratedPlan plan = generatePlan(devices, request);
+        QStringList targets;
+        for (const PlanRow &row : plan.rows) {
+            if (!held.contains(row.newIp) && !probed.contains(row.newIp))
+                targets << row.newIp;
+        }
+        const QSet<QString> answering = answeringHosts(card, targets);
+        if (answering.isEmpty())
+            return plan;
+        probed.unite(QSet<QString>(targets.cbegin(), targets.cend()));
+        for (const QString &address : answering)
+            request.taken.insert(*Ipv4Address::fromText(address));
+    }
+}

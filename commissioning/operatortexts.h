@@ -80,5 +80,6 @@ enum class RunText {
     ChangeUnderWay,        // what a report says of the device in hand
     NotRun,                // the run stopped before this row
     AnswersElsewhere,      // %1 the address it answers at
+    ActivationUnanswered,  // no reply to the activation
 };
 const char *runText(RunText text);
