@@ -396,7 +396,7 @@ bool BatchRun::lookingOver() const
 {
     if (lastChangeMs < 0)
         return false;
-    const qint64 deadline = lastChangeMs + (verifying() ? options.verifyTimeoutMs : kMoverWaitMs);
+    const qint64 deadline = lastChangeMs + (verifying() ? options.verifyTimeoutMs : options.moverWaitMs);
     return clock.elapsed() >= deadline && lastRoundStartMs >= qMax(deadline, resumedMs);
 }
 

@@ -34,7 +34,7 @@
 // Order and safety: the rows run in check.order. A row whose new address is held by a
 // device that another row moves away runs only once that row is done and that device
 // answers at its new address, with or without verification (without it, rounds look for
-// just those devices, for kMoverWaitMs); should it fail, or not be seen there in time, the
+// just those devices, for moverWaitMs); should it fail, or not be seen there in time, the
 // waiting row ends as a conflict and nothing is sent for it. Verification: after the
 // changes, and while rows wait for it, one search per round until every changed device
 // answers at its new address, or until verifyTimeoutMs have passed since the last change
@@ -97,10 +97,8 @@ public:
         std::optional<Road> road;     // every row takes this road (set-ip, activate); default: by the state
         int verifyTimeoutMs = 90000;  // 0: no verification but of the devices that chained rows wait for
         ReportWriter *report = nullptr;   // opened; the run stops when a write fails
+        int moverWaitMs = 90000;      // without verification: how long a chained row waits for its mover
     };
-
-    // Without verification: how long a chained row waits for its mover at its new address.
-    static constexpr int kMoverWaitMs = 90000;
 
     struct Round
     {

@@ -3,11 +3,14 @@
 // exit statuses.
 
 #include "cli/applyrows.h"
-#include "cli/arguments.h"
 #include "cli/deviceoutput.h"
 #include "cli/inputfile.h"
+#include "cli/listcommand.h"
 #include "cli/output.h"
 #include "cli/password.h"
+#include "cli/plancommand.h"
+#include "cli/tarnvalecli.h"
+#include "cli/undocommand.h"
 #include "commissioning/planfile.h"
 
 #include <QTemporaryDir>
@@ -21,7 +24,7 @@ namespace {
 QList<int> listedStatuses(const QString &document)
 {
     QFile file(qEnvironmentVariable("ORV_SOURCE_DIR", ORV_SOURCE_DIR) + document);
-    QString text = document.isEmpty() ? helpText().section("Exit status:\n", 1)
+    QString text = document.isEmpty() ? TarnvaleCli().helpText().section("Exit status:\n", 1)
                    : file.open(QIODevice::ReadOnly)
                        ? QString(file.readAll()).section(QRegularExpression("\\n(\\.SH EXIT STATUS|Exit statuses)"), 1)
                        : QString();
@@ -46,20 +49,21 @@ private slots:
         QTest::addColumn<QString>("result"); // what is asked for, or the status and the error
         // clang-format off
         QTest::newRow("-v is verbose, not the version") << "list -v" << "list table verbose";
-        QTest::newRow("-V is the version") << "-V" << "list table version";
+        QTest::newRow("-V is the version") << "-V" << "version";
         QTest::newRow("unknown command") << "frob" << "2 unknown command \"frob\"; see tarnvale-cli --help";
         QTest::newRow("an argument missing") << "set-ip SN1" << "2 set-ip takes 2 arguments, not 1; see tarnvale-cli --help";
         QTest::newRow("option of another command") << "list --dry-run" << "2 --dry-run is not an option of list";
+        QTest::newRow("undo's option to apply") << "apply p --passwords f" << "2 --passwords is not an option of apply";
         QTest::newRow("empty card name") << "list --interface=" << "2 --interface needs the name of a network card";
         QTest::newRow("plan and password both standard input") << "apply - --password-file -" << "2 the plan and the password file cannot both be standard input";
-        QTest::newRow("undo with a report and a deadline") << "undo r.json --report u.CSV --verify-timeout 5" << "undo r.json table report:u.CSV verify:5000";
-        QTest::newRow("--no-verify") << "set-ip SN1 10.0.0.1 --no-verify" << "set-ip SN1 10.0.0.1 table verify:0";
+        QTest::newRow("undo with a report, a deadline, passwords") << "undo r.json --report u.CSV --verify-timeout 5 --passwords p.csv" << "undo report:u.CSV verify:5000 passwords:p.csv";
+        QTest::newRow("--no-verify") << "set-ip SN1 10.0.0.1 --no-verify" << "set-ip verify:0";
         QTest::newRow("report neither csv nor json") << "apply p --report r.txt" << "2 --report needs a file name ending in .csv or .json, not \"r.txt\"";
         QTest::newRow("deadline of 0") << "apply p --verify-timeout 0" << "2 --verify-timeout takes whole seconds from 1 to 3600, not \"0\"";
         QTest::newRow("both verify options") << "apply p --no-verify --verify-timeout 5" << "2 --no-verify and --verify-timeout exclude each other";
-        QTest::newRow("plan: defaults") << "plan --from 10.0.0.5" << "plan table from:10.0.0.5- order:ip only:all keep";
-        QTest::newRow("plan: every choice") << "plan --from 10.0.0.5 --to 10.0.1.9 --order mac --only inactive --model ipc --renumber" << "plan table from:10.0.0.5-10.0.1.9 order:mac only:inactive model:ipc";
-        QTest::newRow("plan: only active, by sn") << "plan --from 10.0.0.5 --order sn --only active" << "plan table from:10.0.0.5- order:sn only:active keep";
+        QTest::newRow("plan: defaults") << "plan --from 10.0.0.5" << "plan from:10.0.0.5- order:ip only:all keep";
+        QTest::newRow("plan: every choice") << "plan --from 10.0.0.5 --to 10.0.1.9 --order mac --only inactive --model ipc --renumber" << "plan from:10.0.0.5-10.0.1.9 order:mac only:inactive model:ipc";
+        QTest::newRow("plan: only active, by sn") << "plan --from 10.0.0.5 --order sn --only active" << "plan from:10.0.0.5- order:sn only:active keep";
         QTest::newRow("plan without --from") << "plan --to 10.0.0.9" << "2 plan needs --from, the first address to hand out";
         QTest::newRow("plan: range backwards") << "plan --from 10.0.0.9 --to 10.0.0.5" << "2 The range is empty: 10.0.0.5 comes before 10.0.0.9.";
         QTest::newRow("plan: unknown order") << "plan --from 10.0.0.5 --order model" << "2 --order takes mac, sn or ip, not \"model\"";
@@ -70,25 +74,28 @@ private slots:
     {
         QFETCH(QString, args);
         QFETCH(QString, result);
-        Invocation i;
-        const Outcome outcome = parseArguments(("tarnvale-cli " + args).split(' '), &i);
-        QStringList what = QStringList{QStringList{"list", "set-ip", "activate", "apply", "undo", "plan", "doctor"}.at(int(i.command))}
-                           + i.arguments + QStringList{QStringList{"table", "csv", "json"}.at(int(i.format))};
-        for (const auto &[set, name] : {std::pair{i.wide, "wide"}, std::pair{i.dryRun, "dry-run"},
-                                        std::pair{i.verbose, "verbose"}, std::pair{i.strict, "strict"},
-                                        std::pair{i.version, "version"}})
-            what << (set ? name : "");
-        what << (i.passwordFile.isEmpty() ? "" : "password:" + i.passwordFile)
-             << (i.interfaceName.isEmpty() ? "" : "card:" + i.interfaceName)
-             << (i.reportPath.isEmpty() ? "" : "report:" + i.reportPath)
-             << (i.verifyTimeoutMs == kDefaultVerifySeconds * 1000 ? "" : QString("verify:%1").arg(i.verifyTimeoutMs));
-        const PlanRequest &r = i.planRequest;
-        if (i.command == Command::Plan)
+        TarnvaleCli cli;
+        const Outcome outcome = cli.parse(("tarnvale-cli " + args).split(' '));
+        QStringList what = {cli.command() ? cli.command()->name() : "version"};
+        if (const auto *list = dynamic_cast<const ListCommand *>(cli.command()))
+            what << QStringList{"table", "csv", "json"}.at(int(list->format())) << (list->wide() ? "wide" : "");
+        if (const auto *change = dynamic_cast<const ChangeCommand *>(cli.command())) {
+            const ChangeCommand::Settings &c = change->settings();
+            what << (c.dryRun ? "dry-run" : "") << (c.passwordFile.isEmpty() ? "" : "password:" + c.passwordFile)
+                 << (c.reportPath.isEmpty() ? "" : "report:" + c.reportPath)
+                 << (c.verifyTimeoutMs == kDefaultVerifySeconds * 1000 ? "" : QString("verify:%1").arg(c.verifyTimeoutMs));
+        }
+        if (const auto *undo = dynamic_cast<const UndoCommand *>(cli.command()))
+            what << (undo->passwordsPath().isEmpty() ? "" : "passwords:" + undo->passwordsPath());
+        if (const auto *plan = dynamic_cast<const PlanCommand *>(cli.command())) {
+            const PlanRequest &r = plan->request();
             what << "from:" + r.from + "-" + r.to << "order:" + QStringList{"listed", "mac", "sn", "ip"}.at(int(r.order))
                  << "only:" + QStringList{"all", "inactive", "active"}.at(int(r.only))
                  << (r.model.isEmpty() ? "" : "model:" + r.model) << (r.keepInside ? "keep" : "");
-        QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text)
-                                : what.join(' ').simplified(), result);
+        }
+        what << (cli.verbose() ? "verbose" : "");
+        QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text) : what.join(' ').simplified(),
+                 result);
     }
 
     // --help, the manual page and the README list every exit status, and only those.
@@ -107,10 +114,11 @@ private slots:
         for (const ExitStatusText &status : kExitStatusTexts)
             expected << status.status;
         QCOMPARE(listedStatuses(document), expected);
-        for (const QString &line : helpText().split('\n'))
+        const QString help = TarnvaleCli().helpText();
+        for (const QString &line : help.split('\n'))
             QVERIFY2(line.size() <= 79, qPrintable(line));
-        QVERIFY(helpText().contains("  -v, --verbose         Also print the link's debug lines on standard error;"));
-        QVERIFY(helpText().contains("  plan --from IP [--to IP] [--order ORDER] [--only STATE] [--model TEXT]"));
+        QVERIFY(help.contains("  -v, --verbose         Also print the link's debug lines on standard error;"));
+        QVERIFY(help.contains("  plan --from IP [--to IP] [--order ORDER] [--only STATE] [--model TEXT]"));
     }
 
     void plan_data()
