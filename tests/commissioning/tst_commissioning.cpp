@@ -39,7 +39,7 @@ QVector<PlanRow> planOf(const QStringList &entries)
 }
 
 const QStringList kSite = {"192.168.1.2 SN1", "192.168.1.3 SN2", "192.168.1.3 SN3", "192.168.1.5 SN4",
-                           "192.168.1.6 SN5", "192.168.1.7 SN6", "192.168.1.8 SN6"};
+                           "192.168.1.6 SN5 mac-SN5 inactive", "192.168.1.7 SN6", "192.168.1.8 SN6"};
 const QVector<Ipv4Subnet> kCard = {{Ipv4Address(0xC0A80100), 24}};
 
 const QString kRing = "Lines %1 take each other's addresses. Swaps are refused: move one of these devices to a free "
@@ -554,7 +554,9 @@ private slots:
         QCOMPARE(reportRows(cancelled.path(), &ReportRow::detail),
                  QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
                               "SN4: failed: device not open (Timeout,Please try again!)",
-                              "SN5: failed: device not open (Timeout,Please try again!)",
+                              "SN5: failed: device not open (Timeout,Please try again!) No reply to the activation, which "
+                              "may have taken effect: the device then has the password. Run the same again to go on: an "
+                              "activated device is logged in to.",
                               "SN2: not run: The run stopped before this device."}));
         QCOMPARE(reportRows(cancelled.path(), &ReportRow::road).value(0), "SN1: conflict: "); // nothing was sent to it
     }
