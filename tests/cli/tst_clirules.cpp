@@ -142,6 +142,7 @@ private slots:
         QTest::newRow("device twice") << QByteArray("SN1,10.0.0.1\nSN1,10.0.0.2\n") << "line 2: serial number SN1 is already planned on line 1";
         QTest::newRow("address twice") << QByteArray("SN1,10.0.0.1\nSN2, 10.0.0.1\n") << "line 2: address 10.0.0.1 is already planned on line 1";
         QTest::newRow("only a header") << QByteArray("sn,new_ip\n") << "line 0: the plan holds no device";
+        QTest::newRow("quoted cells verbatim, guards off") << QByteArray("\"#A\",10.0.0.1\n'=B,10.0.0.2\n\" C \",10.0.0.3\n''-D,10.0.0.4\n") << "1:#A>10.0.0.1 2:=B>10.0.0.2 3: C >10.0.0.3 4:'-D>10.0.0.4";
         // clang-format on
     }
 
@@ -157,6 +158,34 @@ private slots:
         for (const PlanRow &row : rows)
             found << QString("%1:%2>%3%4").arg(row.line).arg(row.sn, row.newIp, row.password.isEmpty() ? "" : "+")
                          + row.password;
+        QCOMPARE(read ? found.join(' ') : QString("line %1: %2").arg(line).arg(error), result);
+    }
+
+    // undo --passwords: a plan with passwords, or rows sn,password under their header.
+    void passwords_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("result"); // sn=password ..., or the line and the error
+        // clang-format off
+        QTest::newRow("plan, one row without") << QByteArray("SN1,10.0.0.1,secret1\nSN2,10.0.0.2,\n") << "SN1=secret1";
+        QTest::newRow("sn,password") << QByteArray("SN,Password\n'=A, pass 1\nSN2,secret2\n") << "=A= pass 1 SN2=secret2";
+        QTest::newRow("two cells without a header") << QByteArray("SN1,10.0.0.1\n") << "line 0: no password in it: the columns are sn,password or sn,new_ip,password";
+        QTest::newRow("a device twice") << QByteArray("sn,password\nSN1,secret1\nSN1,secret2\n") << "line 3: serial number SN1 is named twice";
+        // clang-format on
+    }
+
+    void passwords()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, result);
+        QHash<QString, QString> passwords;
+        int line = -1;
+        QString error;
+        QStringList found;
+        const bool read = parsePasswords(text, &passwords, &line, &error);
+        for (auto it = passwords.cbegin(); it != passwords.cend(); ++it)
+            found << it.key() + "=" + it.value();
+        found.sort();
         QCOMPARE(read ? found.join(' ') : QString("line %1: %2").arg(line).arg(error), result);
     }
 
