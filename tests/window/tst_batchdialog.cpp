@@ -293,7 +293,7 @@ private slots:
         QVERIFY(report.open(QIODevice::ReadOnly));
         QCOMPARE(report.readAll().count(R"("road":"activate+netcfg","result":"done",)"), 10);
         QVERIFY(!dialog->saveReport(dir.filePath("gone/run.csv")));
-        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\ncannot write the report " + dir.filePath("gone/run.csv") + ": create: No such file or directory|BatchDialog"});
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\nThe report " + dir.filePath("gone/run.csv") + " could not be created: No such file or directory|BatchDialog"});
         dialog->close();
         QTRY_VERIFY(!window.findChild<BatchDialog *>());
     }
