@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <sys/stat.h>
 
 namespace {
@@ -96,6 +99,64 @@ private slots:
         what << (cli.verbose() ? "verbose" : "");
         QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text) : what.join(' ').simplified(),
                  result);
+    }
+
+    // The commands in process, their output in memory: what each refuses before the search.
+    // "PLAN", "PLAN.csv", "PW644" (others can read it) and "R.json" in args name files holding
+    // `file`; "PASSWORDS" holds a plan without passwords.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("told"); // on standard error, or on standard output for status 0
+        const QByteArray header = "line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\n";
+        const QByteArray object = R"({"line":2,"sn":"SN1","mac":"m","model":"x","old_ip":"192.168.1.2","new_ip":"10.0.0.2",)"
+                                  R"("road":"","result":"done","detail":"","verification":"","time":""})";
+        // clang-format off
+        QTest::newRow("password as argument") << "set-ip SN1 10.0.0.2 --password admin123" << QByteArray() << 2 << "Unknown option 'password'. Passwords are not taken as arguments: use --password-file FILE or TARNVALE_PASSWORD.";
+        QTest::newRow("address refused by the rules") << "set-ip SN1 10.0.0.255" << QByteArray() << 7 << "SN1: Invalid IP Address: Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).";
+        QTest::newRow("password file others can read, --strict") << "activate SN1 10.0.0.2 --password-file PW644 --strict" << QByteArray("admin123") << 2 << "the password file PW644 can be read by group or others (mode 0644); refused with --strict: chmod 600 PW644";
+        QTest::newRow("report not writable") << "set-ip SN1 10.0.0.2 --report /proc/r.csv" << QByteArray() << 12 << "report: The report /proc/r.csv could not be created: No such file or directory";
+        QTest::newRow("report of another plan") << "set-ip SN1 10.0.0.3 --report R.json" << "[\n" + object + "\n]\n" << 12 << "report: The report R.json exists already and records another plan; a report is never written over: choose another name.";
+        QTest::newRow("plan name mistyped, before the card") << "apply /nonexistent/plan.csv --interface eth9" << QByteArray() << 9 << "plan: cannot read /nonexistent/plan.csv: No such file or directory";
+        QTest::newRow("plan with open quote") << "apply PLAN" << QByteArray("sn,new_ip\nSN2,10.0.0.2\nSN1,\"10.0.0.1\n") << 9 << "PLAN:3: a quoted cell is not closed";
+        QTest::newRow("binary plan") << "apply PLAN" << QByteArray("SN2,10.0.0.2\n\x7f" "ELF\x02\x01\x01\0\0\0", 23) << 9 << "PLAN:2: not text (a NUL byte)";
+        QTest::newRow("a plan given to undo") << "undo PLAN.csv" << QByteArray("sn,new_ip\nSN2,10.0.0.2\n") << 9 << "PLAN.csv:1: the header is not \"line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\"";
+        QTest::newRow("two reports one after the other") << "undo R.json" << "[\n" + object + "\n]\n[\n" + object + "\n]\n" << 9 << "R.json:4: text after the array of report rows";
+        QTest::newRow("nothing to undo") << "undo PLAN.csv" << header + "2,SN1,m,x,192.168.1.2,10.0.0.2,,skipped,d,,t\n" << 0 << "Nothing to undo: the report shows no device that changed.";
+        QTest::newRow("passwords that give none") << "undo R.json --passwords PASSWORDS" << "[\n" + object + "\n]\n" << 9 << "PASSWORDS: no password in it: the columns are sn,password or sn,new_ip,password";
+        QTest::newRow("doctor: unknown card") << "doctor --interface eth9" << QByteArray() << 14 << "card      problem: There is no network card named eth9 (known: lo).";
+        // clang-format on
+    }
+
+    void commands()
+    {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, file);
+        QFETCH(int, status);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        for (const QString name : {"PLAN", "PW644", "PLAN.csv", "R.json", "PASSWORDS"}) {
+            QFile written(dir.filePath(name));
+            QVERIFY(written.open(QIODevice::WriteOnly) && written.write(name == "PASSWORDS" ? "SN1,10.0.0.2\n" : file) >= 0);
+            written.setPermissions(QFile::ReadOwner | QFile::WriteOwner | (name == "PW644" ? QFile::ReadGroup | QFile::ReadOther : QFile::Permissions()));
+        }
+        qputenv("TARNVALE_PASSWORD", "admin123");
+        char *outText = nullptr, *errText = nullptr;
+        size_t outSize = 0, errSize = 0;
+        FILE *out = open_memstream(&outText, &outSize);
+        FILE *err = open_memstream(&errText, &errSize);
+        QStringList arguments = ("tarnvale-cli " + args + (args.contains("--interface") ? "" : " --interface lo")).split(' ');
+        QDir::setCurrent(dir.path());
+        QCOMPARE(TarnvaleCli(out, err).run(arguments), status);
+        std::fclose(out);
+        std::fclose(err);
+        const QString output = QString::fromUtf8(outText, int(outSize));
+        const QString errors = QString::fromUtf8(errText, int(errSize));
+        std::free(outText);
+        std::free(errText);
+        QVERIFY2((status == 0 || status == 14 ? output : errors).contains(told), qPrintable(output + errors));
     }
 
     // --help, the manual page and the README list every exit status, and only those.
