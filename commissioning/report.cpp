@@ -269,7 +269,8 @@ QByteArray reportDocument(const QVector<ReportRow> &rows, ReportFormat format)
     return document + "]\n";
 }
 
-ReportWriter::ReportWriter(const QString &path, bool translate) : filePath(path), translate(translate)
+ReportWriter::ReportWriter(const QString &path, bool translate)
+    : filePath(path), translate(translate), format(reportFormatFor(path).value_or(ReportFormat::Csv))
 {
 }
 
@@ -307,21 +308,15 @@ bool ReportWriter::failed()
 
 bool ReportWriter::open()
 {
-    const std::optional<ReportFormat> chosen = reportFormatFor(filePath);
-    if (!chosen)
+    if (!reportFormatFor(filePath))
         return fail(QT_TRANSLATE_NOOP("Commissioning", "The report %1 must end in .csv or .json."));
-    format = *chosen;
     return file.create(filePath, kLogLine) || failed();
 }
 
 bool ReportWriter::goOn(const QVector<PlanRow> &plan)
 {
-    if (!QFileInfo::exists(filePath))
+    if (!QFileInfo::exists(filePath) || !reportFormatFor(filePath))
         return open();
-    const std::optional<ReportFormat> chosen = reportFormatFor(filePath);
-    if (!chosen)
-        return fail(QT_TRANSLATE_NOOP("Commissioning", "The report %1 must end in .csv or .json."));
-    format = *chosen;
     int line = 0;
     QString why;
     if (!readReport(filePath, &earlier, &line, &why, translate)) {
