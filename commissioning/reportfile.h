@@ -23,8 +23,7 @@ public:
     bool create(const QString &path, const QByteArray &bytes);
     // Opens a file that exists for append().
     bool openForAppend(const QString &path);
-    // Writes all the bytes after the last ones appended, or fails; on the disk by the next
-    // sync(). The file may hold room for later appends: zero bytes after the last one.
+    // Writes all the bytes at the end of the file, or fails; on the disk by the next sync().
     bool append(const QByteArray &bytes);
     bool sync();
     void close();
@@ -43,8 +42,6 @@ private:
     bool fail(Step step, int error);
 
     qintptr handle = -1;
-    qint64 end = 0;      // where the next append() writes
-    qint64 reserved = 0; // room made so far: what lies past `end` reads as zero bytes
     Step failed = Step::None;
     QString text;
 };

@@ -13,16 +13,10 @@
 
 namespace {
 
-// A sync after an append that made the file longer writes its new size too; appends into
-// room made beforehand spare most syncs that (about a third of their time on ext4).
-constexpr qint64 kRoom = 64 * 1024;
-
-bool writeAll(int fd, const QByteArray &bytes, qint64 at = -1)
+bool writeAll(int fd, const QByteArray &bytes)
 {
     for (qint64 done = 0; done < bytes.size();) {
-        const std::size_t left = std::size_t(bytes.size() - done);
-        const ssize_t written = at < 0 ? ::write(fd, bytes.constData() + done, left)
-                                       : ::pwrite(fd, bytes.constData() + done, left, at + done);
+        const ssize_t written = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (written < 0 && errno != EINTR)
             return false;
         done += written > 0 ? written : 0;
@@ -79,11 +73,10 @@ bool ReportFile::fail(Step step, int error)
 bool ReportFile::create(const QString &path, const QByteArray &bytes)
 {
     close();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0)
         return fail(errno == EEXIST ? Step::Exists : Step::Create, errno);
     handle = fd;
-    end = reserved = 0;
     if (!append(bytes) || !sync()) {
         const Step step = failed;
         const QString why = text;
@@ -99,12 +92,10 @@ bool ReportFile::create(const QString &path, const QByteArray &bytes)
 bool ReportFile::openForAppend(const QString &path)
 {
     close();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return fail(Step::Create, errno);
     handle = fd;
-    struct stat status {};
-    end = reserved = ::fstat(fd, &status) == 0 ? status.st_size : 0;
     return true;
 }
 
@@ -112,15 +103,7 @@ bool ReportFile::append(const QByteArray &bytes)
 {
     if (handle < 0)
         return fail(Step::Write, EBADF);
-    // Room that cannot be made (a full disk, a file system without it) is no failure: the
-    // write itself tells whether the bytes fit.
-    const qint64 room = qMax(kRoom, qint64(bytes.size()));
-    if (end + bytes.size() > reserved && ::fallocate(int(handle), 0, reserved, end + room - reserved) == 0)
-        reserved = end + room;
-    if (!writeAll(int(handle), bytes, end))
-        return fail(Step::Write, errno);
-    end += bytes.size();
-    return true;
+    return writeAll(int(handle), bytes) || fail(Step::Write, errno);
 }
 
 bool ReportFile::sync()
