@@ -179,7 +179,7 @@ BatchRun::Step BatchRun::step()
             note(r);
     }
 
-    QVector<int> movers; // rows whose devices the waiting rows wait for
+    QSet<int> movers; // rows whose devices the waiting rows wait for
     for (const int r : qAsConst(order)) {
         RunRow &row = runRows[r];
         if (row.result != RunResult::Pending)
@@ -247,7 +247,7 @@ void BatchRun::resumed()
     resumedMs = clock.elapsed();
 }
 
-BatchRun::Turn BatchRun::turnOf(int r, int *holder, QVector<int> *movers) const
+BatchRun::Turn BatchRun::turnOf(int r, int *holder, QSet<int> *movers) const
 {
     const RunRow &row = runRows.at(r);
     Turn turn = Turn::Now;

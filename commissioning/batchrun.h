@@ -58,6 +58,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -141,7 +142,7 @@ public:
 
 private:
     enum class Turn { Now, Wait, Blocked };
-    Turn turnOf(int row, int *holder, QVector<int> *movers) const;
+    Turn turnOf(int row, int *holder, QSet<int> *movers) const;
     bool change(int row);
     Round verifyRound(const QVector<int> &rows);
     bool awaits(const RunRow &row) const;
