@@ -455,7 +455,7 @@ private:
     // "PW" (for its owner only), "PW644" (others can read it) and "PLAN" in args name files
     // holding password and plan; "-" sends the plan, or else the password, to standard
     // input. Without a password file the password goes by the environment. A shell command
-    // runs the program as "$@".
+    // runs the program as "$@". It runs with --verbose but for "(not verbose)" in args.
     Run cli(QStringList args, const QByteArray &password = {}, const QByteArray &plan = {}, const QString &shell = {})
     {
         const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
