@@ -10,7 +10,11 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 #include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(PlanOrder)
 Q_DECLARE_METATYPE(ActiveFilter)
@@ -417,6 +421,31 @@ private slots:
         QCOMPARE(QDir(mount).entryList(QDir::Files | QDir::Hidden), QStringList({"filler", "run.csv"}));
         filler.close();
         QCOMPARE(::umount(QFile::encodeName(mount).constData()), 0);
+    }
+
+    // A signal that ends the program while the report is rewritten (the second Ctrl-C) waits
+    // for the rename: no temporary file is left behind.
+    void reportRewriteInterrupted()
+    {
+        const QString path = dir.filePath("signalled.csv");
+        const QByteArray document(8 * 1024 * 1024, 'x'); // the rewrite takes all but no time between two
+        for (int attempt = 0; attempt < 4; ++attempt) { // the signal may come while the folder is synced
+            const pid_t child = fork();
+            if (child == 0) {
+                std::signal(SIGTERM, [](int) { _exit(11); });
+                ReportFile file;
+                while (file.replace(path, document)) {
+                }
+                _exit(1);
+            }
+            QTest::qWait(100);
+            QCOMPARE(::kill(child, SIGTERM), 0);
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QCOMPARE(WEXITSTATUS(status), 11);
+            QCOMPARE(QDir(dir.path()).entryList({".signalled*", "signalled*"}, QDir::Files | QDir::Hidden),
+                     QStringList{"signalled.csv"});
+        }
     }
 
     // A host at 192.168.77.20 (listening), one at .21 (refusing), nothing at .50; 10.9.9.9 lies
