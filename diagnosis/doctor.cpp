@@ -37,30 +37,17 @@ const char *const kLevelNames[] = {
 };
 // clang-format on
 
-QString fromIpv4(quint32 address)
-{
-    return QHostAddress(address).toString();
-}
-
-quint32 maskOf(int prefixLength)
-{
-    return prefixLength <= 0 ? 0 : ~quint32(0) << (32 - qMin(prefixLength, 32));
-}
-
 bool inNet(quint32 address, const char *net, int prefixLength)
 {
-    const quint32 mask = maskOf(prefixLength);
-    return (address & mask) == (QHostAddress(QLatin1String(net)).toIPv4Address() & mask);
+    return Ipv4Subnet{*Ipv4Address::fromText(std::string_view(net)), prefixLength}.contains(Ipv4Address(address));
 }
 
 // "192.168.1.10/24, 10.0.0.5/8"
-QString addressList(const QVector<Ipv4Net> &nets, bool subnets)
+QString addressList(const QVector<Ipv4Subnet> &nets, bool subnets)
 {
     QStringList parts;
-    for (const Ipv4Net &net : nets)
-        parts << QStringLiteral("%1/%2")
-                     .arg(fromIpv4(subnets ? net.address & maskOf(net.prefixLength) : net.address))
-                     .arg(net.prefixLength);
+    for (const Ipv4Subnet &net : nets)
+        parts << QStringLiteral("%1/%2").arg((subnets ? net.network() : net.address).toString()).arg(net.prefixLength);
     return parts.join(QLatin1String(", "));
 }
 
@@ -300,15 +287,15 @@ DoctorFinding wifiFinding(const CardFacts &card)
 
 DoctorFinding virtualMachineFinding(const NetworkFacts &facts)
 {
-    for (const Ipv4Net &net : facts.card.ipv4) {
-        const QString look = natLook(net.address, facts.hypervisor, facts.routes.defaultGateway);
+    for (const Ipv4Subnet &net : facts.card.ipv4) {
+        const QString look = natLook(net.address.toNumber(), facts.hypervisor, facts.routes.defaultGateway);
         if (!look.isEmpty())
             return finding(Check::VirtualMachine, Level::Problem,
                            QT_TRANSLATE_NOOP("NetworkDoctor", "%2 is the address of a virtual machine's NAT (%1): "
                                                               "multicast does not cross NAT. Fix: put the virtual "
                                                               "network adapter in bridged mode on the devices' "
                                                               "network."),
-                           {look, fromIpv4(net.address)});
+                           {look, net.address.toString()});
     }
     if (facts.hypervisor.isEmpty())
         return finding(Check::VirtualMachine, Level::Ok,
@@ -450,7 +437,7 @@ NetworkFacts gatherFacts(const QString &cardName)
         card.multicast = nic.flags().testFlag(QNetworkInterface::CanMulticast);
         for (const QNetworkAddressEntry &entry : nic.addressEntries()) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                card.ipv4 << Ipv4Net{entry.ip().toIPv4Address(), entry.prefixLength()};
+                card.ipv4 << Ipv4Subnet{Ipv4Address(entry.ip().toIPv4Address()), entry.prefixLength()};
         }
         card.wireless = isWirelessCard(nic.name());
     }

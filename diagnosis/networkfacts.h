@@ -4,17 +4,12 @@
 // judged by the doctor's plain functions.
 
 #include "diagnosis/firewallrules.h"
+#include "diagnosis/ipv4.h"
 #include "diagnosis/portholder.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-struct Ipv4Net
-{
-    quint32 address = 0;
-    int prefixLength = 32;
-};
 
 struct CardFacts
 {
@@ -26,7 +21,7 @@ struct CardFacts
     bool loopback = false;
     bool multicast = false;
     bool wireless = false;
-    QVector<Ipv4Net> ipv4;
+    QVector<Ipv4Subnet> ipv4;
 };
 
 // Where the kernel would send a datagram, as it answers itself (policy rules included).

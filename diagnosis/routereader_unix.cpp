@@ -74,11 +74,6 @@ KernelRoute askIp(const QStringList &arguments)
     return route;
 }
 
-quint32 maskOf(int prefixLength)
-{
-    return prefixLength <= 0 ? 0 : ~quint32(0) << (32 - qMin(prefixLength, 32));
-}
-
 QString text(quint32 address)
 {
     return QHostAddress(address).toString();
@@ -122,23 +117,23 @@ ReversePathFacts readReversePath(const CardFacts &card)
     facts.card = readRpFilter(card.name);
     if (card.ipv4.isEmpty())
         return facts;
-    const Ipv4Net &net = card.ipv4.first();
-    const quint32 mask = maskOf(net.prefixLength);
+    const Ipv4Subnet &net = card.ipv4.first();
+    const quint32 own = net.address.toNumber();
     // A neighbour: the subnet's first host, or its second when that is this card.
     if (net.prefixLength <= 30) {
-        quint32 neighbour = (net.address & mask) + 1;
-        if (neighbour == net.address)
+        quint32 neighbour = net.network().toNumber() + 1;
+        if (neighbour == own)
             ++neighbour;
-        facts.neighbour = verdictOn(card.name, net.address, neighbour, &facts.neighbourRouted);
+        facts.neighbour = verdictOn(card.name, own, neighbour, &facts.neighbourRouted);
     }
     // A sender outside every subnet of the card: an address set aside for documentation, which no
     // network uses.
     quint32 outsider = QHostAddress(QStringLiteral("192.0.2.1")).toIPv4Address();
-    for (const Ipv4Net &other : card.ipv4) {
-        if ((outsider & maskOf(other.prefixLength)) == (other.address & maskOf(other.prefixLength)))
+    for (const Ipv4Subnet &other : card.ipv4) {
+        if (other.contains(Ipv4Address(outsider)))
             outsider = QHostAddress(QStringLiteral("198.51.100.1")).toIPv4Address();
     }
-    facts.outsider = verdictOn(card.name, net.address, outsider, &facts.outsiderRouted);
+    facts.outsider = verdictOn(card.name, own, outsider, &facts.outsiderRouted);
     return facts;
 }
 
