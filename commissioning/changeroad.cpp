@@ -16,7 +16,8 @@ constexpr struct
 {
     Road road;
     const char *name;
-} kRoads[] = {{Road::Login, "login+netcfg"}, {Road::Activate, "activate+netcfg"}};
+} kRoads[] = {{Road::Login, QT_TRANSLATE_NOOP("Commissioning", "login+netcfg")},
+              {Road::Activate, QT_TRANSLATE_NOOP("Commissioning", "activate+netcfg")}};
 
 } // namespace
 

@@ -131,7 +131,7 @@ bool BatchDialog::saveReport(const QString &path)
     QVector<ReportRow> rows;
     for (const RunRow &row : qAsConst(runRows))
         rows << reportRow(row, card);
-    ReportWriter copy(target);
+    ReportWriter copy(target, true);
     if (!copy.open() || !copy.write(rows)) {
         QMessageBox::critical(this, tr("Tips"), tr("The report was not saved.") + QLatin1Char('\n') + copy.error());
         return false;
@@ -318,7 +318,7 @@ void BatchDialog::startRun(const QSet<QString> &hosts)
     // has what it needs.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                            + QStringLiteral("/reports");
-    report = std::make_unique<ReportWriter>(newReportPath(folder, QDateTime::currentDateTime()));
+    report = std::make_unique<ReportWriter>(newReportPath(folder, QDateTime::currentDateTime()), true);
     QDir().mkpath(folder); // should that fail, open() says why
     if (!report->open()) {
         link->takeBack(std::move(core));

@@ -98,8 +98,7 @@ bool addressLess(const QString &a, const QString &b)
 
 QString roadText(Road road)
 {
-    return road == Road::Login ? QCoreApplication::translate("BatchDialog", "login+netcfg")
-                               : QCoreApplication::translate("BatchDialog", "activate+netcfg");
+    return QCoreApplication::translate("Commissioning", roadName(road).toLatin1().constData());
 }
 
 BatchCell resultCell(const RunRow &row, const QString &card)

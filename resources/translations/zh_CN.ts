@@ -192,14 +192,6 @@
         <translation>确认密码与密码不一致。</translation>
     </message>
     <message>
-        <source>login+netcfg</source>
-        <translation>登录+netcfg</translation>
-    </message>
-    <message>
-        <source>activate+netcfg</source>
-        <translation>激活+netcfg</translation>
-    </message>
-    <message>
         <source>Stop the run once the device in hand is done, and close? The report keeps every device done so far.</source>
         <translation>在完成当前设备后停止并关闭？报告会保留目前已完成的每台设备。</translation>
     </message>
@@ -333,6 +325,14 @@
     <message>
         <source>serial number %1 is already on line %2</source>
         <translation>序列号 %1 已在第 %2 行出现</translation>
+    </message>
+    <message>
+        <source>login+netcfg</source>
+        <translation>登录+netcfg</translation>
+    </message>
+    <message>
+        <source>activate+netcfg</source>
+        <translation>激活+netcfg</translation>
     </message>
 </context>
 <context>
