@@ -1,8 +1,9 @@
 #include "cli/deviceoutput.h"
 
+#include "commissioning/devicecolumns.h"
 #include "commissioning/devicecsv.h"
-#include "diagnosis/ipv4.h"
 #include "devicelink/devicemessages.h"
+#include "diagnosis/ipv4.h"
 
 #include <QHash>
 
@@ -115,13 +116,16 @@ QHash<QString, int> addressCounts(const QVector<QStringList> &rows)
 QVector<QStringList> deviceTable(const QVector<QStringList> &rows)
 {
     const QHash<QString, int> counts = addressCounts(rows);
-    QVector<QStringList> table = {{QStringLiteral("IP"), QStringLiteral("SN"), QStringLiteral("MAC"),
-                                   QStringLiteral("MODEL"), QStringLiteral("VERSION"), QStringLiteral("ACTIVE"),
-                                   QStringLiteral("AT IP")}};
-    for (const QStringList &row : rows)
-        table << QStringList{row.at(Ip),     row.at(Sn),     row.at(Mac),
-                             row.at(Model),  row.at(Version), row.at(Active),
-                             QString::number(counts.value(row.at(Ip)))};
+    QStringList header;
+    for (const ShownDeviceColumn &column : kShownDeviceColumns)
+        header << QLatin1String(column.tableHeader);
+    QVector<QStringList> table = {header << QStringLiteral("AT IP")};
+    for (const QStringList &row : rows) {
+        QStringList cells;
+        for (const ShownDeviceColumn &column : kShownDeviceColumns)
+            cells << row.at(memberIndex(column.member));
+        table << (cells << QString::number(counts.value(row.at(Ip))));
+    }
     return table;
 }
 

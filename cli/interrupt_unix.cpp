@@ -1,6 +1,5 @@
-#include "cli/interrupt.h"
-
 #include "cli/exitstatus.h"
+#include "cli/interrupt.h"
 
 #include <csignal>
 #include <iterator>

@@ -1,6 +1,5 @@
-#include "diagnosis/firewallreader.h"
-
 #include "diagnosis/externaltool.h"
+#include "diagnosis/firewallreader.h"
 
 #include <QFile>
 #include <QFileInfo>

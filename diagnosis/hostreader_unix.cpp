@@ -1,6 +1,5 @@
-#include "diagnosis/hostreader.h"
-
 #include "diagnosis/doctor.h"
+#include "diagnosis/hostreader.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,6 @@
-#include "diagnosis/routereader.h"
-
 #include "devicelink/devicemessages.h"
 #include "diagnosis/externaltool.h"
+#include "diagnosis/routereader.h"
 
 #include <QFile>
 #include <QHostAddress>

@@ -100,9 +100,10 @@ void ORV_Window::setupTableHeader()
 {
     QTableWidget *table = ui->tableWidget;
     table->setColumnCount(DeviceColumnCount);
-    table->setHorizontalHeaderLabels({QStringLiteral("IP"), tr("Device ID"), QStringLiteral("MAC"),
-                                      tr("Model"), tr("FirmwareVersion"), tr("Active Status"),
-                                      tr("Operation")});
+    QStringList headers;
+    for (const ShownDeviceColumn &column : kShownDeviceColumns)
+        headers << (column.translated ? tr(column.windowHeader) : QLatin1String(column.windowHeader));
+    table->setHorizontalHeaderLabels(headers << tr("Operation"));
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->verticalHeader()->setDefaultSectionSize(42);
     table->horizontalHeader()->setStyleSheet(QLatin1String(kHeaderStyle));
@@ -205,12 +206,8 @@ void ORV_Window::fillCurrentPage()
         const DeviceEntry &entry = deviceList.at(i);
         const int r = table->rowCount();
         table->insertRow(r);
-        table->setItem(r, IpColumn, centredItem(entry.text(DeviceMember::Ip)));
-        table->setItem(r, SnColumn, centredItem(entry.text(DeviceMember::Sn)));
-        table->setItem(r, MacColumn, centredItem(entry.text(DeviceMember::Mac)));
-        table->setItem(r, ModelColumn, centredItem(entry.text(DeviceMember::Model)));
-        table->setItem(r, VersionColumn, centredItem(entry.text(DeviceMember::Version)));
-        table->setItem(r, ActiveColumn, centredItem(entry.text(DeviceMember::Active)));
+        for (int c = 0; c < kShownDeviceColumnCount; ++c)
+            table->setItem(r, c, centredItem(entry.text(kShownDeviceColumns[c].member)));
 
         auto *button = new QPushButton(tr("Update IP"));
         button->setObjectName(QStringLiteral("updateIpButton"));

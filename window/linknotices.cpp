@@ -1,9 +1,8 @@
-#include "window/orv_window.h"
-
 #include "devicelink/orv_conn2device.h"
 #include "diagnosis/doctor.h"
 #include "diagnosis/linkfailure.h"
 #include "window/asynctask.h"
+#include "window/orv_window.h"
 
 #include <QMessageBox>
 

@@ -2,12 +2,15 @@
 
 // The device table's layout and the small decisions behind its cells and its strip.
 
+#include "commissioning/devicecolumns.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-// The columns of the device table, numbered from 0.
+// The columns of the device table, numbered from 0: the shown members of
+// commissioning/devicecolumns.h, then the button.
 enum DeviceColumn {
     IpColumn,
     SnColumn, // "Device ID": the serial number, sent as "sn"
@@ -18,6 +21,12 @@ enum DeviceColumn {
     OperationColumn, // the row's "Update IP" button
     DeviceColumnCount
 };
+static_assert(kShownDeviceColumns[IpColumn].member == DeviceMember::Ip
+                  && kShownDeviceColumns[SnColumn].member == DeviceMember::Sn
+                  && kShownDeviceColumns[VersionColumn].member == DeviceMember::Version
+                  && kShownDeviceColumns[ActiveColumn].member == DeviceMember::Active
+                  && OperationColumn == kShownDeviceColumnCount,
+              "the operations read these columns back from the table");
 
 // The page controls between the strip's arrows, left to right: page numbers, and 0 for
 // the one ellipsis. Pages 1, 2, 3 and the last always show, whatever page is current.

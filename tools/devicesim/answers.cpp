@@ -2,7 +2,6 @@
 // overrides included.
 
 #include "tools/devicesim/devicesim.h"
-
 #include "tools/devicesim/simmessage.h"
 
 #include <QHostAddress>
