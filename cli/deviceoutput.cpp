@@ -1,5 +1,6 @@
 #include "cli/deviceoutput.h"
 
+#include "commissioning/addressplan.h"
 #include "commissioning/devicecolumns.h"
 #include "commissioning/devicecsv.h"
 #include "devicelink/devicemessages.h"
@@ -107,10 +108,10 @@ QVector<QStringList> deviceRows(const cJSON *array)
 
 QHash<QString, int> addressCounts(const QVector<QStringList> &rows)
 {
-    QHash<QString, int> counts;
+    QStringList addresses;
     for (const QStringList &row : rows)
-        ++counts[row.at(Ip)];
-    return counts;
+        addresses << row.at(Ip);
+    return devicesPerAddress(addresses);
 }
 
 QVector<QStringList> deviceTable(const QVector<QStringList> &rows)

@@ -52,6 +52,16 @@ bool reaches(const QVector<QVector<int>> &edges, int from, int to)
 
 } // namespace
 
+QHash<QString, int> devicesPerAddress(const QStringList &addresses)
+{
+    QHash<QString, int> counts;
+    for (const QString &address : addresses) {
+        if (!address.isEmpty() && address != QLatin1String(kAbsentText))
+            ++counts[address];
+    }
+    return counts;
+}
+
 bool isActivatedState(const QString &activeState)
 {
     return activeState.trimmed().toLower() == QLatin1String("active");
@@ -274,14 +284,15 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
     }
 
     QSet<Ipv4Address> held = request.taken;
-    QHash<QString, int> atAddress;
+    QStringList addresses;
     QHash<QString, QSet<QString>> addressesOfSerial;
     for (const FoundDevice &device : devices) {
         if (const std::optional<Ipv4Address> number = Ipv4Address::fromText(device.ip))
             held.insert(*number);
-        ++atAddress[device.ip];
+        addresses << device.ip;
         addressesOfSerial[device.sn].insert(device.ip);
     }
+    const QHash<QString, int> atAddress = devicesPerAddress(addresses);
 
     QVector<FoundDevice> chosen;
     QSet<QString> serials;

@@ -61,6 +61,10 @@ struct FoundDevice
 // The entries in the order of the array; absent members are empty.
 QVector<FoundDevice> foundDevices(const cJSON *array);
 
+// How many devices answer at each address. Devices without an address (empty, or the
+// tables' placeholder for an absent member) share nothing.
+QHash<QString, int> devicesPerAddress(const QStringList &addresses);
+
 // Whether a device's reported activation state ("Active_state") marks it as activated:
 // "active" in any letter case, blanks around it allowed. Other devices are activated first.
 bool isActivatedState(const QString &activeState);

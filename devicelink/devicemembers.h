@@ -10,6 +10,10 @@ enum class DeviceMember { Pid, Ip, Sn, Mac, Model, BaseModel, Active, Version };
 
 inline constexpr int kDeviceMemberCount = 8;
 
+// What stands for a member that a device did not report: the default of "baseModel" and "V"
+// in the device array, and what the tables show for any absent member.
+inline constexpr char kAbsentText[] = "---";
+
 // The member names as the device array, the CSV header and the JSON output spell them.
 inline constexpr const char *kDeviceMemberNames[kDeviceMemberCount] = {"pid", "ip", "sn", "mac",
                                                                        "model", "baseModel", "active", "V"};

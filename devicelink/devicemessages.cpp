@@ -290,13 +290,13 @@ void DeviceArrayBuilder::addReply(const cJSON *reply)
     const char *sn = stringMember(data, "sn", "");
     const char *mac = stringMember(data, "mac", "");
     const char *model = stringMember(data, "model", "");
-    const char *baseModel = stringMember(data, "baseModel", "---");
+    const char *baseModel = stringMember(data, "baseModel", kAbsentText);
     const char *active = stringMember(data, "Active_state", nullptr);
     if (!active) {
         log("active_json is null!");
         active = "active";
     }
-    const char *version = stringMember(data, "V", "---");
+    const char *version = stringMember(data, "V", kAbsentText);
 
     if (!devices)
         return;

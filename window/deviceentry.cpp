@@ -34,7 +34,7 @@ QString DeviceEntry::text(DeviceMember member) const
 {
     const int i = memberIndex(member);
     if (!(present & (1u << i)))
-        return QStringLiteral("---");
+        return QLatin1String(kAbsentText);
     int start = 0;
     for (int j = 0; j < i; ++j) {
         if (present & (1u << j))

@@ -1,5 +1,6 @@
 #include "ui_orv_window.h"
 
+#include "commissioning/addressplan.h"
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 

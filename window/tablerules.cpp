@@ -18,7 +18,7 @@ bool isVersionAtLeast(const QString &version, const QString &minimum)
 {
     const QString v = version.trimmed();
     const QString m = minimum.trimmed();
-    if (v.isEmpty() || m.isEmpty() || v == QLatin1String("---"))
+    if (v.isEmpty() || m.isEmpty() || v == QLatin1String(kAbsentText))
         return false;
     const QVersionNumber have = QVersionNumber::fromString(v);
     const QVersionNumber need = QVersionNumber::fromString(m);
@@ -34,12 +34,3 @@ bool servesWebPage(const QString &version)
            && version != QLatin1String("6.0.240630");
 }
 
-QHash<QString, int> devicesPerAddress(const QStringList &addresses)
-{
-    QHash<QString, int> counts;
-    for (const QString &address : addresses) {
-        if (!address.isEmpty() && address != QLatin1String("---"))
-            ++counts[address];
-    }
-    return counts;
-}

@@ -40,6 +40,3 @@ bool isVersionAtLeast(const QString &version, const QString &minimum);
 // Whether a device with this firmware version serves its web page.
 bool servesWebPage(const QString &version);
 
-// How many devices answer at each address, over the whole list (every page). Devices
-// without an address ("---" or empty) share nothing.
-QHash<QString, int> devicesPerAddress(const QStringList &addresses);
