@@ -35,14 +35,25 @@ bool hasIpv4(const QNetworkInterface &card)
 
 } // namespace
 
-LinkCore::LinkCore() = default;
+LinkCore::LinkCore(QObject *socketParent) : socketParent(socketParent)
+{
+}
 
 LinkCore::~LinkCore() = default;
 
 void LinkCore::moveToThread(QThread *thread)
 {
-    if (udp)
-        udp->moveToThread(thread);
+    if (!udp)
+        return;
+    // A child cannot change thread apart from its parent.
+    udp->setParent(nullptr);
+    udp->moveToThread(thread);
+}
+
+void LinkCore::restoreSocketParent()
+{
+    if (udp && socketParent && socketParent->thread() == QThread::currentThread() && udp->thread() == QThread::currentThread())
+        udp->setParent(socketParent);
 }
 
 bool LinkCore::open(const QString &interfaceName)
@@ -68,7 +79,8 @@ bool LinkCore::open(const QString &interfaceName)
     const bool exclusive = portSharing == PortSharing::Exclusive;
     if (exclusive)
         udp.reset(); // it holds the port that the new socket is to bind alone
-    auto fresh = std::make_unique<QUdpSocket>();
+    QObject *parent = socketParent && socketParent->thread() == QThread::currentThread() ? socketParent : nullptr;
+    auto fresh = std::make_unique<QUdpSocket>(parent);
     if (!fresh->bind(QHostAddress::AnyIPv4, localPort,
                      exclusive ? QAbstractSocket::DontShareAddress
                                : QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {

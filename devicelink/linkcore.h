@@ -74,13 +74,17 @@ public:
     // devices kept so far after each one that is added.
     using GatherDone = std::function<bool(const cJSON *devices)>;
 
-    LinkCore();
+    // The sockets stay owned here; in socketParent's thread they also have it as their Qt
+    // parent (the window's link is the parent of the socket it searches with).
+    explicit LinkCore(QObject *socketParent = nullptr);
     ~LinkCore();
 
     // A socket lives in one thread at a time: the core works in the thread its socket lives
     // in (a socket that open() makes lives in the thread that calls it). Call this in that
-    // thread to hand the core to another.
+    // thread to hand the core to another; a socket away from its parent's thread has no parent.
     void moveToThread(QThread *thread);
+    // Back in socketParent's thread, and called there: the socket has its parent again.
+    void restoreSocketParent();
 
     void setReplyTiming(ReplyTiming timing) { replyTiming = timing; }
     void setPortSharing(PortSharing sharing) { portSharing = sharing; }
@@ -125,6 +129,7 @@ private:
     // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 
+    QObject *socketParent;
     std::unique_ptr<QUdpSocket> udp;
     QString openCard;
     QByteArray datagram; // the last datagram read; its buffer is reused

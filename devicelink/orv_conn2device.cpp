@@ -44,7 +44,7 @@ void maskPasswords(cJSON *item)
 
 } // namespace
 
-ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent), core(std::make_unique<LinkCore>())
+ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent), core(std::make_unique<LinkCore>(this))
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -122,8 +122,10 @@ std::unique_ptr<LinkCore> ORV_CONN2DEVICE::lendCore()
 void ORV_CONN2DEVICE::takeBack(std::unique_ptr<LinkCore> lent)
 {
     core = std::move(lent);
-    if (core)
+    if (core) {
+        core->restoreSocketParent();
         core->setReplyTiming(LinkCore::ReplyTiming::AtStepEnd);
+    }
 }
 
 void ORV_CONN2DEVICE::setReceiveBufferRequest(int bytes)
