@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/fonts.h"
+#include "app/instanceholder.h"
 #include "app/raisechannel.h"
 #include "app/singleinstance.h"
 #include "app/windowoptions.h"
@@ -9,12 +10,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QtDebug>
 
 #include <memory>
 
 namespace {
-
-constexpr int kRaiseWaitMs = 2000;
 
 void nameApplication()
 {
@@ -37,8 +38,17 @@ int runApplication(int argc, char *argv[])
 
     SingleInstance instance(QStringLiteral("PCORV_KEY"), QStringLiteral("PCorv"));
     if (!instance.acquire()) {
-        QCoreApplication application(argc, argv); // no display needed to ask
-        RaiseChannel::askToRaise(RaiseChannel::defaultName(), kRaiseWaitMs);
+        // The keys are the same for every user of the computer: another user's instance keeps
+        // this one from starting too, and that is said rather than ending without a word.
+        const QString notice = otherUserNotice(instanceHolder(instance.markerFile()), currentUserId());
+        if (notice.isEmpty()) {
+            QCoreApplication application(argc, argv); // no display needed to ask
+            RaiseChannel::askToRaise(RaiseChannel::defaultName());
+            return 0;
+        }
+        QApplication application(argc, argv);
+        qWarning().noquote() << notice;
+        QMessageBox::information(nullptr, QObject::tr("Tarnvale_Managesystem"), notice);
         return 0;
     }
 

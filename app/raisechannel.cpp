@@ -1,5 +1,7 @@
 #include "app/raisechannel.h"
 
+#include "app/instanceholder.h"
+
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -7,19 +9,16 @@
 #include <QWidget>
 #include <QtDebug>
 
-#include <unistd.h>
-
 namespace {
 
 const QByteArray kRequest = QByteArrayLiteral("raise\n");
 const QByteArray kAnswer = QByteArrayLiteral("raised\n");
-constexpr int kStepMs = 100;
 
 } // namespace
 
 QString RaiseChannel::defaultName()
 {
-    return QStringLiteral("tarnvale-manager-%1").arg(::getuid());
+    return QStringLiteral("tarnvale-manager-%1").arg(currentUserId());
 }
 
 RaiseChannel::RaiseChannel(QWidget *window, const QString &name, QObject *parent)
@@ -57,21 +56,21 @@ void RaiseChannel::serve()
     }
 }
 
-bool RaiseChannel::askToRaise(const QString &name, int waitMs)
+bool RaiseChannel::askToRaise(const QString &name)
 {
     const QDeadlineTimer deadline(waitMs);
     do {
         QLocalSocket socket;
         socket.connectToServer(name);
-        if (socket.waitForConnected(kStepMs)) {
+        if (socket.waitForConnected(retryMs)) {
             socket.write(kRequest);
-            while (socket.waitForBytesWritten(kStepMs)) {
+            while (socket.waitForBytesWritten(retryMs)) {
             }
             while (!socket.canReadLine() && socket.waitForReadyRead(int(qBound<qint64>(1, deadline.remainingTime(), waitMs)))) {
             }
             return socket.canReadLine() && socket.readLine() == kAnswer;
         }
-        QThread::msleep(kStepMs);
+        QThread::msleep(retryMs);
     } while (!deadline.hasExpired());
     return false;
 }

@@ -21,8 +21,10 @@ public:
     bool listen(); // false, with a warning, when no request can reach this instance
 
     // A second start: true once the running instance has answered. It may still be
-    // making its window, so the request is tried again until waitMs have passed.
-    static bool askToRaise(const QString &name, int waitMs);
+    // making its window, so the request is tried every retryMs until waitMs have passed.
+    static constexpr int waitMs = 2000;
+    static constexpr int retryMs = 100;
+    static bool askToRaise(const QString &name);
 
 private:
     void serve();

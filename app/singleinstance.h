@@ -15,6 +15,7 @@ public:
 
     // True when this process is the one instance; false ends the process with 0.
     bool acquire();
+    QString markerFile() const { return marker.nativeKey(); } // see instanceHolder()
 
 private:
     bool takeMarker();

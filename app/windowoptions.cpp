@@ -20,6 +20,22 @@ struct Parser
         // Not addHelpOption(): its --help-all would need a display to list the toolkit's options.
         parser.addOption(help);
         parser.addOption(version);
+        // Known, so that anything else can be told apart as a mistake; the toolkit reads them.
+        for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                                 "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
+                                 "display", "geometry", "name", "title", "visual", "dialogs", "fontengine"})
+            addToolkitOption(name, true);
+        for (const char *name : {"reverse", "widgetcount", "sync", "nograb", "dograb", "testability"})
+            addToolkitOption(name, false);
+    }
+
+    void addToolkitOption(const char *name, bool takesValue)
+    {
+        QCommandLineOption option(QString::fromLatin1(name));
+        if (takesValue)
+            option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
 
     QCommandLineParser parser;
@@ -34,7 +50,8 @@ struct Parser
 CommandLineAnswer commandLineAnswer(const QStringList &arguments)
 {
     Parser p;
-    p.parser.parse(arguments);
+    if (!p.parser.parse(arguments))
+        return CommandLineAnswer::Mistake;
     return p.parser.isSet(p.help) ? CommandLineAnswer::Help
            : p.parser.isSet(p.version) ? CommandLineAnswer::Version
                                        : CommandLineAnswer::Start;
@@ -51,6 +68,14 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
 
     QCoreApplication application(argc, argv); // for the program's name in the texts; no display
     Parser p;
+    if (answer == CommandLineAnswer::Mistake) {
+        p.parser.parse(arguments);
+        const QByteArray text = (QCoreApplication::applicationName() + QLatin1String(": ") + p.parser.errorText()
+                                 + QLatin1Char('\n') + p.parser.helpText())
+                                    .toLocal8Bit();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        return 2;
+    }
     const QByteArray text = (answer == CommandLineAnswer::Help
                                  ? p.parser.helpText()
                                  : QCoreApplication::applicationName() + QLatin1Char(' ')

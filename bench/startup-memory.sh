@@ -1,6 +1,7 @@
 #!/bin/sh
 # Prints two whole-process figures of the real program on a virtual display, in network
-# and IPC namespaces of its own (loopback only), against 40 simulated devices:
+# and IPC namespaces of its own (loopback only), against 40 simulated devices, each beside the
+# same figure of a bare Qt Widgets main window (bench/barewindow.cpp), its floor:
 #   - start-up time: from the program's start until its window is mapped (median of runs)
 #   - memory: VmRSS, VmHWM and Pss of the process right after start and after a search
 #     that lists 40 devices
@@ -27,12 +28,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1600x900x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and names it once it is ready.
+display=$(mktemp)
+Xvfb -displayfd 3 -noreset -screen 0 1600x900x24 -dpi 96 -nolisten tcp 3>"$display" >/dev/null 2>&1 &
 pids="$!"
-export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
-until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done
+until [ -s "$display" ]; do sleep 0.05; done
+export DISPLAY=":$(cat "$display")" QT_QPA_PLATFORM=xcb
+rm -f "$display"
 
 "$sim" --count 40 --interface 127.0.0.1 >/dev/null 2>&1 &
 pids="$! $pids"
@@ -45,25 +47,40 @@ memory() {
     echo "VmRSS ${rss} kB, VmHWM ${hwm} kB, Pss ${pss} kB"
 }
 
-times=
-i=0
-while [ $i -lt "$runs" ]; do
-    i=$((i + 1))
-    start=$(now_ms)
-    "$tool" >>"$build/bench-tool.log" 2>&1 &
-    pid=$!
-    until xdotool search --onlyvisible --name '^Tarnvale' >/dev/null 2>&1; do
-        kill -0 "$pid" 2>/dev/null || { echo "the tool ended early; see $build/bench-tool.log" >&2; exit 1; }
-        sleep 0.01
-    done
-    times="$times $(($(now_ms) - start))"
-    if [ $i -lt "$runs" ]; then
+pss() { awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup"; }
+median() { echo "$@" | tr ' ' '\n' | sort -n | sed -n "$((($# + 1) / 2))p"; }
+# startup PROGRAM TITLE: the median time to its mapped window over the runs; the last run's
+# process stays, as $pid, with its Pss a second after start in $startPss.
+startup() {
+    times=
+    i=0
+    while [ $i -lt "$runs" ]; do
+        i=$((i + 1))
+        start=$(now_ms)
+        "$1" >>"$build/bench-tool.log" 2>&1 &
+        pid=$!
+        until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do
+            kill -0 "$pid" 2>/dev/null || { echo "$1 ended early; see $build/bench-tool.log" >&2; exit 1; }
+            sleep 0.01
+        done
+        times="$times $(($(now_ms) - start))"
+        [ $i -lt "$runs" ] || break
         kill "$pid"
         wait "$pid" 2>/dev/null || true
-    fi
-done
-echo "start-up to a shown window (ms, $runs runs):$times; median $(echo $times | tr ' ' '\n' | sort -n | sed -n "$(((runs + 1) / 2))p")"
+    done
+    sleep 1
+    startPss=$(pss "$pid")
+    startMedian=$(median $times)
+    echo "$(basename "$1") start-up to a shown window (ms, $runs runs):$times; median $startMedian"
+}
 
+# Alternately, so that a load on the machine falls on both alike.
+startup "$build/bench/barewindow" '^Tarnvale bare'
+bare=$startMedian bareP=$startPss
+kill "$pid"; wait "$pid" 2>/dev/null || true
+startup "$tool" '^Tarnvale'
+echo "start-up: $(awk -v a="$startMedian" -v b="$bare" 'BEGIN { printf "%.2f", a / b }') x the bare window;" \
+     "Pss after start-up: $startPss kB, $(awk -v a="$startPss" -v b="$bareP" 'BEGIN { printf "%.1f", (a - b) / 1024 }') MB above the bare window's $bareP kB"
 pids="$pid $pids"
 sleep 1
 echo "memory after start-up:      $(memory "$pid")"

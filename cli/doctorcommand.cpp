@@ -1,18 +1,16 @@
 #include "cli/doctorcommand.h"
 
 #include "cli/deviceoutput.h"
+#include "cli/exitstatus.h"
 #include "devicelink/linkcore.h"
 #include "diagnosis/doctor.h"
 #include "diagnosis/linkfailure.h"
+#include "diagnosis/routereader.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace {
-
-constexpr int kNothingWrong = 0;
-constexpr int kOutputFailed = 12;
-constexpr int kProblemFound = 14;
 
 // 0, or the error number when the line did not reach the stream (a full disk, a closed pipe).
 int printLine(FILE *stream, const DoctorFinding &finding)
@@ -29,25 +27,24 @@ int writeFailed(FILE *err, int error)
 {
     std::fprintf(err, "tarnvale-cli: the findings could not be written: %s\n", std::strerror(error));
     std::fflush(err);
-    return kOutputFailed;
+    return ExitOutput;
 }
 
 } // namespace
 
 int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
 {
-    const NetworkFacts facts = gatherFacts(interfaceName);
-    QVector<DoctorFinding> findings = diagnose(facts);
-    for (const DoctorFinding &finding : findings) {
-        if (const int error = printLine(out, finding))
-            return writeFailed(err, error);
-    }
-
+    NetworkFacts facts = gatherFacts(interfaceName);
     DoctorFinding search = searchFinding(facts.card.name, -1);
     if (cardUsable(facts.card)) {
+        // Replies that reverse-path filtering drops leave no other trace than this count.
+        const qint64 rpDropsBefore = reversePathDropCount();
         LinkCore link;
         link.setPortSharing(LinkCore::PortSharing::Exclusive); // as the other commands bind it
         const LinkCore::Result result = link.search(facts.card.name);
+        const qint64 rpDropsAfter = reversePathDropCount();
+        if (rpDropsBefore >= 0 && rpDropsAfter >= 0)
+            facts.reversePath.droppedDuringSearch = rpDropsAfter - rpDropsBefore;
         if (result.status.ok())
             search = searchFinding(facts.card.name, cJSON_GetArraySize(result.json.get()));
         else if (result.status.error == LinkCore::Error::Timeout)
@@ -55,10 +52,13 @@ int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
         else
             search = searchFinding(facts.card.name, -1, linkFailureText(result.status));
     }
+    QVector<DoctorFinding> findings = diagnose(facts);
     findings << search;
-    if (const int error = printLine(out, search))
-        return writeFailed(err, error);
+    for (const DoctorFinding &finding : findings) {
+        if (const int error = printLine(out, finding))
+            return writeFailed(err, error);
+    }
     const bool wrong = std::any_of(findings.cbegin(), findings.cend(),
                                    [](const DoctorFinding &f) { return f.level == DoctorFinding::Level::Problem; });
-    return wrong ? kProblemFound : kNothingWrong;
+    return wrong ? ExitDoctorFinding : ExitOk;
 }

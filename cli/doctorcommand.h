@@ -7,7 +7,8 @@
 
 #include <cstdio>
 
-// One line per check on out; interfaceName empty: the card the other commands would choose.
-// Returns 0 when nothing is wrong, 14 when a check found a problem, 12 when out could not be
-// written (the reason on err).
+// One line per check on out, after the search; interfaceName empty: the card the other commands
+// would choose, else the likeliest other (cardToExamine). Returns ExitOk when nothing is wrong,
+// ExitDoctorFinding when a check found a problem, ExitOutput when out could not be written (the
+// reason on err).
 int runDoctor(const QString &interfaceName, FILE *out, FILE *err);

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <string>
 
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -98,7 +97,8 @@ bool readableByOthers(unsigned mode)
 
 void keepSecretsOutOfCoreFiles()
 {
-    prctl(PR_SET_DUMPABLE, 0);
+    // Only the core file limit: a process made undumpable hides its descriptors from its own
+    // user, whose doctor could then no longer name it as the holder of the port.
     const rlimit none {0, 0};
     setrlimit(RLIMIT_CORE, &none);
 }

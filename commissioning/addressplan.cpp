@@ -312,6 +312,10 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         ++atAddress[device.ip];
         addressesOfSerial[device.sn].insert(device.ip);
     }
+    for (const QString &host : request.hostsAnswering) {
+        if (const std::optional<quint32> number = ipv4Number(host))
+            held.insert(*number);
+    }
 
     QVector<FoundDevice> chosen;
     QSet<QString> serials;

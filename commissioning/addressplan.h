@@ -148,6 +148,7 @@ struct PlanRequest
     QString model;                     // empty: any; else the model contains it, letter case ignored
     bool keepInside = true;            // devices already inside the range keep their address
     QSet<QString> serials;             // empty: any; else only devices with these serial numbers
+    QSet<QString> hostsAnswering;      // skipped too: where the probe found a host that is no device
 };
 
 struct GeneratedPlan

@@ -266,7 +266,7 @@ BatchRun::Round BatchRun::verifyRound()
             if (wanted.contains(sn) && wanted.value(sn) == QString::fromUtf8(stringMember(device, memberName(DeviceMember::Ip), "")))
                 arrived.insert(sn);
         }
-        return arrived.size() == wanted.size();
+        return !options.wholeSearches && arrived.size() == wanted.size();
     };
     QElapsedTimer clock;
     clock.start();

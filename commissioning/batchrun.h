@@ -85,6 +85,9 @@ public:
         bool dryRun = false;
         std::optional<Road> road;     // every row takes this road (set-ip, activate); default: by the state
         int verifyTimeoutMs = 90000;  // 0: no verification (chains then run right after each other)
+        // Each verification search gathers its whole time rather than stopping once every
+        // awaited device answered, so that it lists the other devices too (the window shows it).
+        bool wholeSearches = false;
         ReportWriter *report = nullptr;   // opened; the run stops when a write fails
     };
 
@@ -119,7 +122,7 @@ public:
     // without verification.
     qint64 verificationMsLeft() const;
     // The device array of the latest verification round whose search got replies (null
-    // when none did), handed over once: what the window shows after the run.
+    // when none did since the last call), handed over once: what the window shows after the run.
     JsonPtr takeLastSearch() { return std::move(lastSearch); }
     // Why the run stopped early: the report could not be written.
     QString error() const { return lastError; }

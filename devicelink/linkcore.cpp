@@ -30,11 +30,15 @@ bool hasIpv4(const QNetworkInterface &card)
 
 } // namespace
 
-LinkCore::LinkCore(QObject *socketParent) : socketParent(socketParent)
-{
-}
+LinkCore::LinkCore() = default;
 
 LinkCore::~LinkCore() = default;
+
+void LinkCore::moveToThread(QThread *thread)
+{
+    if (udp)
+        udp->moveToThread(thread);
+}
 
 bool LinkCore::open(const QString &interfaceName)
 {
@@ -59,7 +63,7 @@ bool LinkCore::open(const QString &interfaceName)
     const bool exclusive = portSharing == PortSharing::Exclusive;
     if (exclusive)
         udp.reset(); // it holds the port that the new socket is to bind alone
-    auto fresh = std::make_unique<QUdpSocket>(socketParent);
+    auto fresh = std::make_unique<QUdpSocket>();
     if (!fresh->bind(QHostAddress::AnyIPv4, localPort,
                      exclusive ? QAbstractSocket::DontShareAddress
                                : QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class QThread;
 class QUdpSocket;
 
 // The device protocol over UDP multicast, without any user interface: every request goes
@@ -73,9 +74,13 @@ public:
     // devices kept so far after each one that is added.
     using GatherDone = std::function<bool(const cJSON *devices)>;
 
-    // The sockets are made with socketParent as their Qt parent; they stay owned here.
-    explicit LinkCore(QObject *socketParent = nullptr);
+    LinkCore();
     ~LinkCore();
+
+    // A socket lives in one thread at a time: the core works in the thread its socket lives
+    // in (a socket that open() makes lives in the thread that calls it). Call this in that
+    // thread to hand the core to another.
+    void moveToThread(QThread *thread);
 
     void setReplyTiming(ReplyTiming timing) { replyTiming = timing; }
     void setPortSharing(PortSharing sharing) { portSharing = sharing; }
@@ -125,7 +130,6 @@ private:
     // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 
-    QObject *socketParent;
     std::unique_ptr<QUdpSocket> udp;
     QString openCard;
     QByteArray datagram; // the last datagram read; its buffer is reused

@@ -44,7 +44,7 @@ void maskPasswords(cJSON *item)
 
 } // namespace
 
-ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent), core(this)
+ORV_CONN2DEVICE::ORV_CONN2DEVICE(QObject *parent) : QObject(parent), core(std::make_unique<LinkCore>())
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -104,34 +104,46 @@ cJSON *ORV_CONN2DEVICE::replyJson() const
 
 bool ORV_CONN2DEVICE::isBusy() const
 {
-    return busy;
+    return busy || !core;
 }
 
-bool ORV_CONN2DEVICE::hold()
+QString ORV_CONN2DEVICE::card() const
+{
+    return core ? core->card() : QString();
+}
+
+std::unique_ptr<LinkCore> ORV_CONN2DEVICE::lendCore()
 {
     if (busy)
-        return false;
-    busy = true;
-    return true;
+        return nullptr;
+    return std::move(core);
 }
 
-void ORV_CONN2DEVICE::release()
+void ORV_CONN2DEVICE::takeBack(std::unique_ptr<LinkCore> lent)
 {
-    busy = false;
+    core = std::move(lent);
+    if (core)
+        core->setReplyTiming(LinkCore::ReplyTiming::AtStepEnd);
+}
+
+void ORV_CONN2DEVICE::setReceiveBufferRequest(int bytes)
+{
+    if (core)
+        core->setReceiveBufferRequest(bytes);
 }
 
 void ORV_CONN2DEVICE::search_device(QString selectedText)
 {
-    if (busy) {
+    if (isBusy()) {
         qWarning("search_device: a request is still in flight, search ignored");
         return;
     }
     QScopedValueRollback<bool> scope(busy, true);
 
-    if (!core.open(selectedText)) {
-        qWarning().noquote() << "search_device: no search made, error" << int(core.status().error)
-                             << core.status().card << core.status().socketText;
-        showFailure(core.status());
+    if (!core->open(selectedText)) {
+        qWarning().noquote() << "search_device: no search made, error" << int(core->status().error)
+                             << core->status().card << core->status().socketText;
+        showFailure(core->status());
         return;
     }
     handled = false;
@@ -149,7 +161,7 @@ void ORV_CONN2DEVICE::readingLogin()
         return;
     }
 
-    JsonPtr matched = core.pollReply(expectedSyn);
+    JsonPtr matched = core->pollReply(expectedSyn);
     cJSON_Delete(reply);
     reply = matched.release();
     handled = true;
@@ -168,7 +180,7 @@ void ORV_CONN2DEVICE::readingSearch()
     // Inside the gathering the socket may announce readyRead again; the lock held here
     // makes that nested reading step return at once.
     DeviceArrayBuilder builder(expectedSyn, [](const char *line) { qDebug("%s", line); });
-    core.gather(builder);
+    core->gather(builder);
     emit searchdevice_RespDatas_signals(builder.array());
 
     handled = true;
@@ -184,7 +196,7 @@ void ORV_CONN2DEVICE::default_timeout()
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), tr("Timeout,Please try again!"),
                         QMessageBox::Ok);
         if (searching && notices.searchTimedOut)
-            notices.searchTimedOut(&box, core.card());
+            notices.searchTimedOut(&box, core->card());
         box.exec();
         waitLoop.quit();
     }
@@ -194,12 +206,12 @@ void ORV_CONN2DEVICE::default_timeout()
 bool ORV_CONN2DEVICE::mayStartRequest(const char *operation)
 {
     // The caller must not mistake an earlier request's reply for its own.
-    if (busy) {
+    if (isBusy()) {
         qWarning("%s: a request is still in flight, request ignored", operation);
         clearReply();
         return false;
     }
-    if (!core.socket()) {
+    if (!core->socket()) {
         qWarning("%s: no search has run yet, request ignored", operation);
         clearReply();
         return false;
@@ -209,26 +221,26 @@ bool ORV_CONN2DEVICE::mayStartRequest(const char *operation)
 
 void ORV_CONN2DEVICE::sendAndWait(cJSON *request, void (ORV_CONN2DEVICE::*readingStep)(), bool isSearch)
 {
-    if (!core.send(request)) {
+    if (!core->send(request)) {
         // No request went out, so no reply can come, not even the previous one.
         clearReply();
-        if (core.status().error == LinkCore::Error::SendFailed) {
-            qWarning().noquote() << "send failed:" << core.status().socketText;
-            showFailure(core.status());
+        if (core->status().error == LinkCore::Error::SendFailed) {
+            qWarning().noquote() << "send failed:" << core->status().socketText;
+            showFailure(core->status());
         }
         return;
     }
     if (isSearch)
-        qDebug().noquote() << "socket_udp.info:" + core.socket()->errorString();
+        qDebug().noquote() << "socket_udp.info:" + core->socket()->errorString();
     QScopedValueRollback<bool> searchScope(searching, isSearch);
 
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, &ORV_CONN2DEVICE::default_timeout);
     const QMetaObject::Connection readConnection =
-        connect(core.socket(), &QUdpSocket::readyRead, this, readingStep);
+        connect(core->socket(), &QUdpSocket::readyRead, this, readingStep);
 
-    if (core.awaitDatagram()) {
+    if (core->awaitDatagram()) {
         // Usually the socket has already run the step while waiting; then this returns at once.
         (this->*readingStep)();
     } else {
@@ -252,11 +264,11 @@ void ORV_CONN2DEVICE::showFailure(const LinkCore::Status &status)
 
 void ORV_CONN2DEVICE::reportLoss()
 {
-    const qint64 dropped = core.droppedDatagrams();
+    const qint64 dropped = core->droppedDatagrams();
     if (dropped <= 0)
         return;
     qWarning("search_device: the system dropped %lld replies, its receive buffer of %d bytes being full",
-             dropped, core.receiveBufferGranted());
+             dropped, core->receiveBufferGranted());
     if (notices.repliesDropped)
-        notices.repliesDropped(dropped, core.receiveBufferGranted());
+        notices.repliesDropped(dropped, core->receiveBufferGranted());
 }

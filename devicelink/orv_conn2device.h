@@ -7,10 +7,10 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 #include <cjson/cJSON.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 // The window's connection to the devices: the requests of LinkCore, with the operator told
@@ -38,17 +38,19 @@ public:
     cJSON *replyJson() const;
 
     // True while a request is in flight (its wait loop and time-out box process events), or
-    // while a batch holds the link.
+    // while the core is lent.
     bool isBusy() const;
+    // The network card of the latest search; empty while the core is lent.
+    QString card() const;
 
-    // For a batch of changes that runs the link's exchanges itself, step by step
-    // (batchrun.h), on the socket and card of the latest search. While the batch
-    // holds the link, searches and requests are refused as while one is in flight, so that
-    // nothing else binds the port or reads its replies between the batch's steps. hold()
-    // is false when a request is in flight or the link is held already.
-    LinkCore &linkCore() { return core; }
-    bool hold();
-    void release();
+    // For a batch of changes that runs on a thread of its own: the link lends its core, with
+    // the socket and card of the latest search, and refuses every search and request until
+    // it has it back, as while one is in flight, so that nothing else binds the port or reads
+    // its replies meanwhile. Null while a request is in flight or the core is out.
+    std::unique_ptr<LinkCore> lendCore();
+    // The core must live in the link's thread again (LinkCore::moveToThread). The link takes
+    // replies in its own rhythm again, at the end of each poll step.
+    void takeBack(std::unique_ptr<LinkCore> lent);
 
     // Each is optional; the link calls them on the thread of its caller.
     struct Notices
@@ -63,7 +65,7 @@ public:
     void setNotices(const Notices &notices) { this->notices = notices; }
 
     // Tests ask for a small receive buffer, to see a flood overflow it.
-    void setReceiveBufferRequest(int bytes) { core.setReceiveBufferRequest(bytes); }
+    void setReceiveBufferRequest(int bytes);
 
 signals:
     void searchdevice_RespDatas_signals(cJSON *datas);
@@ -84,7 +86,7 @@ private:
     void showFailure(const LinkCore::Status &status);
     void reportLoss();
 
-    LinkCore core;
+    std::unique_ptr<LinkCore> core;
     Notices notices;
     QMutex lock;
     QEventLoop waitLoop;

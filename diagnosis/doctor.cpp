@@ -1,27 +1,23 @@
 #include "diagnosis/doctor.h"
 
 #include "devicelink/devicemessages.h"
+#include "diagnosis/firewallreader.h"
+#include "diagnosis/hostreader.h"
+#include "diagnosis/networkcard.h"
+#include "diagnosis/routereader.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QtEndian>
 
 namespace {
 
 using Check = DoctorFinding::Check;
 using Level = DoctorFinding::Level;
 
+using Verdict = ReversePathFacts::Verdict;
+
 const char kContext[] = "NetworkDoctor";
-const quint32 kGroup = QHostAddress(QLatin1String(kGroupAddress)).toIPv4Address();
-constexpr int kRouteUp = 0x0001;
-constexpr int kRouteReject = 0x0200;
-constexpr int kToolTimeoutMs = 3000;
 
 // clang-format off
 const char *const kCheckNames[] = {
@@ -78,9 +74,9 @@ QVector<DoctorFinding> cardFindings(const CardFacts &card)
     const QString &name = card.name;
     if (name.isEmpty())
         return {finding(Check::Card, Level::Problem,
-                        QT_TRANSLATE_NOOP("NetworkDoctor", "No network card is up with an IPv4 address (known: %1). "
-                                                           "Fix: connect the card that is cabled to the devices and "
-                                                           "give it an address in their subnet."),
+                        QT_TRANSLATE_NOOP("NetworkDoctor", "There is no network card but the loopback interface "
+                                                           "(known: %1). Fix: connect the card that is cabled to the "
+                                                           "devices."),
                         {card.known.join(QLatin1String(", "))})};
     if (!card.exists)
         return {finding(Check::Card, Level::Problem,
@@ -104,8 +100,9 @@ QVector<DoctorFinding> cardFindings(const CardFacts &card)
     if (card.ipv4.isEmpty())
         found << finding(Check::Card, Level::Problem,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 has no IPv4 address, so nothing can be sent through "
-                                                            "it. Fix: give it one in the devices' subnet, e.g. sudo "
-                                                            "ip addr add 192.168.1.250/24 dev %1"),
+                                                            "it; give it a free address of the devices' subnet "
+                                                            "(ADDRESS) with that subnet's prefix length (PREFIX). "
+                                                            "Fix: sudo ip addr add ADDRESS/PREFIX dev %1"),
                          {name});
     if (!card.multicast && !card.loopback)
         found << finding(Check::Card, Level::Problem,
@@ -122,21 +119,33 @@ QVector<DoctorFinding> cardFindings(const CardFacts &card)
 DoctorFinding routeFinding(const NetworkFacts &facts)
 {
     const QString &name = facts.card.name;
-    const int route = routeFor(facts.routes, kGroup);
-    if (route >= 0 && facts.routes.at(route).interfaceName == name)
+    const KernelRoute &group = facts.routes.group;
+    if (group.state == KernelRoute::State::Found && group.device == name)
         return finding(Check::Route, Level::Ok, QT_TRANSLATE_NOOP("NetworkDoctor", "239.0.0.100 is routed through %1"),
                        {name});
-    if (route < 0)
+    if (group.state == KernelRoute::State::Unknown)
         return finding(Check::Route, Level::Warning,
-                       QT_TRANSLATE_NOOP("NetworkDoctor", "No route leads to 239.0.0.100. The search still leaves "
-                                                          "through %1, which it chooses itself; for other programs: "
-                                                          "sudo ip route add 239.0.0.0/8 dev %1"),
-                       {name});
+                       QT_TRANSLATE_NOOP("NetworkDoctor", "The route to 239.0.0.100 could not be read (%1). The "
+                                                          "search still leaves through %2, which it chooses itself."),
+                       {group.why, name});
+    // The route goes where the kernel looks: into the table that a policy rule chose, or into
+    // the main table ahead of the rules that keep the group from it.
+    QString fix = QStringLiteral("sudo ip route replace 239.0.0.0/8 dev %1").arg(name);
+    if (!group.table.isEmpty())
+        fix += QStringLiteral(" table ") + group.table;
+    else if (group.state == KernelRoute::State::None && facts.routes.policyRules)
+        fix += QStringLiteral(" && sudo ip rule add to 239.0.0.0/8 lookup main priority 1");
+    if (group.state == KernelRoute::State::None)
+        return finding(Check::Route, Level::Warning,
+                       QT_TRANSLATE_NOOP("NetworkDoctor", "No route leads to 239.0.0.100 (%2). The search still "
+                                                          "leaves through %1, which it chooses itself; for other "
+                                                          "programs, Fix: %3"),
+                       {name, group.why, fix});
     return finding(Check::Route, Level::Warning,
                    QT_TRANSLATE_NOOP("NetworkDoctor", "239.0.0.100 is routed through %2, not %1. The search still "
                                                       "leaves through %1, which it chooses itself; for other "
-                                                      "programs: sudo ip route add 239.0.0.0/8 dev %1"),
-                   {name, facts.routes.at(route).interfaceName});
+                                                      "programs, Fix: %3"),
+                   {name, group.device, fix});
 }
 
 QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders)
@@ -146,14 +155,15 @@ QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders)
         if (holder.pid > 0)
             found << finding(Check::Port, Level::Problem,
                              QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by %1 (process %2), which "
-                                                                "then gets the devices' replies. Fix: close that "
-                                                                "program, then search again."),
+                                                                "then gets the devices' replies: close that program, "
+                                                                "or end it. Fix: kill %2"),
                              {holder.program, QString::number(holder.pid)});
         else
             found << finding(Check::Port, Level::Problem,
-                             QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by a program of user %1 "
-                                                                "that cannot be read without root. Fix: find it with "
-                                                                "sudo ss -ulpn 'sport = :10088' and close it."),
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by a program of user %1, "
+                                                                "which only root can name (sudo ss -ulpn 'sport = "
+                                                                ":10088'): close it, or end it. Fix: sudo fuser -k "
+                                                                "10088/udp"),
                              {QString::number(holder.uid)});
     }
     if (found.isEmpty())
@@ -166,20 +176,36 @@ QVector<DoctorFinding> firewallFindings(const FirewallFacts &facts, const QStrin
     QVector<DoctorFinding> found;
     for (const firewall::Drop &drop : facts.drops) {
         const bool nft = drop.tool == QLatin1String("nftables");
+        const bool reply = drop.flow == firewall::Flow::Reply;
+        const int port = reply ? kLocalPort : kDevicePort;
         const QString chain = drop.chain.section(QLatin1Char(' '), nft ? 0 : 1);
-        const QString fix = nft ? QStringLiteral("sudo nft insert rule %1 udp dport 10088 accept").arg(chain)
-                                : QStringLiteral("sudo %1 -I %2 -p udp --dport 10088 -j ACCEPT").arg(drop.tool, chain);
-        const QString where = QStringLiteral("%1 chain %2").arg(drop.tool, chain);
-        if (drop.conditional)
+        const QString fix = nft ? QStringLiteral("sudo nft insert rule %1 udp dport %2 accept").arg(chain).arg(port)
+                                : QStringLiteral("sudo %1 -I %2 -p udp --dport %3 -j ACCEPT")
+                                      .arg(drop.tool, chain)
+                                      .arg(port);
+        const QStringList args = {QStringLiteral("%1 chain %2").arg(drop.tool, chain), drop.where, fix};
+        if (drop.conditional && reply)
             found << finding(Check::Firewall, Level::Warning,
-                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 may drop UDP to port 10088 (%2), depending "
-                                                                "on conditions that cannot be judged here. To be "
-                                                                "sure: %3"),
-                             {where, drop.where, fix});
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 may drop UDP to port 10088 (%2), the devices' "
+                                                                "replies, depending on conditions that cannot be "
+                                                                "judged here. To be sure, Fix: %3"),
+                             args);
+        else if (drop.conditional)
+            found << finding(Check::Firewall, Level::Warning,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 may drop the search, UDP to port 10086 (%2), "
+                                                                "depending on conditions that cannot be judged here. "
+                                                                "To be sure, Fix: %3"),
+                             args);
+        else if (reply)
+            found << finding(Check::Firewall, Level::Problem,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 drops UDP to port 10088 (%2), the devices' "
+                                                                "replies. Fix: %3"),
+                             args);
         else
             found << finding(Check::Firewall, Level::Problem,
-                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 drops UDP to port 10088 (%2). Fix: %3"),
-                             {where, drop.where, fix});
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "%1 drops the search, UDP to port 10086 (%2), before "
+                                                                "it leaves. Fix: %3"),
+                             args);
     }
     if (facts.firewalldRunning && !facts.firewalldError.isEmpty())
         found << finding(Check::Firewall, Level::Warning,
@@ -195,57 +221,68 @@ QVector<DoctorFinding> firewallFindings(const FirewallFacts &facts, const QStrin
     if (!facts.unreadable.isEmpty())
         found << finding(Check::Firewall, Level::Warning,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "The firewall rules could not be read (%1). Check by hand "
-                                                            "that nothing drops UDP to port 10088: sudo nft list "
-                                                            "ruleset, sudo iptables -S INPUT"),
+                                                            "that nothing drops UDP to port 10088 or 10086: sudo nft "
+                                                            "list ruleset, sudo iptables -S"),
                          {facts.unreadable});
     if (found.isEmpty())
         found << finding(Check::Firewall, Level::Ok,
-                         QT_TRANSLATE_NOOP("NetworkDoctor", "no rule drops UDP to port 10088 (read: %1)"),
+                         QT_TRANSLATE_NOOP("NetworkDoctor", "no rule drops the search or its replies (read: %1)"),
                          {facts.read.join(QLatin1String(", "))});
     return found;
+}
+
+// The sysctl that makes the card's filtering loose (2) or none (0). The kernel applies the
+// higher of the card's and "all": loose needs only the card's, none needs both at 0.
+QString rpFilterFix(const ReversePathFacts &rp, const QString &card, bool loose)
+{
+    QString command = QStringLiteral("sudo sysctl -w");
+    if (!loose && rp.all > 0)
+        command += QStringLiteral(" net.ipv4.conf.all.rp_filter=0");
+    if (loose || rp.card > 0)
+        command += QStringLiteral(" net.ipv4.conf.%1.rp_filter=%2").arg(card).arg(loose ? 2 : 0);
+    return command;
 }
 
 DoctorFinding reversePathFinding(const NetworkFacts &facts)
 {
     const QString &name = facts.card.name;
-    if (facts.rpFilterAll < 0 || facts.rpFilterCard < 0)
+    const ReversePathFacts &rp = facts.reversePath;
+    if (rp.all < 0 || rp.card < 0)
         return finding(Check::ReversePath, Level::Warning,
                        QT_TRANSLATE_NOOP("NetworkDoctor", "The reverse-path filter of %1 could not be read. Check by "
                                                           "hand: sysctl net.ipv4.conf.all.rp_filter "
                                                           "net.ipv4.conf.%1.rp_filter"),
                        {name});
-    // The kernel applies the stricter of the two (the higher value).
-    const int effective = qMax(facts.rpFilterAll, facts.rpFilterCard);
-    bool anyDefault = false;
-    bool defaultHere = false;
-    for (const RouteEntry &route : facts.routes) {
-        if (route.mask == 0 && (route.flags & kRouteUp) && !(route.flags & kRouteReject)) {
-            anyDefault = true;
-            defaultHere = defaultHere || route.interfaceName == name;
-        }
-    }
-    const QStringList args = {QString::number(facts.rpFilterAll), name, QString::number(facts.rpFilterCard),
-                              facts.card.ipv4.isEmpty() ? QStringLiteral("-") : addressList(facts.card.ipv4, true)};
-    // Strict filtering lets in what would be routed back through the card, so everything when
-    // the default route leads there; loose filtering lets in what is routed anywhere.
-    if (effective == 0 || (effective == 1 && defaultHere) || (effective == 2 && anyDefault))
-        return finding(Check::ReversePath, Level::Ok,
-                       QT_TRANSLATE_NOOP("NetworkDoctor", "reverse-path filtering lets the replies in (all=%1, %2=%3)"),
-                       args);
-    if (effective == 1 && anyDefault)
+    const QString subnets = facts.card.ipv4.isEmpty() ? QStringLiteral("-") : addressList(facts.card.ipv4, true);
+    QStringList args = {QString::number(rp.all), name, QString::number(rp.card), subnets};
+    // Loose filtering lets in whatever some route leads back to; only none lets in the rest.
+    if (rp.neighbour == Verdict::Dropped)
+        return finding(Check::ReversePath, Level::Problem,
+                       QT_TRANSLATE_NOOP("NetworkDoctor", "Reverse-path filtering (all=%1, %2=%3) drops the replies "
+                                                          "that reach %2 even from its own subnet %4: the kernel "
+                                                          "routes the answers to them through another card (ip rule, "
+                                                          "ip route show table all). Fix: %5"),
+                       args << rpFilterFix(rp, name, rp.neighbourRouted));
+    const bool dropped = rp.droppedDuringSearch > 0;
+    if (rp.outsider == Verdict::Dropped || dropped) {
+        args << rpFilterFix(rp, name, rp.outsiderRouted) << QString::number(rp.droppedDuringSearch);
+        if (dropped)
+            return finding(Check::ReversePath, Level::Problem,
+                           QT_TRANSLATE_NOOP("NetworkDoctor", "Reverse-path filtering (all=%1, %2=%3) dropped %6 "
+                                                              "replies during the search: those of devices outside "
+                                                              "%4, to which no route leads back through %2. A route "
+                                                              "to their subnet (SUBNET) through %2 would let them in "
+                                                              "as well: sudo ip route add SUBNET dev %2. Fix: %5"),
+                           args);
         return finding(Check::ReversePath, Level::Warning,
-                       QT_TRANSLATE_NOOP("NetworkDoctor", "Strict reverse-path filtering (all=%1, %2=%3) drops the "
-                                                          "replies of devices outside %4, as the default route leads "
-                                                          "through another card. Fix: loose filtering, sudo sysctl -w "
-                                                          "net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.%2.rp_filter=2"),
+                       QT_TRANSLATE_NOOP("NetworkDoctor", "Reverse-path filtering (all=%1, %2=%3) drops the replies of "
+                                                          "devices outside %4, to which no route leads back through "
+                                                          "%2. A route to their subnet (SUBNET) through %2 would let "
+                                                          "them in as well: sudo ip route add SUBNET dev %2. Fix: %5"),
                        args);
-    return finding(Check::ReversePath, Level::Warning,
-                   QT_TRANSLATE_NOOP("NetworkDoctor", "Reverse-path filtering (all=%1, %2=%3) drops the replies of "
-                                                      "devices outside %4; without a default route loose filtering "
-                                                      "does not help. Fix: sudo sysctl -w "
-                                                      "net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.%2.rp_filter=0, or "
-                                                      "give %2 a second address in the devices' subnet (sudo ip addr "
-                                                      "add 192.168.1.250/24 dev %2)"),
+    }
+    return finding(Check::ReversePath, Level::Ok,
+                   QT_TRANSLATE_NOOP("NetworkDoctor", "reverse-path filtering lets the replies in (all=%1, %2=%3)"),
                    args);
 }
 
@@ -263,13 +300,8 @@ DoctorFinding wifiFinding(const CardFacts &card)
 
 DoctorFinding virtualMachineFinding(const NetworkFacts &facts)
 {
-    quint32 gateway = 0;
-    for (const RouteEntry &route : facts.routes) {
-        if (route.mask == 0 && route.interfaceName == facts.card.name)
-            gateway = route.gateway;
-    }
     for (const Ipv4Net &net : facts.card.ipv4) {
-        const QString look = natLook(net.address, facts.hypervisor, gateway);
+        const QString look = natLook(net.address, facts.hypervisor, facts.routes.defaultGateway);
         if (!look.isEmpty())
             return finding(Check::VirtualMachine, Level::Problem,
                            QT_TRANSLATE_NOOP("NetworkDoctor", "%2 is the address of a virtual machine's NAT (%1): "
@@ -285,109 +317,6 @@ DoctorFinding virtualMachineFinding(const NetworkFacts &facts)
                    QT_TRANSLATE_NOOP("NetworkDoctor", "a virtual machine (%1), but its address does not look like "
                                                       "NAT: its adapter seems to be bridged"),
                    {facts.hypervisor});
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString findTool(const QString &name)
-{
-    // A user's PATH often lacks the sbin folders, where these tools live.
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return path;
-}
-
-// Runs a tool; false with the first line of what it said when it did not succeed.
-bool runTool(const QString &path, const QStringList &arguments, QByteArray *output, QString *error)
-{
-    QProcess process;
-    process.start(path, arguments, QIODevice::ReadOnly);
-    if (!process.waitForFinished(kToolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(kToolTimeoutMs);
-        *error = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), process.errorString());
-        return false;
-    }
-    *output = process.readAllStandardOutput();
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return true;
-    const QString name = QFileInfo(path).fileName();
-    const QString said =
-        QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
-    if (said.isEmpty())
-        *error = QStringLiteral("%1: exit status %2").arg(name).arg(process.exitCode());
-    else
-        *error = said.startsWith(name) ? said : QStringLiteral("%1: %2").arg(name, said);
-    return false;
-}
-
-FirewallFacts readFirewall(const QString &card)
-{
-    FirewallFacts facts;
-    QByteArray output;
-    QString error;
-    QStringList unreadable;
-    const auto readIptables = [&](const QString &path, const QString &tool) {
-        if (runTool(path, {QStringLiteral("-t"), QStringLiteral("filter")}, &output, &error)) {
-            facts.drops += firewall::dropsOfReplies(firewall::parseIptablesSave(output, card, tool));
-            facts.read << tool;
-        } else {
-            unreadable << error;
-        }
-    };
-    // iptables is either a front end of nftables (its rules then show in nft's listing too,
-    // though less exactly) or the legacy one, whose rules nft does not see. Legacy tables are
-    // listed only when the kernel has some, as listing them would load its module.
-    const QString iptablesSave = findTool(QStringLiteral("iptables-save"));
-    const bool iptablesOnNftables = !iptablesSave.isEmpty()
-                                    && !QFileInfo(iptablesSave).canonicalFilePath().contains(QLatin1String("legacy"));
-    if (iptablesOnNftables)
-        readIptables(iptablesSave, QStringLiteral("iptables"));
-    QFile legacyTables(QStringLiteral("/proc/net/ip_tables_names"));
-    const bool legacyInUse = !legacyTables.open(QIODevice::ReadOnly) || !legacyTables.readAll().trimmed().isEmpty();
-    const QString legacySave = iptablesOnNftables ? findTool(QStringLiteral("iptables-legacy-save")) : iptablesSave;
-    if (legacyInUse && !legacySave.isEmpty())
-        readIptables(legacySave, QStringLiteral("iptables-legacy"));
-    const QString nft = findTool(QStringLiteral("nft"));
-    if (!nft.isEmpty()) {
-        if (runTool(nft, {QStringLiteral("-j"), QStringLiteral("list"), QStringLiteral("ruleset")}, &output, &error)) {
-            const QStringList skip = iptablesOnNftables ? QStringList{QStringLiteral("ip filter")} : QStringList();
-            facts.drops += firewall::dropsOfReplies(firewall::parseNftJson(output, card, skip));
-            facts.read << QStringLiteral("nftables");
-        } else {
-            unreadable << error;
-        }
-    }
-    if (iptablesSave.isEmpty() && nft.isEmpty())
-        unreadable << QStringLiteral("neither nft nor iptables-save is installed");
-    if (!unreadable.isEmpty())
-        facts.unreadable = unreadable.join(QLatin1String("; "));
-    std::stable_sort(facts.drops.begin(), facts.drops.end(),
-                     [](const firewall::Drop &a, const firewall::Drop &b) { return !a.conditional && b.conditional; });
-
-    const QString firewallCmd = findTool(QStringLiteral("firewall-cmd"));
-    if (!firewallCmd.isEmpty() && runTool(firewallCmd, {QStringLiteral("--state")}, &output, &error)) {
-        facts.firewalldRunning = true;
-        if (!runTool(firewallCmd, {QStringLiteral("--get-zone-of-interface=") + card}, &output, &error)
-            && !runTool(firewallCmd, {QStringLiteral("--get-default-zone")}, &output, &error)) {
-            facts.firewalldError = error;
-            return facts;
-        }
-        facts.firewalldZone = QString::fromUtf8(output).trimmed();
-        if (!runTool(firewallCmd, {QStringLiteral("--zone=") + facts.firewalldZone, QStringLiteral("--list-all")},
-                     &output, &error)) {
-            facts.firewalldError = error;
-            return facts;
-        }
-        facts.firewalldZoneOk = firewall::firewalldZoneLetsRepliesIn(output);
-        facts.read << QStringLiteral("firewalld");
-    }
-    return facts;
 }
 
 } // namespace
@@ -416,51 +345,6 @@ QString DoctorFinding::line(bool translated) const
     const QString label = translated ? QCoreApplication::translate(kContext, checkName) : QLatin1String(checkName);
     const QString word = translated ? QCoreApplication::translate(kContext, levelName) : QLatin1String(levelName);
     return QStringLiteral("%1 %2: %3").arg(label, -9).arg(word, text(translated));
-}
-
-QVector<RouteEntry> parseProcNetRoute(const QByteArray &text)
-{
-    QVector<RouteEntry> routes;
-    const QList<QByteArray> lines = text.split('\n');
-    for (int i = 1; i < lines.size(); ++i) { // the first line names the columns
-        const QList<QByteArray> fields = lines.at(i).simplified().split(' ');
-        if (fields.size() < 8)
-            continue;
-        bool ok[5] = {};
-        RouteEntry route;
-        route.interfaceName = QString::fromUtf8(fields.at(0));
-        route.destination = qFromBigEndian(quint32(fields.at(1).toUInt(&ok[0], 16)));
-        route.gateway = qFromBigEndian(quint32(fields.at(2).toUInt(&ok[1], 16)));
-        route.flags = fields.at(3).toInt(&ok[2], 16);
-        route.metric = fields.at(6).toInt(&ok[3]);
-        route.mask = qFromBigEndian(quint32(fields.at(7).toUInt(&ok[4], 16)));
-        if (std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }))
-            routes << route;
-    }
-    return routes;
-}
-
-int routeFor(const QVector<RouteEntry> &routes, quint32 address)
-{
-    int best = -1;
-    for (int i = 0; i < routes.size(); ++i) {
-        const RouteEntry &route = routes.at(i);
-        if (!(route.flags & kRouteUp) || (address & route.mask) != (route.destination & route.mask))
-            continue;
-        if (best < 0 || route.mask > routes.at(best).mask
-            || (route.mask == routes.at(best).mask && route.metric < routes.at(best).metric))
-            best = i;
-    }
-    if (best >= 0 && (routes.at(best).flags & kRouteReject))
-        return -1;
-    return best;
-}
-
-int parseRpFilter(const QByteArray &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok && value >= 0 && value <= 2 ? value : -1;
 }
 
 QString hypervisorFromDmi(const QString &sysVendor, const QString &productName)
@@ -498,6 +382,20 @@ QString natLook(quint32 address, const QString &hypervisor, quint32 gateway)
                         || (hypervisor == QLatin1String("VMware") && inNet(address, "192.168.0.0", 16)
                             && (gateway & 0xff) == 2 && (gateway & 0xffffff00) == (address & 0xffffff00));
     return natNet ? hypervisor : QString();
+}
+
+QString cardToExamine(const QVector<NetworkCard> &cards)
+{
+    const auto first = [&cards](const std::function<bool(const NetworkCard &)> &wanted) {
+        const auto card = std::find_if(cards.cbegin(), cards.cend(), wanted);
+        return card == cards.cend() ? QString() : card->name;
+    };
+    QString name = first(reachesDevices);
+    if (name.isEmpty())
+        name = first([](const NetworkCard &card) { return card.up && !card.loopback; });
+    if (name.isEmpty())
+        name = first([](const NetworkCard &card) { return !card.loopback; });
+    return name;
 }
 
 bool cardUsable(const CardFacts &card)
@@ -539,8 +437,9 @@ NetworkFacts gatherFacts(const QString &cardName)
 {
     NetworkFacts facts;
     CardFacts &card = facts.card;
-    card.name = cardName.isEmpty() ? defaultCardName() : cardName;
-    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces()) {
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    card.name = cardName.isEmpty() ? cardToExamine(describeCards(interfaces)) : cardName;
+    for (const QNetworkInterface &nic : interfaces) {
         card.known << nic.humanReadableName();
         if (nic.humanReadableName() != card.name || card.exists)
             continue;
@@ -553,22 +452,20 @@ NetworkFacts gatherFacts(const QString &cardName)
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
                 card.ipv4 << Ipv4Net{entry.ip().toIPv4Address(), entry.prefixLength()};
         }
-        const QString sysDir = QStringLiteral("/sys/class/net/%1/").arg(nic.name());
-        card.wireless = QFileInfo::exists(sysDir + QLatin1String("wireless"))
-                        || QFileInfo::exists(sysDir + QLatin1String("phy80211"));
+        card.wireless = isWirelessCard(nic.name());
     }
     if (card.name.isEmpty() || !card.exists)
         return facts;
 
-    facts.routes = parseProcNetRoute(readFile(QStringLiteral("/proc/net/route")));
-    facts.portHolders = findPortHolders(kLocalPort);
+    facts.routes = readRoutes(card);
+    // The asking program's own socket (the window's, after its search) takes nothing from it.
+    for (const PortHolder &holder : findPortHolders(kLocalPort)) {
+        if (!holder.own)
+            facts.portHolders << holder;
+    }
     facts.firewall = readFirewall(card.name);
-    facts.rpFilterAll = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/all/rp_filter")));
-    facts.rpFilterCard = parseRpFilter(readFile(QStringLiteral("/proc/sys/net/ipv4/conf/%1/rp_filter").arg(card.name)));
-    const auto dmi = [](const char *name) {
-        return QString::fromUtf8(readFile(QStringLiteral("/sys/class/dmi/id/") + QLatin1String(name))).trimmed();
-    };
-    facts.hypervisor = hypervisorFromDmi(dmi("sys_vendor"), dmi("product_name"));
+    facts.reversePath = readReversePath(card);
+    facts.hypervisor = readHypervisor();
     return facts;
 }
 

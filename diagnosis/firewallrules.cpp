@@ -2,6 +2,7 @@
 
 #include "devicelink/devicemessages.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,7 +12,6 @@ namespace firewall {
 
 namespace {
 
-constexpr int kPort = kLocalPort;
 constexpr int kMaxJumpDepth = 16; // chains that jump in a circle are not followed for ever
 
 Applies both(Applies a, Applies b)
@@ -25,6 +25,15 @@ Applies fromBool(bool holds)
 {
     return holds ? Applies::Yes : Applies::No;
 }
+
+// The datagram that the rules are followed for: a reply arrives on the card for the local port,
+// the search leaves through it for the devices' port.
+struct Packet
+{
+    Flow flow;
+    QString card;
+    int port() const { return flow == Flow::Reply ? kLocalPort : kDevicePort; }
+};
 
 // An interface name as nftables and iptables compare it: a trailing '*' or '+' matches any rest.
 bool interfaceMatches(QString pattern, const QString &card)
@@ -74,7 +83,7 @@ Applies nftContains(const QJsonValue &right, const std::function<bool(const QStr
     return Applies::Maybe;
 }
 
-Applies nftMatch(const QJsonObject &match, const QString &card)
+Applies nftMatch(const QJsonObject &match, const Packet &packet)
 {
     const QString op = match.value(QLatin1String("op")).toString(QStringLiteral("=="));
     const QJsonObject left = match.value(QLatin1String("left")).toObject();
@@ -82,9 +91,10 @@ Applies nftMatch(const QJsonObject &match, const QString &card)
 
     std::function<bool(const QString &)> equals;
     std::function<bool(int, int)> inRange;
+    const int wanted = packet.port();
     const auto port = [&] {
-        equals = [](const QString &value) { return value == QString::number(kPort); };
-        inRange = [](int low, int high) { return low <= kPort && kPort <= high; };
+        equals = [wanted](const QString &value) { return value == QString::number(wanted); };
+        inRange = [wanted](int low, int high) { return low <= wanted && wanted <= high; };
     };
     if (left.contains(QLatin1String("payload"))) {
         const QJsonObject payload = left.value(QLatin1String("payload")).toObject();
@@ -98,10 +108,10 @@ Applies nftMatch(const QJsonObject &match, const QString &card)
                 if (bound < 0)
                     return Applies::Maybe;
                 if (op == QLatin1String("<"))
-                    return fromBool(kPort < bound);
+                    return fromBool(wanted < bound);
                 if (op == QLatin1String("<="))
-                    return fromBool(kPort <= bound);
-                return fromBool(op == QLatin1String(">") ? kPort > bound : kPort >= bound);
+                    return fromBool(wanted <= bound);
+                return fromBool(op == QLatin1String(">") ? wanted > bound : wanted >= bound);
             }
         } else if ((protocol == QLatin1String("ip") && field == QLatin1String("protocol"))) {
             equals = isUdp;
@@ -116,13 +126,22 @@ Applies nftMatch(const QJsonObject &match, const QString &card)
         }
     } else if (left.contains(QLatin1String("meta"))) {
         const QString key = left.value(QLatin1String("meta")).toObject().value(QLatin1String("key")).toString();
-        if (key == QLatin1String("l4proto") || key == QLatin1String("protocol"))
+        // A reply has come in through the card and is going nowhere; the search goes out
+        // through it and came in through none.
+        const bool in = key == QLatin1String("iifname") || key == QLatin1String("iif");
+        const bool out = key == QLatin1String("oifname") || key == QLatin1String("oif");
+        const bool reply = packet.flow == Flow::Reply;
+        if (key == QLatin1String("l4proto"))
             equals = isUdp;
-        else if (key == QLatin1String("iifname") || key == QLatin1String("iif"))
-            equals = [&card](const QString &value) { return interfaceMatches(value, card); };
+        else if (key == QLatin1String("protocol")) // the link layer's: ip, ip6, arp
+            equals = [](const QString &value) { return value == QLatin1String("ip"); };
+        else if ((in && reply) || (out && !reply))
+            equals = [&packet](const QString &value) { return interfaceMatches(value, packet.card); };
+        else if (in || out)
+            equals = [](const QString &) { return false; };
         else if (key == QLatin1String("nfproto"))
             equals = [](const QString &value) { return value == QLatin1String("ipv4"); };
-        else if (key == QLatin1String("pkttype"))
+        else if (key == QLatin1String("pkttype") && reply)
             equals = [](const QString &value) { return value == QLatin1String("host"); };
         else
             return Applies::Maybe;
@@ -142,7 +161,7 @@ Applies nftMatch(const QJsonObject &match, const QString &card)
     return Applies::Maybe;
 }
 
-Rule nftRule(const QJsonObject &rule, const QString &tablePrefix, const QString &card)
+Rule nftRule(const QJsonObject &rule, const QString &tablePrefix, const Packet &packet)
 {
     Rule result;
     result.where = QStringLiteral("rule handle %1").arg(rule.value(QLatin1String("handle")).toInt());
@@ -151,7 +170,7 @@ Rule nftRule(const QJsonObject &rule, const QString &tablePrefix, const QString 
         const QString kind = statement.keys().value(0);
         const QJsonValue body = statement.value(kind);
         if (kind == QLatin1String("match")) {
-            result.applies = both(result.applies, nftMatch(body.toObject(), card));
+            result.applies = both(result.applies, nftMatch(body.toObject(), packet));
         } else if (kind == QLatin1String("accept")) {
             result.verdict = Verdict::Accept;
         } else if (kind == QLatin1String("drop") || kind == QLatin1String("reject")) {
@@ -207,7 +226,7 @@ QStringList splitArguments(const QString &line)
 }
 
 // "10088", "10080:10090", "53,10080:10090" (multiport).
-bool portListContains(const QString &list)
+bool portListContains(const QString &list, int port)
 {
     for (const QString &item : list.split(QLatin1Char(','))) {
         const QStringList bounds = item.split(QLatin1Char(':'));
@@ -217,13 +236,13 @@ bool portListContains(const QString &list)
         const int high = bounds.size() < 2 ? low : bounds.at(1).isEmpty() ? 65535 : bounds.at(1).toInt(&highOk);
         lowOk = lowOk || bounds.first().isEmpty();
         highOk = highOk || bounds.size() < 2 || bounds.at(1).isEmpty();
-        if (lowOk && highOk && low <= kPort && kPort <= high)
+        if (lowOk && highOk && low <= port && port <= high)
             return true;
     }
     return false;
 }
 
-Rule iptablesRule(const QStringList &words, const QString &card, const QStringList &chains)
+Rule iptablesRule(const QStringList &words, const Packet &packet, const QStringList &chains)
 {
     Rule rule;
     rule.where = words.join(QLatin1Char(' '));
@@ -242,13 +261,15 @@ Rule iptablesRule(const QStringList &words, const QString &card, const QStringLi
         } else if (option == QLatin1String("--dport") || option == QLatin1String("--destination-port")
                    || option == QLatin1String("--dports") || option == QLatin1String("--destination-ports")
                    || option == QLatin1String("--ports")) {
-            applies = fromBool(portListContains(value));
+            applies = fromBool(portListContains(value, packet.port()));
         } else if (option == QLatin1String("-i") || option == QLatin1String("--in-interface")) {
-            applies = fromBool(interfaceMatches(value, card));
+            applies = fromBool(packet.flow == Flow::Reply && interfaceMatches(value, packet.card));
+        } else if (option == QLatin1String("-o") || option == QLatin1String("--out-interface")) {
+            applies = fromBool(packet.flow == Flow::Request && interfaceMatches(value, packet.card));
         } else if (option == QLatin1String("--state") || option == QLatin1String("--ctstate")) {
             applies = fromBool(value.split(QLatin1Char(',')).contains(QLatin1String("NEW")));
         } else if (option == QLatin1String("--pkt-type")) {
-            applies = fromBool(value == QLatin1String("host"));
+            applies = packet.flow == Flow::Reply ? fromBool(value == QLatin1String("host")) : Applies::Maybe;
         } else if (option == QLatin1String("-s") || option == QLatin1String("--source") || option == QLatin1String("-d")
                    || option == QLatin1String("--destination")) {
             applies = value == QLatin1String("0.0.0.0/0") ? Applies::Yes : Applies::Maybe;
@@ -349,9 +370,11 @@ Walk walkChain(const Ruleset &ruleset, const Chain &chain, int depth)
 
 } // namespace
 
-Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringList &skipTables)
+Ruleset parseNftJson(const QByteArray &json, const QString &card, Flow flow, const QStringList &skipTables,
+                     const QHash<QString, QStringList> &hookDevices)
 {
-    Ruleset ruleset{QStringLiteral("nftables"), {}};
+    const Packet packet{flow, card};
+    Ruleset ruleset{QStringLiteral("nftables"), flow, {}};
     const QJsonArray items = QJsonDocument::fromJson(json).object().value(QLatin1String("nftables")).toArray();
     const auto tableOf = [](const QJsonObject &o) {
         return o.value(QLatin1String("family")).toString() + QLatin1Char(' ')
@@ -359,8 +382,10 @@ Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringL
     };
     const auto wanted = [&skipTables, &tableOf](const QJsonObject &o) {
         const QString family = o.value(QLatin1String("family")).toString();
-        return (family == QLatin1String("ip") || family == QLatin1String("inet")) && !skipTables.contains(tableOf(o));
+        return (family == QLatin1String("ip") || family == QLatin1String("inet") || family == QLatin1String("netdev"))
+               && !skipTables.contains(tableOf(o));
     };
+    const bool reply = flow == Flow::Reply;
     for (const QJsonValue &item : items) {
         const QJsonObject chain = item.toObject().value(QLatin1String("chain")).toObject();
         if (chain.isEmpty() || !wanted(chain))
@@ -369,7 +394,18 @@ Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringL
         Chain c;
         c.name = tableOf(chain) + QLatin1Char(' ') + chain.value(QLatin1String("name")).toString();
         const bool filter = chain.value(QLatin1String("type")).toString() == QLatin1String("filter");
-        c.base = hook == QLatin1String("input") || (hook == QLatin1String("prerouting") && filter);
+        const bool cardHook = hook == QLatin1String(reply ? "ingress" : "egress");
+        c.base = hook == QLatin1String(reply ? "input" : "output")
+                 || (hook == QLatin1String(reply ? "prerouting" : "postrouting") && filter) || cardHook;
+        if (cardHook) {
+            // A card's own hook sees only that card's traffic; nft's JSON names the card only
+            // in later versions, its text always.
+            const QJsonValue dev = chain.value(QLatin1String("dev"));
+            const QStringList devices = dev.isUndefined() ? hookDevices.value(c.name)
+                                        : dev.isArray()   ? dev.toVariant().toStringList()
+                                                          : QStringList{dev.toString()};
+            c.applies = devices.isEmpty() ? Applies::Maybe : fromBool(devices.contains(card));
+        }
         c.dropPolicy = chain.value(QLatin1String("policy")).toString() == QLatin1String("drop");
         ruleset.chains << c;
     }
@@ -380,15 +416,49 @@ Ruleset parseNftJson(const QByteArray &json, const QString &card, const QStringL
         const QString chainName = tableOf(rule) + QLatin1Char(' ') + rule.value(QLatin1String("chain")).toString();
         for (Chain &c : ruleset.chains) {
             if (c.name == chainName)
-                c.rules << nftRule(rule, tableOf(rule) + QLatin1Char(' '), card);
+                c.rules << nftRule(rule, tableOf(rule) + QLatin1Char(' '), packet);
         }
     }
     return ruleset;
 }
 
-Ruleset parseIptablesSave(const QByteArray &text, const QString &card, const QString &tool)
+QHash<QString, QStringList> parseNftHookDevices(const QByteArray &text)
 {
-    Ruleset ruleset{tool, {}};
+    static const QRegularExpression table(QStringLiteral("^\\s*table (\\S+) (\\S+) \\{"));
+    static const QRegularExpression chain(QStringLiteral("^\\s*chain (\\S+) \\{"));
+    static const QRegularExpression device(
+        QStringLiteral("hook \\S+ (?:device \"?([^\"\\s;]+)\"?|devices = \\{([^}]*)\\})"));
+    QHash<QString, QStringList> devices;
+    QString tableName;
+    QString chainName;
+    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
+        QRegularExpressionMatch m = table.match(line);
+        if (m.hasMatch()) {
+            tableName = m.captured(1) + QLatin1Char(' ') + m.captured(2);
+            continue;
+        }
+        m = chain.match(line);
+        if (m.hasMatch()) {
+            chainName = tableName + QLatin1Char(' ') + m.captured(1);
+            continue;
+        }
+        m = device.match(line);
+        if (!m.hasMatch())
+            continue;
+        QStringList names = m.captured(1).isEmpty() ? m.captured(2).split(QLatin1Char(','))
+                                                    : QStringList{m.captured(1)};
+        for (QString &name : names)
+            name = name.trimmed().remove(QLatin1Char('"'));
+        devices.insert(chainName, names);
+    }
+    return devices;
+}
+
+Ruleset parseIptablesSave(const QByteArray &text, const QString &card, Flow flow, const QString &tool)
+{
+    const Packet packet{flow, card};
+    const QString base = QLatin1String(flow == Flow::Reply ? "INPUT" : "OUTPUT");
+    Ruleset ruleset{tool, flow, {}};
     QStringList chainNames;
     bool inFilter = false;
     for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
@@ -402,7 +472,7 @@ Ruleset parseIptablesSave(const QByteArray &text, const QString &card, const QSt
                 continue;
             Chain c;
             c.name = QStringLiteral("filter ") + words.first();
-            c.base = words.first() == QLatin1String("INPUT");
+            c.base = words.first() == base;
             c.dropPolicy = words.value(1) == QLatin1String("DROP");
             ruleset.chains << c;
             chainNames << words.first();
@@ -412,25 +482,26 @@ Ruleset parseIptablesSave(const QByteArray &text, const QString &card, const QSt
                 continue;
             for (Chain &c : ruleset.chains) {
                 if (c.name == QStringLiteral("filter ") + words.at(1))
-                    c.rules << iptablesRule(words, card, chainNames);
+                    c.rules << iptablesRule(words, packet, chainNames);
             }
         }
     }
     return ruleset;
 }
 
-QVector<Drop> dropsOfReplies(const Ruleset &ruleset)
+QVector<Drop> drops(const Ruleset &ruleset)
 {
     QVector<Drop> definite;
     QVector<Drop> conditional;
     for (const Chain &chain : ruleset.chains) {
-        if (!chain.base)
+        if (!chain.base || chain.applies == Applies::No)
             continue;
         const Walk walk = walkChain(ruleset, chain, 0);
-        if (walk.end == Walk::Dropped && !walk.uncertain && walk.maybeDropAt.isEmpty())
-            definite << Drop{ruleset.tool, chain.name, walk.dropAt, false};
+        if (walk.end == Walk::Dropped && !walk.uncertain && walk.maybeDropAt.isEmpty()
+            && chain.applies == Applies::Yes)
+            definite << Drop{ruleset.tool, ruleset.flow, chain.name, walk.dropAt, false};
         else if (!walk.maybeDropAt.isEmpty() || walk.end == Walk::Dropped)
-            conditional << Drop{ruleset.tool, chain.name,
+            conditional << Drop{ruleset.tool, ruleset.flow, chain.name,
                                 walk.maybeDropAt.isEmpty() ? walk.dropAt : walk.maybeDropAt, true};
     }
     return definite + conditional;
@@ -462,7 +533,7 @@ bool firewalldZoneLetsRepliesIn(const QByteArray &listAll)
             return false;
         const int low = m.captured(1).toInt();
         const int high = m.captured(2).isEmpty() ? low : m.captured(2).toInt();
-        return low <= kPort && kPort <= high;
+        return low <= kLocalPort && kLocalPort <= high;
     });
 }
 

@@ -4,9 +4,10 @@
 #include <QString>
 #include <QVector>
 
-// Who holds a local UDP port, as far as /proc tells a user without privileges: the socket's
-// inode from /proc/net/udp (and udp6), the process one of whose descriptors names that inode,
-// and the program it runs. Processes of other users cannot be looked into.
+// Who holds a local UDP port, as far as the system tells a user without privileges. On Linux
+// (portholder_unix.cpp): the socket's inode from /proc/net/udp (and udp6), the process one of
+// whose descriptors names that inode, and the program it runs; processes of other users
+// cannot be looked into.
 struct PortHolder
 {
     enum class Kind {
@@ -19,6 +20,7 @@ struct PortHolder
     QString program;
     qint64 pid = 0; // 0: no process of ours was found (another user's, without privileges)
     uint uid = 0;   // the socket's owner, from the socket table
+    bool own = false; // this program's own socket
 };
 
 // Every socket bound to the local UDP port, with the process that holds it where it can be read.

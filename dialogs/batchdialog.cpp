@@ -1,7 +1,6 @@
 #include "dialogs/batchdialog.h"
 #include "ui_batchdialog.h"
 
-#include "commissioning/batchrun.h"
 #include "commissioning/hostprobe.h"
 #include "commissioning/operatortexts.h"
 #include "commissioning/planfile.h"
@@ -9,61 +8,72 @@
 #include "devicelink/orv_conn2device.h"
 #include "dialogs/batchmodel.h"
 #include "dialogs/batchrules.h"
+#include "dialogs/batchworker.h"
 
-#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QTimer>
+#include <QStandardPaths>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kCheckColumnWidth = 330;
 constexpr int kCellPadding = 16;
+// Wider cells are elided, their whole text in the tool tip and, for Check and Result, in
+// the line under the table: a device may send a model name of any length.
+constexpr int kMaxColumnWidth = 220;
 
 } // namespace
 
-BatchDialog::BatchDialog(const QVector<FoundDevice> &devices, ORV_CONN2DEVICE &link,
-                                             QWidget *parent)
-    : QDialog(parent), ui(new Ui::BatchDialog), link(&link), card(link.linkCore().card()),
-      subnets(cardSubnets(card)), batch(std::make_unique<BatchCheck>()),
+BatchDialog::BatchDialog(const QVector<FoundDevice> &devices, ORV_CONN2DEVICE &link, QWidget *parent)
+    : QDialog(parent), ui(new Ui::BatchDialog), link(&link), card(link.card()), subnets(cardSubnets(card)),
+      batch(std::make_unique<BatchCheck>()), worker(new BatchWorker),
       verifyTimeoutMs(BatchRun::Options().verifyTimeoutMs)
 {
     ui->setupUi(this);
     model = new BatchModel(devices, this);
-    QVector<BatchEntry> entries(devices.size());
-    for (BatchEntry &entry : entries)
-        entry.checked = true;
-    model->setEntries(entries);
     sorted = new BatchSortModel(this);
     sorted->setSourceModel(model);
-    ui->device_view->setModel(sorted);
+    QTableView *view = ui->device_view;
+    view->setModel(sorted);
+    QHeaderView *header = view->horizontalHeader();
     // As listed until the operator clicks a header.
-    ui->device_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    ui->device_view->verticalHeader()->setDefaultSectionSize(24);
-    ui->device_view->resizeColumnsToContents();
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    view->verticalHeader()->setDefaultSectionSize(24);
+    view->resizeColumnsToContents();
+    for (int column = 0; column < BatchModel::CheckColumn; ++column)
+        header->resizeSection(column, qMin(header->sectionSize(column), kMaxColumnWidth));
     // Empty until filled: room for the longest address.
-    ui->device_view->setColumnWidth(
-        BatchModel::NewAddressColumn,
-        ui->device_view->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kCellPadding);
-    ui->device_view->setColumnWidth(BatchModel::CheckColumn, kCheckColumnWidth);
-    ui->device_view->horizontalHeader()->setStretchLastSection(true);
+    header->resizeSection(BatchModel::NewAddressColumn,
+                          view->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kCellPadding);
+    header->setSectionResizeMode(BatchModel::CheckColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(BatchModel::ResultColumn, QHeaderView::Stretch);
+
+    worker->moveToThread(&thread);
+    connect(worker, &BatchWorker::probed, this, &BatchDialog::startRun);
+    connect(worker, &BatchWorker::stepped, this, &BatchDialog::showRun);
+    connect(worker, &BatchWorker::finished, this, &BatchDialog::finish);
 
     connect(model, &BatchModel::edited, this, &BatchDialog::recheck);
+    connect(sorted, &QAbstractItemModel::dataChanged, this, &BatchDialog::showDetail);
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, &BatchDialog::showDetail);
     connect(ui->fill_button, &QPushButton::clicked, this, &BatchDialog::fill);
     connect(ui->first_address, &QLineEdit::returnPressed, this, &BatchDialog::fill);
     connect(ui->load_plan_button, &QPushButton::clicked, this, &BatchDialog::chooseAndLoadPlan);
     connect(ui->check_all, &QCheckBox::clicked, this, [this] { checkAll(ui->check_all->checkState()); });
-    connect(ui->password_text, &QLineEdit::textChanged, this, &BatchDialog::updateApply);
-    connect(ui->confirmation_text, &QLineEdit::textChanged, this, &BatchDialog::updateApply);
+    for (QLineEdit *field : {ui->password_text, ui->confirmation_text}) {
+        connect(field, &QLineEdit::textChanged, this, &BatchDialog::updateApply);
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            if (ui->apply_button->isEnabled())
+                apply();
+        });
+    }
     connect(ui->apply_button, &QPushButton::clicked, this, &BatchDialog::apply);
-    connect(ui->cancel_button, &QPushButton::clicked, this, [this] {
-        cancelRequested = true;
-        ui->cancel_button->setEnabled(false);
-        ui->state_label->setText(tr("Cancelling once the device or the search in hand is done."));
-    });
+    connect(ui->cancel_button, &QPushButton::clicked, this, &BatchDialog::requestCancel);
     connect(ui->save_report_button, &QPushButton::clicked, this, &BatchDialog::chooseAndSaveReport);
     connect(ui->close_button, &QPushButton::clicked, this, &QDialog::close);
     recheck();
@@ -71,10 +81,13 @@ BatchDialog::BatchDialog(const QVector<FoundDevice> &devices, ORV_CONN2DEVICE &l
 
 BatchDialog::~BatchDialog()
 {
-    // The window deletes its link before its children: a run cut short by the window's end
-    // must not reach for it.
-    if (running && link)
-        link->release();
+    worker->cancel();
+    thread.quit();
+    thread.wait();
+    std::unique_ptr<LinkCore> core = worker->takeCore(); // when the run ended unseen
+    if (core && link)
+        link->takeBack(std::move(core));
+    delete worker;
     delete ui;
 }
 
@@ -112,36 +125,32 @@ bool BatchDialog::loadPlan(const QString &path)
 
 bool BatchDialog::saveReport(const QString &path)
 {
-    if (!run)
+    if (!ran || running)
         return false;
+    const QString target = QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".csv") : path;
     QVector<ReportRow> rows;
-    for (const RunRow &row : run->rows())
+    for (const RunRow &row : qAsConst(runRows))
         rows << reportRow(row, card);
-    ReportWriter report(path);
-    if (!report.open() || !report.write(rows)) {
-        QMessageBox::critical(this, tr("Tips"),
-                              tr("The report was not saved.") + QLatin1Char('\n') + report.error());
+    ReportWriter copy(target);
+    if (!copy.open() || !copy.write(rows)) {
+        QMessageBox::critical(this, tr("Tips"), tr("The report was not saved.") + QLatin1Char('\n') + copy.error());
         return false;
     }
     return true;
 }
 
-void BatchDialog::closeEvent(QCloseEvent *event)
-{
-    if (running) {
-        ui->cancel_button->click();
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
 void BatchDialog::reject()
 {
     if (running) {
-        ui->cancel_button->click();
+        if (!confirm(tr("Stop the run once the device in hand is done, and close? The report keeps every device "
+                        "done so far.")))
+            return;
+        closeWhenDone = true;
+        requestCancel();
         return;
     }
+    if (hasUnsavedEdits() && !confirm(tr("Close and lose the checks and new addresses entered here?")))
+        return;
     QDialog::reject();
 }
 
@@ -152,6 +161,7 @@ void BatchDialog::fill()
     static const PlanOrder orders[] = {PlanOrder::Mac, PlanOrder::Sn, PlanOrder::Ip, PlanOrder::Listed};
     request.order = orders[qBound(0, ui->order_box->currentIndex(), 3)];
     request.only = ui->only_inactive->isChecked() ? ActiveFilter::Inactive : ActiveFilter::All;
+    request.hostsAnswering = hostsAnswering;
     const QVector<FoundDevice> &devices = model->devices();
     QVector<BatchEntry> entries = model->entries();
     for (int e = 0; e < entries.size(); ++e) {
@@ -179,23 +189,36 @@ void BatchDialog::fill()
     recheck();
 }
 
+QFileDialog *BatchDialog::fileDialog(const QString &title, const QString &filter)
+{
+    // Not the static getters: their dialog lives on the stack of a nested event loop, and
+    // this dialog, closed meanwhile (by a screen reader, say), would delete it a second time.
+    auto *dialog = new QFileDialog(this, title, QString(), filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    return dialog;
+}
+
 void BatchDialog::chooseAndLoadPlan()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Load plan"), QString(),
-                                                      tr("Plans (*.csv);;All files (*)"));
-    if (!path.isEmpty())
-        loadPlan(path);
+    QFileDialog *dialog = fileDialog(tr("Load plan"), tr("Plans (*.csv);;All files (*)"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    // Queued: the file dialog has gone before a box about the plan shows.
+    connect(dialog, &QFileDialog::fileSelected, this, &BatchDialog::loadPlan, Qt::QueuedConnection);
+    dialog->open();
 }
 
 void BatchDialog::chooseAndSaveReport()
 {
     // The report refuses a file that exists (one run's record is never written over), and
     // says so in its own words.
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save report"), QStringLiteral("report.csv"),
-                                                      tr("Reports (*.csv *.json)"), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    if (!path.isEmpty())
-        saveReport(path);
+    QFileDialog *dialog = fileDialog(tr("Save report"), tr("Reports (*.csv *.json)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+    dialog->selectFile(QStringLiteral("report.csv"));
+    connect(dialog, &QFileDialog::fileSelected, this, &BatchDialog::saveReport, Qt::QueuedConnection);
+    dialog->open();
 }
 
 void BatchDialog::checkAll(int state)
@@ -222,7 +245,7 @@ void BatchDialog::recheck()
 
 void BatchDialog::updateApply()
 {
-    if (run) {
+    if (running || ran) {
         ui->apply_button->setEnabled(false);
         return;
     }
@@ -231,70 +254,112 @@ void BatchDialog::updateApply()
     ui->hint_label->setText(applyHint(block, *batch));
 }
 
+void BatchDialog::showDetail()
+{
+    const QModelIndex current = ui->device_view->currentIndex();
+    if (!current.isValid()) {
+        ui->detail_label->clear();
+        return;
+    }
+    const int row = sorted->mapToSource(current).row();
+    QStringList lines;
+    const QString check = model->index(row, BatchModel::CheckColumn).data().toString();
+    const QString result = model->index(row, BatchModel::ResultColumn).data().toString();
+    if (!check.isEmpty())
+        lines << tr("Check: %1").arg(check);
+    if (!result.isEmpty())
+        lines << tr("Result: %1").arg(result);
+    ui->detail_label->setText(lines.join(QLatin1Char('\n')));
+}
+
 void BatchDialog::apply()
 {
-    if (run)
+    if (running || ran)
         return;
     recheck();
     if (applyBlock(*batch, ui->password_text->text(), ui->confirmation_text->text()) != ApplyBlock::None)
         return;
-    // Hosts that are no device are looked for only now: the probe waits up to kProbeMs.
-    hostsAnswering = answeringHosts(card, probeTargets(batch->plan, batch->check, model->devices()));
-    recheck();
-    if (!ui->apply_button->isEnabled()) {
-        ui->state_label->setText(tr("Nothing was sent."));
-        return;
-    }
-    if (!link || !link->hold()) {
-        QMessageBox::warning(this, tr("Tips"), tr("The window is waiting for a device: apply again once it is done."));
-        return;
-    }
-
     running = true;
     cancelRequested = false;
-    roundSinceChange = false;
-    BatchRun::Options options;
-    options.card = card;
-    options.verifyTimeoutMs = verifyTimeoutMs;
-    run = std::make_unique<BatchRun>(link->linkCore(), model->devices(), batch->plan, batch->check,
-                                             ui->password_text->text(), options);
-    runEntries = batch->entryOfRow;
     model->setLocked(true);
     setInputsEnabled(false);
     ui->apply_button->setEnabled(false);
     ui->close_button->setEnabled(false);
     ui->cancel_button->setEnabled(true);
+    ui->cancel_button->setFocus(); // the inputs are disabled now: keys go on reaching the dialog
     ui->hint_label->clear();
+    ui->state_label->setText(tr("Looking for hosts at the new addresses…"));
+    if (!thread.isRunning())
+        thread.start();
+    // Hosts that are no device are looked for only now: the probe waits up to kProbeMs.
+    const QStringList targets = probeTargets(batch->plan, batch->check, model->devices());
+    BatchWorker *probing = worker;
+    const QString probedCard = card;
+    QMetaObject::invokeMethod(worker, [probing, probedCard, targets] { probing->probe(probedCard, targets); });
+}
+
+void BatchDialog::startRun(const QSet<QString> &hosts)
+{
+    hostsAnswering = hosts;
+    recheck();
+    if (cancelRequested)
+        return endWithoutRun(tr("Cancelled. Nothing was sent."));
+    if (applyBlock(*batch, ui->password_text->text(), ui->confirmation_text->text()) != ApplyBlock::None)
+        return endWithoutRun(tr("Nothing was sent."));
+    std::unique_ptr<LinkCore> core = link ? link->lendCore() : nullptr;
+    if (!core) {
+        QMessageBox::warning(this, tr("Tips"), tr("The window is waiting for a device: apply again once it is done."));
+        return endWithoutRun(tr("Nothing was sent."));
+    }
+    // Written as the run goes, as the command line's --report: Close loses nothing, and undo
+    // has what it needs.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                           + QStringLiteral("/reports");
+    report = std::make_unique<ReportWriter>(newReportPath(folder, QDateTime::currentDateTime()));
+    QDir().mkpath(folder); // should that fail, open() says why
+    if (!report->open()) {
+        link->takeBack(std::move(core));
+        QMessageBox::critical(this, tr("Tips"),
+                              tr("The run's report cannot be written, so nothing was sent.") + QLatin1Char('\n')
+                                  + report->error());
+        return endWithoutRun(tr("Nothing was sent."));
+    }
+    runReportPath = report->path();
+
+    // The run's requests go one after another: a reply is taken as soon as it is read.
+    core->setReplyTiming(LinkCore::ReplyTiming::AtOnce);
+    BatchRun::Options options;
+    options.card = card;
+    options.verifyTimeoutMs = verifyTimeoutMs;
+    options.wholeSearches = true; // the main table shows the last one
+    options.report = report.get();
+    auto run = std::make_unique<BatchRun>(*core, model->devices(), batch->plan, batch->check,
+                                          ui->password_text->text(), options);
+    ran = true;
+    roundSinceChange = false;
+    runEntries = batch->entryOfRow;
     ui->progress_bar->setRange(0, batch->check.order.size());
-    showRun();
-    QTimer::singleShot(0, this, &BatchDialog::nextStep);
+    showRun(run->rows(), -1, -1);
+    worker->start(std::move(core), std::move(run));
 }
 
-void BatchDialog::nextStep()
+void BatchDialog::requestCancel()
 {
-    if (cancelRequested) {
-        run->cancel();
-        showRun();
-        finish(true);
+    if (!running || cancelRequested)
         return;
-    }
-    // Blocks for one device's exchanges or one search; the event loop runs in between.
-    const BatchRun::Step step = run->step();
-    if (step.kind == BatchRun::Step::Changed)
+    cancelRequested = true;
+    worker->cancel();
+    ui->cancel_button->setEnabled(false);
+    ui->state_label->setText(tr("Cancelling once the device or the search in hand is done."));
+}
+
+void BatchDialog::showRun(const QVector<RunRow> &rows, int kind, qint64 verificationMsLeft)
+{
+    runRows = rows;
+    if (kind == BatchRun::Step::Changed)
         roundSinceChange = false;
-    else if (step.kind == BatchRun::Step::VerificationRound)
+    else if (kind == BatchRun::Step::VerificationRound)
         roundSinceChange = true;
-    showRun();
-    if (step.kind == BatchRun::Step::Finished) {
-        finish(false);
-        return;
-    }
-    QTimer::singleShot(0, this, &BatchDialog::nextStep);
-}
-
-void BatchDialog::showRun()
-{
-    const QVector<RunRow> &rows = run->rows();
     int pending = 0, awaited = 0, verified = 0;
     for (int r = 0; r < rows.size(); ++r) {
         model->setResult(runEntries.at(r), resultCell(rows.at(r), card));
@@ -304,31 +369,31 @@ void BatchDialog::showRun()
     }
     const int finished = batch->check.order.size() - pending;
     ui->progress_bar->setValue(finished);
-    if (!running)
+    if (cancelRequested)
         return;
-    const qint64 left = run->verificationMsLeft();
-    if (roundSinceChange && left >= 0)
+    if (roundSinceChange && verificationMsLeft >= 0)
         ui->state_label->setText(tr("Verifying: %1 of %2 devices answer at their new address; %3 s left.")
                                      .arg(verified)
                                      .arg(awaited)
-                                     .arg((left + 999) / 1000));
-    else if (!cancelRequested)
+                                     .arg((verificationMsLeft + 999) / 1000));
+    else
         ui->state_label->setText(tr("Changing addresses: %1 of %2 devices done.")
                                      .arg(finished)
                                      .arg(batch->check.order.size()));
 }
 
-void BatchDialog::finish(bool cancelled)
+void BatchDialog::finish(const QString &error, bool cancelled)
 {
     running = false;
     if (link)
-        link->release();
+        link->takeBack(worker->takeCore());
     ui->cancel_button->setEnabled(false);
     ui->close_button->setEnabled(true);
+    ui->close_button->setFocus();
     ui->save_report_button->setEnabled(true);
 
     int changed = 0, verified = 0;
-    for (const RunRow &row : run->rows()) {
+    for (const RunRow &row : qAsConst(runRows)) {
         changed += row.result == RunResult::Done;
         verified += row.verification == Verification::Verified;
     }
@@ -337,15 +402,33 @@ void BatchDialog::finish(bool cancelled)
                    .arg(changed)
                    .arg(batch->check.order.size())
                    .arg(verified);
-    // The main table shows the network as the last search after the last change heard it.
-    const JsonPtr last = run->takeLastSearch();
-    if (last && roundSinceChange)
-        emit devicesFound(last.get());
-    else if (changed > 0)
-        summary += QLatin1Char(' ') + tr("Search again to see the devices at their new addresses.");
+    if (!error.isEmpty())
+        summary += QLatin1Char(' ') + tr("The run stopped: its report could not be written (%1).").arg(error);
     ui->state_label->setText(summary);
-    ui->hint_label->setText(tr("To change more addresses, close this dialog and open it again."));
+    ui->hint_label->setText(tr("The report is in %1.").arg(QDir::toNativeSeparators(runReportPath)) + QLatin1Char(' ')
+                            + tr("To change more addresses, close this dialog and open it again."));
+
+    const JsonPtr lastSearch = worker->takeLastSearch();
+    QVector<RunRow> changedSince;
+    for (const int r : worker->changedSinceSearch())
+        changedSince << runRows.at(r);
+    emit devicesAfterRun(lastSearch.get(), changedSince);
     emit runFinished();
+    if (closeWhenDone)
+        QDialog::reject();
+}
+
+void BatchDialog::endWithoutRun(const QString &state)
+{
+    running = false;
+    model->setLocked(false);
+    setInputsEnabled(true);
+    ui->cancel_button->setEnabled(false);
+    ui->close_button->setEnabled(true);
+    ui->state_label->setText(state);
+    updateApply();
+    if (closeWhenDone)
+        QDialog::reject();
 }
 
 void BatchDialog::setInputsEnabled(bool enabled)
@@ -355,6 +438,26 @@ void BatchDialog::setInputsEnabled(bool enabled)
                            static_cast<QWidget *>(ui->load_plan_button), static_cast<QWidget *>(ui->check_all),
                            static_cast<QWidget *>(ui->password_text), static_cast<QWidget *>(ui->confirmation_text)})
         input->setEnabled(enabled);
+}
+
+bool BatchDialog::hasUnsavedEdits() const
+{
+    const QVector<BatchEntry> &entries = model->entries();
+    return !ran
+           && (!ui->password_text->text().isEmpty()
+               || std::any_of(entries.cbegin(), entries.cend(),
+                              [](const BatchEntry &entry) { return entry.checked || !entry.newIp.isEmpty(); }));
+}
+
+bool BatchDialog::confirm(const QString &text)
+{
+    // On the heap: should this dialog go while the box waits, the box goes with it.
+    const QPointer<BatchDialog> self(this);
+    auto *box = new QMessageBox(QMessageBox::Question, tr("Tips"), text, QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setDefaultButton(QMessageBox::Cancel);
+    const int answer = box->exec();
+    return self && answer == QMessageBox::Ok;
 }
 
 int BatchDialog::entryOf(const QString &sn) const

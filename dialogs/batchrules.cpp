@@ -4,6 +4,7 @@
 #include "commissioning/passwordrules.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 BatchCheck checkBatch(const QVector<FoundDevice> &devices, const QVector<BatchEntry> &entries,
                       const QVector<Ipv4Subnet> &cardSubnets, const QSet<QString> &hostsAnswering,
@@ -131,4 +132,13 @@ BatchCell resultCell(const RunRow &row, const QString &card)
         break;
     }
     return cell;
+}
+
+QString newReportPath(const QString &folder, const QDateTime &time)
+{
+    const QString stem = folder + QStringLiteral("/report-") + time.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".csv");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QStringLiteral("-%1.csv").arg(n);
+    return path;
 }

@@ -9,6 +9,7 @@
 #include "commissioning/addressplan.h"
 #include "commissioning/batchrun.h"
 
+#include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <QVector>
@@ -67,3 +68,7 @@ QString roadText(Road road);
 // The Result column: the result and its verification, with the detail unless the change
 // simply went through; a problem unless the device is verified, was skipped or is pending.
 BatchCell resultCell(const RunRow &row, const QString &card);
+
+// Where a run writes its report: report-<date>-<time>.csv in folder, with "-2", "-3", ...
+// before the extension while a file of that name exists.
+QString newReportPath(const QString &folder, const QDateTime &time);

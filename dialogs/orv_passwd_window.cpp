@@ -10,9 +10,11 @@
 
 namespace {
 
+// A field with the focus has a thicker border, in the buttons' blue, so that the keyboard's
+// place shows; a field that shows an error keeps its red border.
 const QString normalFieldStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid rgb(54, 54, 54);   border-radius: 5px;   padding: 2px 5px;"
-    "   background-color: white;}");
+    "   background-color: white;}QLineEdit:focus {   border: 2px solid rgb(41, 121, 255);}");
 
 const QString passwordErrorStyle = QStringLiteral(
     "QLineEdit {   border: 1px solid #FF5252;   border-radius: 5px;   padding: 2px 5px;"
@@ -43,6 +45,8 @@ ORV_Passwd_Window::ORV_Passwd_Window(QWidget *parent) : QMainWindow(parent), ui(
     setAttribute(Qt::WA_DeleteOnClose);
     ui->lineEdit_ip->setPlaceholderText(tr("Please input IP address"));
     ui->passwd_text->setEchoMode(QLineEdit::Password);
+    // The operator types the password first; the form's first widget is the confirm button.
+    ui->passwd_text->setFocus(Qt::OtherFocusReason);
     connect(ui->passwd_text, &QLineEdit::textChanged, this, [this] {
         if (checkPasswordLength(ui->passwd_text->text().length()) == PasswordLength::Ok)
             ui->passwd_text->setStyleSheet(normalFieldStyle);

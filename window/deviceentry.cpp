@@ -69,6 +69,16 @@ int DeviceEntry::indexOf(const char *name)
     return -1;
 }
 
+QList<DeviceEntry> deviceEntries(const cJSON *array)
+{
+    QList<DeviceEntry> entries;
+    for (const cJSON *element = array ? array->child : nullptr; element; element = element->next) {
+        if (cJSON_IsObject(element))
+            entries.append(DeviceEntry::fromJson(element));
+    }
+    return entries;
+}
+
 QVector<FoundDevice> foundDevices(const QList<DeviceEntry> &entries)
 {
     QVector<FoundDevice> devices;

@@ -31,5 +31,8 @@ private:
     unsigned char present = 0; // bit i: member i is present
 };
 
+// The objects of a device array, in its order; other elements are skipped.
+QList<DeviceEntry> deviceEntries(const cJSON *array);
+
 // The entries as the address rules take a search's devices (absent members empty).
 QVector<FoundDevice> foundDevices(const QList<DeviceEntry> &entries);

@@ -3,7 +3,9 @@
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -14,15 +16,20 @@
 
 namespace {
 
+// Every colour is fixed here, the text's too, so that a dark desktop palette cannot put light text
+// on these light rows; the border shows the keyboard focus and has its width whether the table
+// has the focus or not.
 const char kTableStyle[] = "QTableWidget {"
-                           " border: none;"
+                           " border: 2px solid transparent;"
                            " background-color: white;"
+                           " color: black;"
                            " alternate-background-color: #f7f7f7;"
                            " selection-background-color: #409EFF;"
                            " selection-color: white;"
                            " font-size: 13px;"
                            " background-clip: padding-box;"
                            "}"
+                           "QTableWidget:focus { border-color: #409EFF; }"
                            "QTableWidget::item {"
                            " padding: 2px;"
                            " text-align: center;"
@@ -46,13 +53,26 @@ const char kUpdateButtonStyle[] = "QPushButton {"
                                   "QPushButton:hover { background-color: #445ee0; }"
                                   "QPushButton:disabled { background-color: #8f939c !important; }";
 
+// The strip's buttons have a border all the time, in their own colour, which turns black for the
+// keyboard focus: the focus then changes nothing but that colour.
 const char kCurrentPageStyle[] =
-    "background-color:#2979ff; color:white; border-radius:4px;width:20px;height:20px;";
+    "QPushButton { background-color:#2979ff; color:white; border: 2px solid #2979ff; border-radius:4px;"
+    "width:20px;height:20px; } QPushButton:focus { border-color: black; }";
 const char kOtherPageStyle[] =
-    "background-color:white; color:black; border-radius:4px;width:20px;height:20px;";
+    "QPushButton { background-color:white; color:black; border: 2px solid white; border-radius:4px;"
+    "width:20px;height:20px; } QPushButton:focus { border-color: black; }";
+const char kArrowStyle[] = "QPushButton { background-color: transparent; border: 2px solid transparent;"
+                           " border-radius: 4px; } QPushButton:focus { border-color: black; }";
 const char kTransparentStyle[] = "background-color: transparent;";
 // Amber, unlike the rows' white and grey and the selection's blue, with black text legible on it.
 const char kSharedAddressColour[] = "#FFE082";
+
+// The strip's and the rows' buttons have fixed sizes; a desktop font of any size would not fit
+// them, so they keep the size they were made for.
+QFont fixedButtonFont()
+{
+    return QFont(QStringLiteral("Segoe UI"), 9);
+}
 
 QTableWidgetItem *centredItem(const QString &text)
 {
@@ -68,7 +88,9 @@ QPushButton *arrowButton(QWidget *strip, const QString &name, const QString &ico
     button->setFlat(true);
     button->setIcon(QIcon(icon));
     button->setToolTip(toolTip);
-    button->setStyleSheet(QLatin1String(kTransparentStyle));
+    button->setStyleSheet(QLatin1String(kArrowStyle));
+    button->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it was, and no frame behind
+    button->setAutoDefault(true);         // Enter presses it, as Space does
     return button;
 }
 
@@ -130,6 +152,9 @@ void ORV_Window::buildPagination()
         auto *pageButton = new QPushButton(QString::number(n), strip);
         pageButton->setObjectName(QStringLiteral("pageButton_%1").arg(n));
         pageButton->setStyleSheet(QLatin1String(n == currentPage ? kCurrentPageStyle : kOtherPageStyle));
+        pageButton->setFont(fixedButtonFont());
+        pageButton->setFocusPolicy(Qt::TabFocus);
+        pageButton->setAutoDefault(true);
         connect(pageButton, &QPushButton::clicked, this, [this, n] { goToPage(n); });
         layout->addWidget(pageButton);
     }
@@ -137,6 +162,19 @@ void ORV_Window::buildPagination()
 
     connect(prevPageButton, &QPushButton::clicked, this, &ORV_Window::goToPreviousPage);
     connect(nextPageButton, &QPushButton::clicked, this, &ORV_Window::goToNextPage);
+
+    // New widgets join the end of the Tab chain; the strip's come right after the table, left to
+    // right. They are shown at once, not when the layout gets round to it: the focus may move to
+    // one of them before that (goToPage).
+    QWidget *previous = ui->tableWidget;
+    for (int i = 0; i < layout->count(); ++i) {
+        QWidget *control = layout->itemAt(i)->widget();
+        control->show();
+        if (control->focusPolicy() & Qt::TabFocus) {
+            setTabOrder(previous, control);
+            previous = control;
+        }
+    }
 }
 
 void ORV_Window::fillCurrentPage()
@@ -156,7 +194,10 @@ void ORV_Window::fillCurrentPage()
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->verticalHeader()->setVisible(false);
     table->setAlternatingRowColors(true);
-    table->setFocusPolicy(Qt::NoFocus);
+    // One stop of the Tab chain: the arrow keys move inside it, and Space or Enter press the
+    // current row's "Update IP" (tablekeys.cpp).
+    table->setFocusPolicy(Qt::StrongFocus);
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->setDefaultSectionSize(32);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
@@ -172,7 +213,10 @@ void ORV_Window::fillCurrentPage()
         table->setItem(r, ActiveColumn, centredItem(entry.text(DeviceMember::Active)));
 
         auto *button = new QPushButton(tr("Update IP"));
+        button->setObjectName(QStringLiteral("updateIpButton"));
         button->setFixedSize(80, 24);
+        button->setFont(fixedButtonFont());
+        button->setFocusPolicy(Qt::NoFocus);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         button->setProperty("row", r);
         button->setProperty("ipColumn", int(IpColumn));
@@ -226,25 +270,34 @@ void ORV_Window::markSharedAddresses(const QList<DeviceEntry> &devices)
 
 void ORV_Window::goToPage(int n)
 {
+    // The strip is made anew; a keyboard user keeps the focus on the control pressed, or, once
+    // that is disabled (an arrow at the end), finds it on the table.
+    QWidget *focus = QApplication::focusWidget();
+    const QString focused = focus && ui->paginationWidget->isAncestorOf(focus) ? focus->objectName() : QString();
+
     currentPage = qBound(1, n, totalPages);
     buildPagination();
     fillCurrentPage();
+
+    if (focused.isEmpty())
+        return;
+    QWidget *same = nullptr;
+    for (int i = 0; i < ui->paginationWidget->layout()->count(); ++i) {
+        QWidget *control = ui->paginationWidget->layout()->itemAt(i)->widget();
+        if (control->objectName() == focused)
+            same = control;
+    }
+    (same && same->isEnabled() ? same : ui->tableWidget)->setFocus(Qt::OtherFocusReason);
 }
 
 void ORV_Window::goToPreviousPage()
 {
-    if (currentPage > 1)
-        --currentPage;
-    buildPagination();
-    fillCurrentPage();
+    goToPage(currentPage - 1);
 }
 
 void ORV_Window::goToNextPage()
 {
-    if (currentPage < totalPages)
-        ++currentPage;
-    buildPagination();
-    fillCurrentPage();
+    goToPage(currentPage + 1);
 }
 
 void ORV_Window::retranslateDeviceTable()

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QSettings>
 #include <QTranslator>
 
@@ -36,6 +37,7 @@ void ORV_Window::language_changed(QAction *project)
 
     if (!loadTranslation())
         qCritical() << "Language resource loading failed!";
+    loadToolkitTranslation();
 
     // Re-installing makes the application post its LanguageChange event; no widget here
     // reacts to it, so the texts are re-applied below.
@@ -45,4 +47,19 @@ void ORV_Window::language_changed(QAction *project)
     ui->retranslateUi(this);
     retranslateNetworkCards();
     retranslateDeviceTable();
+}
+
+void ORV_Window::loadToolkitTranslation()
+{
+    // The buttons of message boxes, the file dialog and the other texts of the toolkit's own come
+    // from its catalogue, which Debian ships in qttranslations5-l10n.
+    QCoreApplication::removeTranslator(toolkitTranslator);
+    if (language != 0)
+        return;
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    if (toolkitTranslator->load(QStringLiteral("qtbase_zh_CN"), folder))
+        QCoreApplication::installTranslator(toolkitTranslator);
+    else
+        qWarning().noquote() << "The toolkit's Chinese texts were not found in" << folder
+                             << "(package qttranslations5-l10n); its buttons and dialogs stay in English";
 }

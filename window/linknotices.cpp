@@ -11,7 +11,7 @@ void ORV_Window::setupLinkNotices()
 {
     ORV_CONN2DEVICE::Notices notices;
     notices.failed = [](const LinkCore::Status &status) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), linkFailureText(status), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, tr("Error"), linkFailureText(status), QMessageBox::Ok);
         box.exec();
     };
     notices.searchTimedOut = [](QMessageBox *box, const QString &card) {
@@ -29,7 +29,7 @@ void ORV_Window::setupLinkNotices()
         if (lossBoxShown)
             return;
         lossBoxShown = true;
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), droppedRepliesText(dropped, receiveBuffer),
+        QMessageBox box(QMessageBox::Warning, tr("Warning"), droppedRepliesText(dropped, receiveBuffer),
                         QMessageBox::Ok);
         box.exec();
     };

@@ -1,11 +1,13 @@
 #include "ui_orv_window.h"
 
 #include "commissioning/addressplan.h"
+#include "commissioning/hostprobe.h"
 #include "commissioning/ipv4address.h"
 #include "commissioning/operatortexts.h"
 #include "devicelink/devicemessages.h"
 #include "devicelink/orv_conn2device.h"
 #include "dialogs/orv_passwd_window.h"
+#include "window/asynctask.h"
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 
@@ -90,19 +92,30 @@ void ORV_Window::loginAndChangeIp(const QString &sn, int row, const QString &ip,
 {
     qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
     // Checked before the login too, so that an address the device cannot take costs nothing.
-    if (!acceptNewAddress(newIp) || !acceptTarget(sn, newIp))
+    if (!mayStartChange() || !acceptNewAddress(newIp))
         return;
+    checkTargetThen(sn, newIp, [this, sn, row, ip, passwd, newIp] {
+        deviceLink->loginDevice(ip, passwd, sn);
+        const cJSON *reply = deviceLink->replyJson();
+        const LoginReply outcome = classifyLoginReply(reply);
+        if (outcome != LoginReply::None && outcome != LoginReply::NoData && outcome != LoginReply::NoLoginField)
+            qDebug() << "success_text" << dataMember(reply, "login");
+        if (const std::optional<ChangeOutcome> failure = loginFailure(outcome)) {
+            showOperatorBox(this, outcomeText(*failure));
+            return;
+        }
+        changeDeviceIp(row, sn, ip, newIp);
+    });
+}
 
-    deviceLink->loginDevice(ip, passwd, sn);
-    const cJSON *reply = deviceLink->replyJson();
-    const LoginReply outcome = classifyLoginReply(reply);
-    if (outcome != LoginReply::None && outcome != LoginReply::NoData && outcome != LoginReply::NoLoginField)
-        qDebug() << "success_text" << dataMember(reply, "login");
-    if (const std::optional<ChangeOutcome> failure = loginFailure(outcome)) {
-        showOperatorBox(this, outcomeText(*failure));
-        return;
-    }
-    changeDeviceIp(row, sn, ip, newIp);
+bool ORV_Window::mayStartChange()
+{
+    // The link would refuse the request, and the operator would read "device not open" about
+    // a device that was never asked.
+    if (!changeUnderWay && !deviceLink->isBusy())
+        return true;
+    QMessageBox::warning(this, tr("Tips"), tr("Another device request is still under way: try again once it is done."));
+    return false;
 }
 
 bool ORV_Window::acceptNewAddress(const QString &newIp)
@@ -118,14 +131,27 @@ bool ORV_Window::acceptNewAddress(const QString &newIp)
     return false;
 }
 
-bool ORV_Window::acceptTarget(const QString &sn, const QString &newIp)
+void ORV_Window::checkTargetThen(const QString &sn, const QString &newIp, const std::function<void()> &change)
 {
-    // The rule of the batch and the command line for a plan of one row: the address must
-    // be free in the list, and the serial number must name one device only, since both
-    // requests reach every device that has it.
-    const PlanRow row{0, sn, newIp, QString()};
-    const RowVerdict verdict = checkPlan({row}, foundDevices(currentDevices()), {}).verdicts.value(0);
-    if (verdict.check == RowCheck::InUse) {
+    // The checks of the command line's set-ip, for a plan of one row: the address must be free
+    // in the list and no host may answer there (the probe waits up to kProbeMs, off this
+    // thread), and the serial number must name one device only, since both requests reach
+    // every device that has it. The change itself then blocks as it always did.
+    changeUnderWay = true;
+    const QVector<PlanRow> plan = {{0, sn, newIp, QString()}};
+    const QVector<FoundDevice> devices = foundDevices(currentDevices());
+    const QString card = deviceLink->card();
+    runThenCallback<PlanCheck>([plan, devices, card] { return checkPlanOnCard(plan, devices, card); }, this,
+                               [this, plan, change](const PlanCheck &check) {
+                                   if (acceptTarget(check.verdicts.value(0), plan.first()))
+                                       change();
+                                   changeUnderWay = false;
+                               });
+}
+
+bool ORV_Window::acceptTarget(const RowVerdict &verdict, const PlanRow &row)
+{
+    if (isConflict(verdict.check)) {
         showOperatorBox(this, addressConflictText(), verdictText(verdict, row, true));
         return false;
     }
@@ -203,22 +229,23 @@ void ORV_Window::activateAndChangeIp(const QString &sn, int row, const QString &
 {
     qDebug().nospace() << "ip:" << ip << ",passwd:******,sn:" << sn << ",newIP:" << newIp;
     // An activation sets the password for good: refuse a bad address before it.
-    if (!acceptNewAddress(newIp) || !acceptTarget(sn, newIp))
+    if (!mayStartChange() || !acceptNewAddress(newIp))
         return;
-
-    deviceLink->activateDevice(ip, passwd, sn);
-    const cJSON *reply = deviceLink->replyJson();
-    const ActivateReply outcome = classifyActivateReply(reply);
-    if (outcome != ActivateReply::None && outcome != ActivateReply::NoData)
-        qDebug() << "success_text_modify:" << dataMember(reply, "activate");
-    if (const std::optional<ChangeOutcome> failure = activationFailure(outcome)) {
-        showOperatorBox(this, outcomeText(*failure));
-        return;
-    }
-    recordChange(sn, ip, DeviceMember::Active, QStringLiteral("active"));
-    if (rowShows(ui->tableWidget, row, sn))
-        ui->tableWidget->item(row, ActiveColumn)->setText(QStringLiteral("active"));
-    changeDeviceIp(row, sn, ip, newIp);
+    checkTargetThen(sn, newIp, [this, sn, row, ip, passwd, newIp] {
+        deviceLink->activateDevice(ip, passwd, sn);
+        const cJSON *reply = deviceLink->replyJson();
+        const ActivateReply outcome = classifyActivateReply(reply);
+        if (outcome != ActivateReply::None && outcome != ActivateReply::NoData)
+            qDebug() << "success_text_modify:" << dataMember(reply, "activate");
+        if (const std::optional<ChangeOutcome> failure = activationFailure(outcome)) {
+            showOperatorBox(this, outcomeText(*failure));
+            return;
+        }
+        recordChange(sn, ip, DeviceMember::Active, QStringLiteral("active"));
+        if (rowShows(ui->tableWidget, row, sn))
+            ui->tableWidget->item(row, ActiveColumn)->setText(QStringLiteral("active"));
+        changeDeviceIp(row, sn, ip, newIp);
+    });
 }
 
 void ORV_Window::recordChange(const QString &sn, const QString &ip, DeviceMember member, const QString &text)

@@ -3,6 +3,7 @@
 
 #include "devicelink/orv_conn2device.h"
 #include "window/devicetablemenu.h"
+#include "window/tablekeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,6 +40,7 @@ ORV_Window::ORV_Window(const QString &text, QWidget *parent)
     setupLinkNotices();
 
     translator = new QTranslator;
+    toolkitTranslator = new QTranslator(this);
     if (!loadTranslation())
         qWarning() << "Translation loading failed";
     QApplication::installTranslator(translator);
@@ -51,6 +53,7 @@ ORV_Window::ORV_Window(const QString &text, QWidget *parent)
     setupTableHeader();
     buildPagination();
     installDeviceTableMenu(this, ui->tableWidget);
+    new TableKeys(ui->tableWidget);
 }
 
 ORV_Window::~ORV_Window()

@@ -11,6 +11,10 @@
 
 #include <cjson/cJSON.h>
 
+#include <functional>
+
+struct RunRow;
+
 class ORV_CONN2DEVICE;
 class ORV_Passwd_Window;
 class QAction;
@@ -62,6 +66,12 @@ private:
     void fillNetworkCards();
     void retranslateNetworkCards(); // the entries' tool tips
     bool loadTranslation();
+    void loadToolkitTranslation(); // the toolkit's own texts, in Chinese only
+
+    // A new list on page 1 (search.cpp).
+    void showDevices(const QList<DeviceEntry> &devices);
+    // The list after a batch of changes (batch.cpp).
+    void showDevicesAfterBatch(const cJSON *lastSearch, const QVector<RunRow> &changedSince);
 
     // Table and pagination (devicetable.cpp)
     void setupTableHeader();
@@ -86,15 +96,22 @@ private:
                              const QString &newIp);
     void showPasswordDialog(ORV_Passwd_Window *dialog, const QString &ip, const QString &sn,
                             const QString &passwordPlaceholder);
+    // False, once the operator has been told, while another request is under way.
+    bool mayStartChange();
     // False, once the operator has been told why, when newIp may not be sent to a device.
     bool acceptNewAddress(const QString &newIp);
-    // False, once the operator has been told, when newIp is held by another device of the
-    // list, or when sn names more than one device.
-    bool acceptTarget(const QString &sn, const QString &newIp);
+    // Runs change once the target passed the checks of a change (checkPlanOnCard) that run
+    // off this thread; until change has returned, mayStartChange() refuses.
+    void checkTargetThen(const QString &sn, const QString &newIp, const std::function<void()> &change);
+    // False, once the operator has been told, when the verdict refuses the change: the
+    // address is held by another device of the list or a host answers there, or the serial
+    // number names more than one device.
+    bool acceptTarget(const RowVerdict &verdict, const PlanRow &row);
 
     Ui::Tarnvale_Managesystem *ui = nullptr;
     ORV_CONN2DEVICE *deviceLink = nullptr;
     QTranslator *translator = nullptr;
+    QTranslator *toolkitTranslator = nullptr; // installed while Chinese is chosen
     int language = 1; // 0 = Chinese, 1 = English
     QSystemTrayIcon *trayIcon = nullptr;
     QAction *quitAction = nullptr;
@@ -112,4 +129,5 @@ private:
     QPushButton *nextPageButton = nullptr;
     QElapsedTimer lastDoubleClick; // invalid until the first accepted double-click
     bool lossBoxShown = false;
+    bool changeUnderWay = false; // from a confirmed "Update IP" to the end of its requests
 };

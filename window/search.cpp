@@ -63,14 +63,13 @@ void ORV_Window::showSearchDeviceTableInfos(cJSON *data)
     }
 
     logDevices(data);
+    showDevices(deviceEntries(data));
+}
 
-    deviceList.clear();
+void ORV_Window::showDevices(const QList<DeviceEntry> &devices)
+{
+    deviceList = devices;
     changedDevices.clear();
-    for (const cJSON *element = data->child; element; element = element->next) {
-        if (cJSON_IsObject(element))
-            deviceList.append(DeviceEntry::fromJson(element));
-    }
-
     totalPages = qMax(1, (deviceList.size() + rowsPerPage - 1) / rowsPerPage);
     currentPage = 1;
 

@@ -140,10 +140,6 @@
         <translation>%2 台设备中已修改 %1 台，其中 %3 台已在新地址验证。</translation>
     </message>
     <message>
-        <source>Search again to see the devices at their new addresses.</source>
-        <translation>请重新搜索以查看设备的新地址。</translation>
-    </message>
-    <message>
         <source>To change more addresses, close this dialog and open it again.</source>
         <translation>如需修改更多地址，请关闭此对话框后重新打开。</translation>
     </message>
@@ -202,6 +198,42 @@
     <message>
         <source>activate+netcfg</source>
         <translation>激活+netcfg</translation>
+    </message>
+    <message>
+        <source>Stop the run once the device in hand is done, and close? The report keeps every device done so far.</source>
+        <translation>在完成当前设备后停止并关闭？报告会保留目前已完成的每台设备。</translation>
+    </message>
+    <message>
+        <source>Close and lose the checks and new addresses entered here?</source>
+        <translation>关闭并放弃此处勾选的设备和输入的新地址？</translation>
+    </message>
+    <message>
+        <source>Check: %1</source>
+        <translation>检查：%1</translation>
+    </message>
+    <message>
+        <source>Result: %1</source>
+        <translation>结果：%1</translation>
+    </message>
+    <message>
+        <source>Looking for hosts at the new addresses…</source>
+        <translation>正在新地址上查找主机…</translation>
+    </message>
+    <message>
+        <source>Cancelled. Nothing was sent.</source>
+        <translation>已取消。未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The run&apos;s report cannot be written, so nothing was sent.</source>
+        <translation>无法写入本次运行的报告，因此未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The run stopped: its report could not be written (%1).</source>
+        <translation>运行已停止：无法写入其报告（%1）。</translation>
+    </message>
+    <message>
+        <source>The report is in %1.</source>
+        <translation>报告位于 %1。</translation>
     </message>
 </context>
 <context>
@@ -302,10 +334,6 @@
         <translation>问题</translation>
     </message>
     <message>
-        <source>No network card is up with an IPv4 address (known: %1). Fix: connect the card that is cabled to the devices and give it an address in their subnet.</source>
-        <translation>没有已启用且带有IPv4地址的网卡（已知：%1）。解决：连接与设备相连的网卡，并为其设置设备所在子网的地址。</translation>
-    </message>
-    <message>
         <source>There is no network card named %1 (known: %2). Fix: choose the card that is cabled to the devices.</source>
         <translation>没有名为%1的网卡（已知：%2）。解决：选择与设备相连的网卡。</translation>
     </message>
@@ -322,10 +350,6 @@
         <translation>%1没有连接。解决：检查网线及其所连接的交换机端口。</translation>
     </message>
     <message>
-        <source>%1 has no IPv4 address, so nothing can be sent through it. Fix: give it one in the devices&apos; subnet, e.g. sudo ip addr add 192.168.1.250/24 dev %1</source>
-        <translation>%1没有IPv4地址，无法通过它发送任何数据。解决：为其设置设备所在子网的地址，例如 sudo ip addr add 192.168.1.250/24 dev %1</translation>
-    </message>
-    <message>
         <source>%1 cannot multicast. Fix: sudo ip link set %1 multicast on</source>
         <translation>%1不支持组播。解决：sudo ip link set %1 multicast on</translation>
     </message>
@@ -338,32 +362,8 @@
         <translation>239.0.0.100经由%1路由</translation>
     </message>
     <message>
-        <source>No route leads to 239.0.0.100. The search still leaves through %1, which it chooses itself; for other programs: sudo ip route add 239.0.0.0/8 dev %1</source>
-        <translation>没有通往239.0.0.100的路由。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡：sudo ip route add 239.0.0.0/8 dev %1</translation>
-    </message>
-    <message>
-        <source>239.0.0.100 is routed through %2, not %1. The search still leaves through %1, which it chooses itself; for other programs: sudo ip route add 239.0.0.0/8 dev %1</source>
-        <translation>239.0.0.100经由%2而非%1路由。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡：sudo ip route add 239.0.0.0/8 dev %1</translation>
-    </message>
-    <message>
-        <source>UDP port 10088 is held by %1 (process %2), which then gets the devices&apos; replies. Fix: close that program, then search again.</source>
-        <translation>UDP端口10088被%1（进程%2）占用，设备的回复会被它收走。解决：关闭该程序后重新搜索。</translation>
-    </message>
-    <message>
-        <source>UDP port 10088 is held by a program of user %1 that cannot be read without root. Fix: find it with sudo ss -ulpn &apos;sport = :10088&apos; and close it.</source>
-        <translation>UDP端口10088被用户%1的某个程序占用，没有root权限无法查看。解决：用 sudo ss -ulpn &apos;sport = :10088&apos; 找到并关闭它。</translation>
-    </message>
-    <message>
         <source>UDP port 10088 is free</source>
         <translation>UDP端口10088空闲</translation>
-    </message>
-    <message>
-        <source>%1 may drop UDP to port 10088 (%2), depending on conditions that cannot be judged here. To be sure: %3</source>
-        <translation>%1可能丢弃发往端口10088的UDP数据（%2），取决于此处无法判断的条件。为确保放行：%3</translation>
-    </message>
-    <message>
-        <source>%1 drops UDP to port 10088 (%2). Fix: %3</source>
-        <translation>%1丢弃发往端口10088的UDP数据（%2）。解决：%3</translation>
     </message>
     <message>
         <source>firewalld is running, but the zone of %1 could not be read (%2). Check by hand: sudo firewall-cmd --list-all</source>
@@ -374,28 +374,12 @@
         <translation>firewalld的区域%1不放行发往端口10088的UDP数据。解决：sudo firewall-cmd --permanent --zone=%1 --add-port=10088/udp &amp;&amp; sudo firewall-cmd --reload</translation>
     </message>
     <message>
-        <source>The firewall rules could not be read (%1). Check by hand that nothing drops UDP to port 10088: sudo nft list ruleset, sudo iptables -S INPUT</source>
-        <translation>无法读取防火墙规则（%1）。请手动检查没有规则丢弃发往端口10088的UDP数据：sudo nft list ruleset、sudo iptables -S INPUT</translation>
-    </message>
-    <message>
-        <source>no rule drops UDP to port 10088 (read: %1)</source>
-        <translation>没有规则丢弃发往端口10088的UDP数据（已读取：%1）</translation>
-    </message>
-    <message>
         <source>The reverse-path filter of %1 could not be read. Check by hand: sysctl net.ipv4.conf.all.rp_filter net.ipv4.conf.%1.rp_filter</source>
         <translation>无法读取%1的反向路径过滤设置。请手动检查：sysctl net.ipv4.conf.all.rp_filter net.ipv4.conf.%1.rp_filter</translation>
     </message>
     <message>
         <source>reverse-path filtering lets the replies in (all=%1, %2=%3)</source>
         <translation>反向路径过滤放行设备的回复（all=%1，%2=%3）</translation>
-    </message>
-    <message>
-        <source>Strict reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4, as the default route leads through another card. Fix: loose filtering, sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.%2.rp_filter=2</source>
-        <translation>严格的反向路径过滤（all=%1，%2=%3）会丢弃%4以外设备的回复，因为默认路由经由另一块网卡。解决：改为宽松过滤，sudo sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.%2.rp_filter=2</translation>
-    </message>
-    <message>
-        <source>Reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4; without a default route loose filtering does not help. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.%2.rp_filter=0, or give %2 a second address in the devices&apos; subnet (sudo ip addr add 192.168.1.250/24 dev %2)</source>
-        <translation>反向路径过滤（all=%1，%2=%3）会丢弃%4以外设备的回复；没有默认路由时宽松过滤也无济于事。解决：sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.%2.rp_filter=0，或为%2添加一个设备所在子网的第二个地址（sudo ip addr add 192.168.1.250/24 dev %2）</translation>
     </message>
     <message>
         <source>%1 is not a wireless card</source>
@@ -432,6 +416,70 @@
     <message>
         <source>The search failed: %1</source>
         <translation>搜索失败：%1</translation>
+    </message>
+    <message>
+        <source>There is no network card but the loopback interface (known: %1). Fix: connect the card that is cabled to the devices.</source>
+        <translation>除回环接口外没有任何网卡（已知：%1）。解决：连接与设备相连的网卡。</translation>
+    </message>
+    <message>
+        <source>%1 has no IPv4 address, so nothing can be sent through it; give it a free address of the devices&apos; subnet (ADDRESS) with that subnet&apos;s prefix length (PREFIX). Fix: sudo ip addr add ADDRESS/PREFIX dev %1</source>
+        <translation>%1没有IPv4地址，无法通过它发送任何数据；请为其设置设备所在子网中一个空闲的地址（ADDRESS）及该子网的前缀长度（PREFIX）。解决：sudo ip addr add ADDRESS/PREFIX dev %1</translation>
+    </message>
+    <message>
+        <source>The route to 239.0.0.100 could not be read (%1). The search still leaves through %2, which it chooses itself.</source>
+        <translation>无法读取通往239.0.0.100的路由（%1）。搜索仍会从本程序自行选择的%2发出。</translation>
+    </message>
+    <message>
+        <source>No route leads to 239.0.0.100 (%2). The search still leaves through %1, which it chooses itself; for other programs, Fix: %3</source>
+        <translation>没有通往239.0.0.100的路由（%2）。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡，解决：%3</translation>
+    </message>
+    <message>
+        <source>239.0.0.100 is routed through %2, not %1. The search still leaves through %1, which it chooses itself; for other programs, Fix: %3</source>
+        <translation>239.0.0.100经由%2而非%1路由。搜索仍会从本程序自行选择的%1发出；如需其他程序也经由此网卡，解决：%3</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by %1 (process %2), which then gets the devices&apos; replies: close that program, or end it. Fix: kill %2</source>
+        <translation>UDP端口10088被%1（进程%2）占用，设备的回复会被它收走：请关闭或结束该程序。解决：kill %2</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by a program of user %1, which only root can name (sudo ss -ulpn &apos;sport = :10088&apos;): close it, or end it. Fix: sudo fuser -k 10088/udp</source>
+        <translation>UDP端口10088被用户%1的某个程序占用，只有root才能查出是哪个程序（sudo ss -ulpn &apos;sport = :10088&apos;）：请关闭或结束它。解决：sudo fuser -k 10088/udp</translation>
+    </message>
+    <message>
+        <source>%1 may drop UDP to port 10088 (%2), the devices&apos; replies, depending on conditions that cannot be judged here. To be sure, Fix: %3</source>
+        <translation>%1可能丢弃发往端口10088的UDP数据（%2），即设备的回复，取决于此处无法判断的条件。为确保放行，解决：%3</translation>
+    </message>
+    <message>
+        <source>%1 may drop the search, UDP to port 10086 (%2), depending on conditions that cannot be judged here. To be sure, Fix: %3</source>
+        <translation>%1可能丢弃搜索请求，即发往端口10086的UDP数据（%2），取决于此处无法判断的条件。为确保放行，解决：%3</translation>
+    </message>
+    <message>
+        <source>%1 drops UDP to port 10088 (%2), the devices&apos; replies. Fix: %3</source>
+        <translation>%1丢弃发往端口10088的UDP数据（%2），即设备的回复。解决：%3</translation>
+    </message>
+    <message>
+        <source>%1 drops the search, UDP to port 10086 (%2), before it leaves. Fix: %3</source>
+        <translation>%1在搜索请求发出前将其丢弃，即发往端口10086的UDP数据（%2）。解决：%3</translation>
+    </message>
+    <message>
+        <source>The firewall rules could not be read (%1). Check by hand that nothing drops UDP to port 10088 or 10086: sudo nft list ruleset, sudo iptables -S</source>
+        <translation>无法读取防火墙规则（%1）。请手动检查没有规则丢弃发往端口10088或10086的UDP数据：sudo nft list ruleset、sudo iptables -S</translation>
+    </message>
+    <message>
+        <source>no rule drops the search or its replies (read: %1)</source>
+        <translation>没有规则丢弃搜索请求或其回复（已读取：%1）</translation>
+    </message>
+    <message>
+        <source>Reverse-path filtering (all=%1, %2=%3) drops the replies that reach %2 even from its own subnet %4: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: %5</source>
+        <translation>反向路径过滤（all=%1，%2=%3）连%2自身子网%4内设备的回复也会丢弃：内核经由另一块网卡路由发往它们的数据（ip rule、ip route show table all）。解决：%5</translation>
+    </message>
+    <message>
+        <source>Reverse-path filtering (all=%1, %2=%3) dropped %6 replies during the search: those of devices outside %4, to which no route leads back through %2. A route to their subnet (SUBNET) through %2 would let them in as well: sudo ip route add SUBNET dev %2. Fix: %5</source>
+        <translation>搜索期间反向路径过滤（all=%1，%2=%3）丢弃了%6个回复：来自%4以外、没有经由%2返回的路由的设备。经由%2通往其子网（SUBNET）的路由同样可以放行：sudo ip route add SUBNET dev %2。解决：%5</translation>
+    </message>
+    <message>
+        <source>Reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4, to which no route leads back through %2. A route to their subnet (SUBNET) through %2 would let them in as well: sudo ip route add SUBNET dev %2. Fix: %5</source>
+        <translation>反向路径过滤（all=%1，%2=%3）会丢弃%4以外、没有经由%2返回的路由的设备的回复。经由%2通往其子网（SUBNET）的路由同样可以放行：sudo ip route add SUBNET dev %2。解决：%5</translation>
     </message>
 </context>
 <context>
@@ -882,12 +930,35 @@
         <source>Looking for the usual causes…</source>
         <translation>正在查找常见原因…</translation>
     </message>
+    <message>
+        <source>Another device request is still under way: try again once it is done.</source>
+        <translation>另一个设备请求仍在进行中：请在其完成后重试。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
     <message>
         <source>Tarnvale_Managesystem</source>
         <translation>Tarnvale管理系统</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Tarnvale Manager is already running for the user %1 on this computer, and only one can run at a time. Ask %1 to close it, or use it in their session.</source>
+        <translation>Tarnvale Manager 已由本机用户 %1 运行，同一时间只能运行一个。请 %1 将其关闭，或在其会话中使用。</translation>
+    </message>
+    <message>
+        <source>Tarnvale Manager cannot start: it ran last for the user %1 and ended without releasing its lock. An administrator can remove the lock with: sudo ipcrm -m %2</source>
+        <translation>Tarnvale Manager 无法启动：它上次由用户 %1 运行，退出时未释放其锁。管理员可用以下命令删除该锁：sudo ipcrm -m %2</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 // IP change and activation end to end, against simulated devices: each row has a device of its
-// own. ctest runs each group of rows as an entry of its own, after a search of its own.
+// own, and a host that is no device answers at one address. ctest runs each group of rows as an
+// entry of its own, after a search of its own.
 
 #include "dialogs/orv_passwd_window.h"
 #include "tests/common/testsupport.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTcpServer>
 
 #include <memory>
 
@@ -62,6 +64,10 @@ private slots:
         add("SN-SILENT", goodPw, "active", "login", O{O::NoReply, {}});
         add("SN-CFG-SILENT", goodPw, "active", "netcfg", O{O::NoReply, {}});
         QVERIFY(sim.start(fleet));
+        // A host that is no device, inside a subnet of the card (lo).
+        QVERIFY(runShell("ip addr add 192.168.7.1/24 dev lo noprefixroute && ip addr add 192.168.7.77/32 dev lo"
+                         " && ip route add 192.168.7.0/24 dev lo"));
+        QVERIFY2(host.listen(QHostAddress("192.168.7.77"), 80), qPrintable(host.errorString()));
         window = std::make_unique<ORV_Window>(QStringLiteral("Local Mannage"));
         window->show();
         table = window->findChild<QTableWidget *>(QStringLiteral("tableWidget"));
@@ -100,6 +106,7 @@ private slots:
         QTest::newRow("login reply without data") << "SN-NODATA" << goodPw << "10.1.2.8" << QStringList{security("login", "goodpass1", "SN-NODATA")} << QStringList{"critical|Tips|device returned invalid data (no data field)|ORV_Window"};
         QTest::newRow("netcfg refused") << "SN-REFUSE" << goodPw << "10.1.3.1" << QStringList{security("login", "goodpass1", "SN-REFUSE"), netcfg("SN-REFUSE", "10.1.3.1", "10.1.3.1")} << QStringList{"warning|Failure|Device did not accept IP change.|ORV_Window"};
         QTest::newRow("address of another device refused before the login") << "SN-ZERO" << goodPw << "192.168.7.10" << QStringList() << QStringList{"critical|Invalid IP Address|192.168.7.10 is in use by SN-WRONG (02:00:00:00:00:10).|ORV_Window"};
+        QTest::newRow("host at the address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.77" << QStringList() << QStringList{"critical|Invalid IP Address|A host that is not a device answers at 192.168.7.77.|ORV_Window"};
         QTest::newRow("unusable address refused before the login") << "SN-ZERO" << goodPw << "192.168.7.0" << QStringList() << QStringList{unusable.arg("It is the network address of its /24 (the last part is 0).")};
         QTest::newRow("serial with a line break") << forgedSn << "badpass1" << "10.1.4.2" << QStringList{security("login", "badpass1", R"(SN-NL\nINJECTED fake log line: passwd:hunter2)")} << QStringList{badPassword};
         QTest::newRow("activation refused") << "SN-ACT-DONE" << "first-pw9" << "10.9.8.5" << QStringList{security("activate", "first-pw9", "SN-ACT-DONE")} << QStringList{"information|Tips|device is already actived|ORV_Window"};
@@ -138,8 +145,7 @@ private slots:
         dialog->findChild<QPushButton *>(QStringLiteral("confirm_button"))->click();
 
         const bool changed = boxes.contains(success);
-        if (changed)
-            QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 2, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), boxes.size(), 8000);
         QCOMPARE(closer.boxes, boxes);
         if (changed)
             restartWaitMs = closer.shownMs.at(1) - closer.closedMs.at(0);
@@ -155,8 +161,30 @@ private slots:
         QCOMPARE(log.lines().filter(QStringLiteral("\nINJECTED")), QStringList()); // no forged line
     }
 
+    // A second change confirmed while the first waits for its silent device is refused up
+    // front: nothing goes out for it, and no box blames its device.
+    void secondChangeWhileWaiting()
+    {
+        const int requestMark = sim.requests().size();
+        MessageBoxCloser closer;
+        const auto confirm = [this](const QString &sn, const QString &newIp) {
+            table->cellWidget(column(*window, SnColumn).indexOf(sn), OperationColumn)->findChild<QPushButton *>()->click();
+            auto *passwords = qobject_cast<ORV_Passwd_Window *>(QApplication::activeModalWidget());
+            passwords->findChild<QLineEdit *>(QStringLiteral("passwd_text"))->setText(goodPw);
+            passwords->findChild<QLineEdit *>(QStringLiteral("lineEdit_ip"))->setText(newIp);
+            passwords->findChild<QPushButton *>(QStringLiteral("confirm_button"))->click();
+        };
+        QTimer::singleShot(100, this, [confirm] { confirm("SN-WRONG", "10.1.6.1"); }); // runs while the first waits
+        confirm("SN-SILENT", "10.1.6.2");
+        QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 3, 8000);
+        QCOMPARE(closer.boxes, QStringList({"warning|Tips|Another device request is still under way: try again once it is done.|ORV_Window",
+                                            "critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"}));
+        QVERIFY(sim.requests().size() == requestMark + 1 && sim.requests().last().contains("SN-SILENT"));
+    }
+
 private:
     DeviceSimulatorThread sim;
+    QTcpServer host;
     std::unique_ptr<ORV_Window> window;
     QTableWidget *table = nullptr;
     QPointer<ORV_Passwd_Window> dialog;

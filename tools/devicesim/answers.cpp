@@ -1,30 +1,19 @@
 // What the devices answer: each request decoded, and each device's reply built, faults and
 // overrides included.
 
-#include "devicelink/devicemessages.h"
 #include "tools/devicesim/devicesim.h"
+
+#include "tools/devicesim/simmessage.h"
 
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QTimer>
-
-#include <cstring>
 
 namespace {
 
 // Big enough for the datagram to be near the UDP limit once enciphered and base64-encoded.
 constexpr int kOversizePadding = 45000;
 const char kOtherKey[] = "0123456789abcdef";
-
-QByteArray encodeUnderKey(const cJSON *message, const char *key)
-{
-    char *text = cJSON_PrintUnformatted(message);
-    if (!text)
-        return QByteArray();
-    const std::string wire = encodeWire(text, std::strlen(text), key);
-    cJSON_free(text);
-    return QByteArray::fromStdString(wire);
-}
 
 void upperCaseMembers(cJSON *item)
 {
@@ -39,31 +28,24 @@ void upperCaseMembers(cJSON *item)
     }
 }
 
-bool isIpv4(const cJSON *value)
+bool isIpv4(const cJSON *object, const char *name)
 {
-    if (!cJSON_IsString(value))
-        return false;
     QHostAddress address;
-    return address.setAddress(QString::fromUtf8(value->valuestring))
+    return SimMessage::hasText(object, name)
+           && address.setAddress(QString::fromUtf8(SimMessage::text(object, name)))
            && address.protocol() == QAbstractSocket::IPv4Protocol;
-}
-
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text ? text : "");
 }
 
 } // namespace
 
 void DeviceSimulator::handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort)
 {
-    JsonPtr request = makeJsonPtr(decodeMessage(datagram.constData(), size_t(datagram.size())));
+    const SimJson request = SimMessage::read(datagram);
     if (!request)
         return;
 
-    if (char *compact = cJSON_PrintUnformatted(request.get())) {
-        const QByteArray line(compact);
-        cJSON_free(compact);
+    const QByteArray line = SimMessage::print(request.get());
+    if (!line.isEmpty()) {
         QMutexLocker locker(&mutex);
         requestLog.append(line);
         ++counters.requests;
@@ -73,21 +55,19 @@ void DeviceSimulator::handleDatagram(const QByteArray &datagram, const QHostAddr
         }
     }
 
-    if (qstrcmp(stringMember(request.get(), "cmd", ""), "calludp") != 0)
+    if (SimMessage::text(request.get(), "cmd") != "calludp" || !SimMessage::hasText(request.get(), "syn"))
         return;
-    if (!cJSON_IsString(cJSON_GetObjectItem(request.get(), "syn")))
-        return;
-    const cJSON *data = cJSON_GetObjectItem(request.get(), "data");
-    const QString callcmd = utf8(stringMember(data, "callcmd", ""));
+    const cJSON *data = SimMessage::member(request.get(), "data");
+    const QByteArray callcmd = SimMessage::text(data, "callcmd");
 
     QString kind;
-    if (callcmd == QLatin1String("search")) {
+    if (callcmd == "search") {
         kind = QStringLiteral("search");
-    } else if (callcmd == QLatin1String("Security verification")) {
-        const QString command = utf8(stringMember(data, "command", ""));
-        if (command == QLatin1String("login") || command == QLatin1String("activate"))
-            kind = command;
-    } else if (callcmd == QLatin1String("netcfg")) {
+    } else if (callcmd == "Security verification") {
+        const QByteArray command = SimMessage::text(data, "command");
+        if (command == "login" || command == "activate")
+            kind = QString::fromLatin1(command);
+    } else if (callcmd == "netcfg") {
         kind = QStringLiteral("netcfg");
     }
     if (kind.isEmpty())
@@ -96,10 +76,10 @@ void DeviceSimulator::handleDatagram(const QByteArray &datagram, const QHostAddr
     // Before the answers, so that they arrive amid the flood.
     if (!flooder && options.flood.kind != Options::Flood::None
         && (options.flood.on.isEmpty() || options.flood.on == kind))
-        startFlood(stringMember(request.get(), "syn", ""), sender, senderPort);
+        startFlood(SimMessage::text(request.get(), "syn"), sender, senderPort);
 
     const bool everyone = kind == QLatin1String("search");
-    const QString sn = utf8(stringMember(data, "sn", ""));
+    const QString sn = QString::fromUtf8(SimMessage::text(data, "sn"));
     for (int i = 0; i < fleet.size(); ++i) {
         if (everyone || (!sn.isEmpty() && fleet.at(i).sn == sn))
             answer(i, kind, request.get(), sender, senderPort);
@@ -119,8 +99,8 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
     if (device.fault == SimDevice::Fault::NoReply)
         return;
 
-    const cJSON *data = cJSON_GetObjectItem(request, "data");
-    JsonPtr body = makeJsonPtr();
+    const cJSON *data = SimMessage::member(request, "data");
+    SimJson body = simJson();
     bool restartAfterReply = false;
     bool withData = true;
 
@@ -145,20 +125,20 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
             for (int i = 0; i < 7; ++i)
                 cJSON_AddNumberToObject(body.get(), names[i], index * 10 + i);
         } else {
-            addJsonString(body.get(), "ip", device.ip);
-            addJsonString(body.get(), "sn", device.sn);
-            addJsonString(body.get(), "mac", device.mac);
-            addJsonString(body.get(), "model", device.model);
+            SimMessage::addText(body.get(), "ip", device.ip);
+            SimMessage::addText(body.get(), "sn", device.sn);
+            SimMessage::addText(body.get(), "mac", device.mac);
+            SimMessage::addText(body.get(), "model", device.model);
             if (device.fault != SimDevice::Fault::MissingFields) {
-                addJsonString(body.get(), "baseModel", device.baseModel);
-                addJsonString(body.get(), "Active_state", device.activeState);
-                addJsonString(body.get(), "V", device.version);
+                SimMessage::addText(body.get(), "baseModel", device.baseModel);
+                SimMessage::addText(body.get(), "Active_state", device.activeState);
+                SimMessage::addText(body.get(), "V", device.version);
             }
         }
         if (device.fault == SimDevice::Fault::Oversized)
-            addJsonString(body.get(), "padding", QString(kOversizePadding, QLatin1Char('x')));
+            SimMessage::addText(body.get(), "padding", QString(kOversizePadding, QLatin1Char('x')));
     } else if (kind == QLatin1String("login")) {
-        const QString password = utf8(stringMember(data, "password", ""));
+        const QString password = QString::fromUtf8(SimMessage::text(data, "password"));
         body.reset(cJSON_CreateObject());
         if (device.password.isEmpty())
             cJSON_AddStringToObject(body.get(), "login", "Please activate the device first");
@@ -167,7 +147,7 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
         else
             cJSON_AddStringToObject(body.get(), "login", "password error");
     } else if (kind == QLatin1String("activate")) {
-        const QString password = utf8(stringMember(data, "password", ""));
+        const QString password = QString::fromUtf8(SimMessage::text(data, "password"));
         body.reset(cJSON_CreateObject());
         if (!device.password.isEmpty()) {
             cJSON_AddStringToObject(body.get(), "activate", "device already activated");
@@ -180,30 +160,24 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
             fleet[index].activeState = QStringLiteral("active");
         }
     } else if (kind == QLatin1String("netcfg")) {
-        const cJSON *settings = cJSON_GetObjectItem(data, "calldata");
-        const cJSON *dhcp = cJSON_GetObjectItem(settings, "dhcp");
-        const bool accepted = cJSON_IsNumber(dhcp) && dhcp->valuedouble == 0
-                              && isIpv4(cJSON_GetObjectItem(settings, "ip"))
-                              && isIpv4(cJSON_GetObjectItem(settings, "gw"))
-                              && isIpv4(cJSON_GetObjectItem(settings, "mask"))
-                              && isIpv4(cJSON_GetObjectItem(settings, "dns"));
+        const cJSON *settings = SimMessage::member(data, "calldata");
+        const cJSON *dhcp = SimMessage::member(settings, "dhcp");
+        const bool accepted = cJSON_IsNumber(dhcp) && dhcp->valuedouble == 0 && isIpv4(settings, "ip")
+                              && isIpv4(settings, "gw") && isIpv4(settings, "mask") && isIpv4(settings, "dns");
         body.reset(cJSON_CreateObject());
         cJSON *calldata = cJSON_AddObjectToObject(body.get(), "calldata");
         cJSON_AddStringToObject(calldata, "netcfg", accepted ? "ok" : "error");
         if (accepted && device.fault != SimDevice::Fault::KeepsAddress) {
             QMutexLocker locker(&mutex);
-            fleet[index].ip = utf8(stringMember(settings, "ip", ""));
+            fleet[index].ip = QString::fromUtf8(SimMessage::text(settings, "ip"));
             restartAfterReply = true;
         }
     }
 
-    JsonPtr reply = makeJsonPtr(cJSON_CreateObject());
-    QByteArray syn(stringMember(request, "syn", ""));
+    QByteArray syn = SimMessage::text(request, "syn");
     if (device.fault == SimDevice::Fault::WrongSyn)
         syn[0] = syn.at(0) == 'Z' ? 'Y' : 'Z';
-    cJSON_AddStringToObject(reply.get(), "syn", syn.constData());
-    if (withData && body)
-        cJSON_AddItemToObject(reply.get(), "data", body.release());
+    const SimJson reply = SimMessage::reply(syn, withData ? std::move(body) : simJson());
     if (device.fault == SimDevice::Fault::UpperCaseMembers)
         upperCaseMembers(reply.get());
 
@@ -212,10 +186,9 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
         static const char garbage[] = "%%garbage\x01\x7f\xff\0 from a broken device";
         wire = QByteArray(garbage, int(sizeof garbage - 1)) + "\r\n";
     } else if (device.fault == SimDevice::Fault::OtherKey) {
-        wire = encodeUnderKey(reply.get(), kOtherKey);
+        wire = SimMessage::write(reply.get(), kOtherKey);
     } else {
-        const std::string encoded = encodeMessage(reply.get());
-        wire = QByteArray(encoded.data(), int(encoded.size()));
+        wire = SimMessage::write(reply.get());
     }
 
     const bool isSearch = kind == QLatin1String("search");
@@ -228,9 +201,4 @@ void DeviceSimulator::answer(int index, const QString &kind, const cJSON *reques
     } else {
         sendReply(wire, isSearch, sender, senderPort);
     }
-}
-
-void addJsonString(cJSON *object, const char *name, const QString &value)
-{
-    cJSON_AddStringToObject(object, name, value.toUtf8().constData());
 }

@@ -182,7 +182,3 @@ private:
     QVector<SimDevice> finalDevices;
     DeviceSimulator::Stats finalStats;
 };
-
-struct cJSON;
-// Adds a text member to a reply being built (answers and flood alike).
-void addJsonString(cJSON *object, const char *name, const QString &value);

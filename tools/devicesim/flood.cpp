@@ -1,6 +1,6 @@
 #include "tools/devicesim/flood.h"
 
-#include "devicelink/devicemessages.h"
+#include "tools/devicesim/simmessage.h"
 
 #include <QRandomGenerator>
 #include <QUdpSocket>
@@ -72,17 +72,17 @@ QByteArray FloodSender::make(qint64 n)
         std::memcpy(junk.data(), &n, size_t(qMin(junk.size(), int(sizeof n))));
         return junk;
     }
-    JsonPtr reply = makeJsonPtr(cJSON_CreateObject());
-    cJSON_AddStringToObject(reply.get(), "syn", syn.constData());
-    cJSON *data = cJSON_AddObjectToObject(reply.get(), "data");
-    addJsonString(data, "ip", QStringLiteral("10.%1.%2.%3").arg(1 + n / 62500).arg(n / 250 % 250).arg(1 + n % 250));
-    addJsonString(data, "sn", QStringLiteral("FL%1").arg(n + 1, 10, 10, QLatin1Char('0')));
-    addJsonString(data, "mac", QStringLiteral("06:00:%1:%2:%3:%4")
-                               .arg((n >> 24) & 0xff, 2, 16, QLatin1Char('0'))
-                               .arg((n >> 16) & 0xff, 2, 16, QLatin1Char('0'))
-                               .arg((n >> 8) & 0xff, 2, 16, QLatin1Char('0'))
-                               .arg(n & 0xff, 2, 16, QLatin1Char('0'))
-                               .toUpper());
+    SimJson body = simJson(cJSON_CreateObject());
+    cJSON *data = body.get(); // the reply takes it over and keeps it alive
+    const SimJson reply = SimMessage::reply(syn, std::move(body));
+    SimMessage::addText(data, "ip", QStringLiteral("10.%1.%2.%3").arg(1 + n / 62500).arg(n / 250 % 250).arg(1 + n % 250));
+    SimMessage::addText(data, "sn", QStringLiteral("FL%1").arg(n + 1, 10, 10, QLatin1Char('0')));
+    SimMessage::addText(data, "mac", QStringLiteral("06:00:%1:%2:%3:%4")
+                                   .arg((n >> 24) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg((n >> 16) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg((n >> 8) & 0xff, 2, 16, QLatin1Char('0'))
+                                   .arg(n & 0xff, 2, 16, QLatin1Char('0'))
+                                   .toUpper());
     cJSON_AddStringToObject(data, "model", "IPC-2120");
     cJSON_AddStringToObject(data, "baseModel", "IPC21");
     cJSON_AddStringToObject(data, "Active_state", "active");
@@ -90,12 +90,9 @@ QByteArray FloodSender::make(qint64 n)
     if (flood.size > 0) {
         // Base64 makes 4 characters of 3 bytes, and CR LF ends the datagram.
         const int room = (qMin(flood.size, kMaxDatagram) - 2) / 4 * 3;
-        char *text = cJSON_PrintUnformatted(reply.get());
-        const int padding = room - int(std::strlen(text)) - int(sizeof ",\"padding\":\"\"" - 1);
-        cJSON_free(text);
+        const int padding = room - SimMessage::print(reply.get()).size() - int(sizeof ",\"padding\":\"\"" - 1);
         if (padding > 0)
-            addJsonString(data, "padding", QString(padding, QLatin1Char('x')));
+            SimMessage::addText(data, "padding", QString(padding, QLatin1Char('x')));
     }
-    const std::string wire = encodeMessage(reply.get());
-    return QByteArray(wire.data(), int(wire.size()));
+    return SimMessage::write(reply.get());
 }

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
@@ -69,6 +70,8 @@ int main(int argc, char *argv[])
     QTemporaryDir workDir;
     if (!workDir.isValid() || !QDir::setCurrent(workDir.path()))
         return fail(QStringLiteral("no temporary directory: %1").arg(workDir.errorString()));
+    // And the batch's report out of the user's data folder.
+    qputenv("XDG_DATA_HOME", workDir.path().toLocal8Bit());
 
     DeviceSimulatorThread fleet;
     QString error;
@@ -110,6 +113,7 @@ int main(int argc, char *argv[])
         auto *dialog = window.findChild<BatchDialog *>();
         if (!dialog)
             return fail(QStringLiteral("the dialog did not open"));
+        dialog->findChild<QCheckBox *>(QStringLiteral("check_all"))->click();
         dialog->findChild<QLineEdit *>(QStringLiteral("first_address"))->setText(QStringLiteral("192.168.1.100"));
         dialog->findChild<QPushButton *>(QStringLiteral("fill_button"))->click();
         // The password of makeFleet()'s active devices, and the first one of the others.

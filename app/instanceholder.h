@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Who holds the marker of the running instance: the owner of the shared-memory segment behind
+// the marker's file (QSharedMemory::nativeKey()), as the system tells it. The instance keys are
+// the same for every user of the computer, so the instance may well be another user's.
+struct InstanceHolder
+{
+    bool known = false;    // false: no such segment, or the system does not tell
+    uint uid = 0;
+    QString user;          // the login name, or the number when it has none
+    bool attached = false; // false: left behind by an instance that ended without releasing it
+    int segment = -1;      // the segment's identifier, as ipcrm takes it
+};
+
+InstanceHolder instanceHolder(const QString &markerFile);
+uint currentUserId();
+
+// What a start that cannot be the one instance tells the operator: empty when the holder is this
+// user (whose instance is asked to bring its window to the front) or cannot be read.
+QString otherUserNotice(const InstanceHolder &holder, uint ownUid);

@@ -1,0 +1,53 @@
+#include "app/instanceholder.h"
+
+#include <QFile>
+#include <QList>
+
+#include <pwd.h>
+#include <sys/ipc.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+QString userName(uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd *found = nullptr;
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(uid);
+}
+
+} // namespace
+
+uint currentUserId()
+{
+    return ::getuid();
+}
+
+InstanceHolder instanceHolder(const QString &markerFile)
+{
+    // The segment's owner needs no permission on the segment to be read here, unlike shmctl(),
+    // and the key is made from the file as the toolkit makes it.
+    InstanceHolder holder;
+    const key_t key = ftok(QFile::encodeName(markerFile).constData(), 'Q');
+    QFile table(QStringLiteral("/proc/sysvipc/shm"));
+    if (key == -1 || !table.open(QIODevice::ReadOnly))
+        return holder;
+    table.readLine(); // the column names: key shmid perms size cpid lpid nattch uid ...
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+        if (fields.size() < 8 || fields.at(0).toLongLong() != key)
+            continue;
+        holder.known = true;
+        holder.segment = fields.at(1).toInt();
+        holder.attached = fields.at(6).toInt() > 0;
+        holder.uid = fields.at(7).toUInt();
+        holder.user = userName(holder.uid);
+        break;
+    }
+    return holder;
+}

@@ -1,0 +1,67 @@
+#include "dialogs/batchworker.h"
+
+#include "commissioning/hostprobe.h"
+#include "devicelink/linkcore.h"
+
+#include <QThread>
+
+BatchWorker::BatchWorker()
+{
+    qRegisterMetaType<QSet<QString>>();
+    qRegisterMetaType<QVector<RunRow>>();
+}
+
+BatchWorker::~BatchWorker() = default;
+
+void BatchWorker::probe(const QString &card, const QStringList &targets)
+{
+    emit probed(answeringHosts(card, targets));
+}
+
+void BatchWorker::start(std::unique_ptr<LinkCore> lent, std::unique_ptr<BatchRun> batch)
+{
+    home = QThread::currentThread();
+    core = std::move(lent);
+    run = std::move(batch);
+    lastSearch.reset();
+    changedSince.clear();
+    core->moveToThread(thread());
+    QMetaObject::invokeMethod(this, &BatchWorker::runSteps, Qt::QueuedConnection);
+}
+
+std::unique_ptr<LinkCore> BatchWorker::takeCore()
+{
+    return std::move(core);
+}
+
+JsonPtr BatchWorker::takeLastSearch()
+{
+    return std::move(lastSearch);
+}
+
+void BatchWorker::runSteps()
+{
+    bool cancelled = false;
+    for (;;) {
+        if (cancelRequested) {
+            cancelled = true;
+            run->cancel();
+            emit stepped(run->rows(), BatchRun::Step::Finished, -1);
+            break;
+        }
+        const BatchRun::Step step = run->step();
+        if (step.kind == BatchRun::Step::Changed) {
+            changedSince << step.row;
+        } else if (step.kind == BatchRun::Step::VerificationRound) {
+            if (JsonPtr search = run->takeLastSearch()) {
+                lastSearch = std::move(search);
+                changedSince.clear();
+            }
+        }
+        emit stepped(run->rows(), step.kind, run->verificationMsLeft());
+        if (step.kind == BatchRun::Step::Finished)
+            break;
+    }
+    core->moveToThread(home);
+    emit finished(run->error(), cancelled);
+}
