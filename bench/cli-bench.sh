@@ -3,7 +3,9 @@
 # simulated devices (all listed? run time against the first reply plus the 5000 ms
 # gathering), "apply" of a 100-device plan with half the devices not yet activated, with
 # --no-verify (target: first reply + 5000 ms + 3 s) and with verification (target: that plus
-# the simulator's restart time plus one search), and a second run that has nothing to do.
+# the simulator's restart time plus one search), and a second run that has nothing to do;
+# then "apply" of 1,000 devices without and with --report (target: at most 1.05 times as
+# long with it), the report in REPORT_DIR (default: a scratch folder under /tmp).
 # Prints figures; asserts nothing.
 # Runs in network and IPC namespaces of its own, so nothing leaves the machine.
 #
@@ -97,4 +99,32 @@ for mode in no-verify verify; do
             run_cli apply "$work/plan.csv" --interface lo; echo "second run: exit status $status, $ms ms, $(grep -c ' skipped ' "$work/out") skipped"; }
         stop_sim
     done
+done
+
+echo
+echo "== apply: 1000 devices without and with --report (--no-verify) =="
+awk 'BEGIN {
+    printf "{\"devices\": ["
+    for (i = 0; i < 1000; ++i)
+        printf "%s{\"ip\": \"192.168.%d.%d\", \"sn\": \"SNR%05d\", \"password\": \"admin123\"}", (i ? ", " : ""), 20 + int(i / 250), 2 + i % 250, i
+    print "]}"
+}' >"$work/fleet1000.json"
+awk 'BEGIN { print "sn,new_ip"; for (i = 0; i < 1000; ++i) printf "SNR%05d,10.30.%d.%d\n", i, int(i / 250), 2 + i % 250 }' >"$work/plan1000.csv"
+reports=${REPORT_DIR:-$work}
+echo "reports in $reports ($(stat -f -c %T "$reports"))"
+printf '%4s  %16s  %16s  %8s  %s\n' run "without ms" "with ms" ratio "report bytes"
+for i in 1 2 3; do
+    start_sim --fleet "$work/fleet1000.json" --restart-ms 0
+    run_cli apply "$work/plan1000.csv" --interface lo --no-verify
+    without=$ms
+    stop_sim
+    rm -f "$reports/bench-report-$i.csv"
+    start_sim --fleet "$work/fleet1000.json" --restart-ms 0
+    run_cli apply "$work/plan1000.csv" --interface lo --no-verify --report "$reports/bench-report-$i.csv"
+    with=$ms
+    [ "$status" -eq 0 ] || echo "apply with --report: exit status $status: $(tail -n 1 "$work/err")"
+    stop_sim
+    printf '%4s  %16s  %16s  %8s  %s\n' "$i" "$without" "$with" "$(awk -v a="$with" -v b="$without" 'BEGIN { printf "%.3f", a / b }')" \
+        "$(stat -c %s "$reports/bench-report-$i.csv")"
+    rm -f "$reports/bench-report-$i.csv"
 done

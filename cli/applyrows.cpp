@@ -143,20 +143,3 @@ ExitStatus rowStatus(const RunRow &row)
     }
     return row.password != PasswordLength::Ok ? ExitUsage : changeStatus(row.change);
 }
-
-ExitStatus planStatus(GeneratedPlan::Problem problem)
-{
-    switch (problem) {
-    case GeneratedPlan::None:
-        return ExitOk;
-    case GeneratedPlan::BadFrom:
-    case GeneratedPlan::BadTo:
-    case GeneratedPlan::Backwards:
-        return ExitUsage;
-    case GeneratedPlan::NoDevice:
-        return ExitNoReply;
-    case GeneratedPlan::TooSmall:
-        break;
-    }
-    return ExitRefusedAddress;
-}

@@ -39,5 +39,3 @@ QString summaryLine(const RunCounts &counts, bool dryRun);
 ExitStatus runStatus(const RunCounts &counts);
 // set-ip and activate: the status of their one row.
 ExitStatus rowStatus(const RunRow &row);
-// plan: the status of a refused range.
-ExitStatus planStatus(GeneratedPlan::Problem problem);

@@ -1,11 +1,10 @@
 #include "cli/deviceoutput.h"
 
 #include "commissioning/devicecsv.h"
-#include "commissioning/ipv4address.h"
+#include "diagnosis/ipv4.h"
 #include "devicelink/devicemessages.h"
 
 #include <QHash>
-#include <QHostAddress>
 
 #include <algorithm>
 
@@ -22,12 +21,6 @@ bool needsEscape(ushort c)
 {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e || c == 0x200f
            || c == 0x061c || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
-
-// Plain addresses first, in numeric order; texts that are no address after them.
-quint64 addressKey(const QString &ip)
-{
-    return isPlainDottedQuad(ip.toStdString()) ? QHostAddress(ip).toIPv4Address() : quint64(1) << 32;
 }
 
 } // namespace
@@ -106,11 +99,7 @@ QVector<QStringList> deviceRows(const cJSON *array)
         rows << row;
     }
     std::stable_sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) {
-        const quint64 ka = addressKey(a.at(Ip));
-        const quint64 kb = addressKey(b.at(Ip));
-        if (ka != kb)
-            return ka < kb;
-        return a.at(Ip) != b.at(Ip) ? a.at(Ip) < b.at(Ip) : a.at(Sn) < b.at(Sn);
+        return a.at(Ip) != b.at(Ip) ? addressTextLess(a.at(Ip), b.at(Ip)) : a.at(Sn) < b.at(Sn);
     });
     return rows;
 }

@@ -1,5 +1,6 @@
 #include "cli/doctorcommand.h"
 
+#include "cli/console.h"
 #include "cli/deviceoutput.h"
 #include "cli/exitstatus.h"
 #include "devicelink/linkcore.h"
@@ -31,6 +32,22 @@ int writeFailed(FILE *err, int error)
 }
 
 } // namespace
+
+DoctorCommand::DoctorCommand()
+    : Command(QStringLiteral("doctor"), {},
+              QStringLiteral("Checks the usual causes of an empty list, one line each (the card, the route to the "
+                             "group, the port, the firewall, reverse-path filtering, Wi-Fi, a virtual machine's NAT), "
+                             "then makes one search and counts the devices; 14 when a check found a problem."),
+              {})
+{
+}
+
+int DoctorCommand::execute(Console &console)
+{
+    // Before a card is chosen: a card that does not exist is one of its findings.
+    console.out.finish(false);
+    return runDoctor(console.requestedCard, console.outFile, console.errFile);
+}
 
 int runDoctor(const QString &interfaceName, FILE *out, FILE *err)
 {

@@ -5,7 +5,7 @@
 
 Outcome checkAddress(const QString &newIp)
 {
-    const NewAddressCheck check = checkNewAddress(newIp.toStdString());
+    const NewAddressCheck check = checkNewAddress(newIp);
     if (check == NewAddressCheck::Usable)
         return {};
     const OperatorText box = addressCheckText(check);

@@ -18,7 +18,7 @@ enum ExitStatus {
     ExitDeviceState = 8,       // not activated / already activated / invalid reply
     ExitPlanFile = 9,          // plan or report unreadable or malformed
     ExitNotVerified = 10,      // changed, but not seen at the new address
-    ExitInterrupted = 11,      // SIGINT or SIGTERM
+    ExitInterrupted = 11,      // SIGINT, SIGTERM or SIGHUP
     ExitOutput = 12,           // standard output, standard error or a report file could not be written
     ExitDroppedReplies = 13,   // the kernel dropped replies (only with --strict)
     ExitDoctorFinding = 14,    // doctor found a problem
@@ -44,8 +44,8 @@ inline constexpr ExitStatusText kExitStatusTexts[] = {
     {ExitDeviceState, "the device is not activated (set-ip), already activated (activate), or answered with invalid data"},
     {ExitPlanFile, "the plan or report is unreadable or malformed (the line is named)"},
     {ExitNotVerified, "changed, but a device was not seen at its new address by the deadline (before 1)"},
-    {ExitInterrupted, "interrupted by SIGINT or SIGTERM"},
-    {ExitOutput, "standard output, standard error or a report file could not be written"},
+    {ExitInterrupted, "interrupted by SIGINT, SIGTERM or SIGHUP: the device in hand was finished, the rest not run"},
+    {ExitOutput, "standard output, standard error (a closed pipe too: the run stops as when interrupted) or a report file could not be written"},
     {ExitDroppedReplies, "the kernel dropped replies during a search (only with --strict)"},
     {ExitDoctorFinding, "doctor found a problem"},
 };

@@ -1,9 +1,12 @@
 #pragma once
 
-// SIGINT and SIGTERM while address changes run: the first asks the run to stop once the
-// device in hand is done (its report row written, the rest "not run"); the second ends the
+// The signals that reach the program while address changes run. SIGINT, SIGTERM and SIGHUP
+// (the terminal closed, the connection dropped): the first asks the run to stop once the
+// device in hand is done (its report row written, the rest "not run"); a second ends the
 // program at once with status 11, the device in hand left as it was (its report row says
-// "started", written before it was touched).
+// "started", written before it was touched). A closed pipe ends nothing: the writes to it
+// fail and say so. A stop (Ctrl-Z) and the continue are counted, so that the run looks for
+// its devices once more afterwards. One source file per system (interrupt_unix.cpp).
 class InterruptGuard
 {
 public:
@@ -14,4 +17,6 @@ public:
 
     // Whether a signal asked the run to stop.
     static bool requested();
+    // How often the program went on after a stop while the guard lived.
+    static int resumes();
 };

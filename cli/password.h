@@ -17,6 +17,10 @@ QString passwordFromFile(const QByteArray &bytes);
 // Whether group or others may read a file with these permission bits.
 bool readableByOthers(unsigned mode);
 
+// A file of secrets (what: "password file") that group or others can read: a warning for
+// stderr, or with strict ExitUsage and the reason.
+Outcome checkExposure(const QString &what, const QString &name, unsigned mode, bool strict, QString *warning);
+
 // From now on a crash leaves no core file, where a password could be read: called before a
 // command reads one.
 void keepSecretsOutOfCoreFiles();

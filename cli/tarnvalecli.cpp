@@ -1,21 +1,17 @@
 #include "cli/tarnvalecli.h"
 
-#include "cli/applyrows.h"
+#include "cli/activatecommand.h"
+#include "cli/applycommand.h"
 #include "cli/deviceoutput.h"
 #include "cli/doctorcommand.h"
-#include "cli/inputfile.h"
-#include "cli/interrupt.h"
+#include "cli/listcommand.h"
 #include "cli/password.h"
-#include "commissioning/devicecsv.h"
-#include "commissioning/hostprobe.h"
+#include "cli/plancommand.h"
+#include "cli/setipcommand.h"
+#include "cli/undocommand.h"
 #include "commissioning/planfile.h"
-#include "commissioning/report.h"
-#include "diagnosis/linkfailure.h"
-#include "diagnosis/networkcard.h"
 
-#include <QElapsedTimer>
-#include <QHash>
-#include <QNetworkInterface>
+#include <QCommandLineParser>
 #include <QRandomGenerator>
 
 #include <cstdlib>
@@ -23,15 +19,104 @@
 namespace {
 
 bool verboseLog = false;
+constexpr int kHelpWidth = 79;
+
+// The options that go with every command.
+struct CommonOptions
+{
+    QCommandLineOption interface{QStringLiteral("interface"),
+                                 QStringLiteral("The network card, named as in the window's card box (default: the "
+                                                "first that is up, running, able to multicast, not loopback, with "
+                                                "an IPv4 address: the window's rule)."),
+                                 QStringLiteral("NAME")};
+    QCommandLineOption strict{QStringLiteral("strict"),
+                              QStringLiteral("Treat what is otherwise a warning as an error, with its exit status: "
+                                             "a password file that group or others can read is refused (2); replies "
+                                             "that the system dropped during a search end the command with 13, "
+                                             "before anything is changed.")};
+    QCommandLineOption verbose{QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
+                               QStringLiteral("Also print the link's debug lines on standard error; passwords never "
+                                              "appear in them.")};
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringList{QStringLiteral("V"), QStringLiteral("version")},
+                               QStringLiteral("Show the version.")};
+    QList<QCommandLineOption> all() const { return {interface, strict, verbose, help, version}; }
+};
+
+const CommonOptions &common()
+{
+    static const CommonOptions options;
+    return options;
+}
+
+QString optionName(const QCommandLineOption &option)
+{
+    return option.names().last();
+}
+
+QString optionSynopsis(const QCommandLineOption &option)
+{
+    QStringList names;
+    for (const QString &name : option.names())
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString text = names.join(QLatin1String(", "));
+    if (!option.valueName().isEmpty())
+        text += QLatin1Char(' ') + option.valueName();
+    return text;
+}
+
+// The words from column firstIndent on, the next lines from indent on, lines at most
+// kHelpWidth wide.
+QString wrappedWords(const QStringList &words, int firstIndent, int indent)
+{
+    QString result;
+    QString line;
+    int at = firstIndent;
+    for (const QString &word : words) {
+        if (!line.isEmpty() && at + line.size() + 1 + word.size() > kHelpWidth) {
+            result += QString(at, QLatin1Char(' ')) + line + QLatin1Char('\n');
+            line.clear();
+            at = indent;
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        result += QString(at, QLatin1Char(' ')) + line + QLatin1Char('\n');
+    return result;
+}
+
+QString wrapped(const QString &text, int indent)
+{
+    return wrappedWords(text.split(QLatin1Char(' '), Qt::SkipEmptyParts), indent, indent);
+}
+
+// "  name    description" with the descriptions in one column, or on the next line when
+// the name is too long for it.
+QString entry(const QString &name, const QString &description, int column)
+{
+    const QString head = QStringLiteral("  ") + name;
+    QString body = wrapped(description, column);
+    if (head.size() + 2 <= column)
+        return head + body.mid(head.size());
+    return head + QLatin1Char('\n') + body;
+}
 
 } // namespace
 
-TarnvaleCli::TarnvaleCli(FILE *out, FILE *err)
-    : out(out), outStream(out, "standard output"), errStream(err, "standard error")
+TarnvaleCli::TarnvaleCli(FILE *out, FILE *err) : out(out), console(out, err)
 {
     // The request tags must differ between two runs started in the same second.
     std::srand(QRandomGenerator::system()->generate());
+    commands.push_back(std::make_unique<ListCommand>());
+    commands.push_back(std::make_unique<SetIpCommand>());
+    commands.push_back(std::make_unique<ActivateCommand>());
+    commands.push_back(std::make_unique<ApplyCommand>());
+    commands.push_back(std::make_unique<UndoCommand>());
+    commands.push_back(std::make_unique<PlanCommand>());
+    commands.push_back(std::make_unique<DoctorCommand>());
 }
+
+TarnvaleCli::~TarnvaleCli() = default;
 
 void TarnvaleCli::messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -43,308 +128,148 @@ void TarnvaleCli::messageHandler(QtMsgType type, const QMessageLogContext &, con
 
 int TarnvaleCli::run(const QStringList &arguments)
 {
-    return finish(execute(arguments));
+    return console.finish(execute(arguments), out == stdout);
 }
 
 int TarnvaleCli::execute(const QStringList &arguments)
 {
-    const Outcome parsed = parseArguments(arguments, &invocation);
+    const Outcome parsed = parse(arguments);
     if (parsed.status != ExitOk)
-        return fail(parsed);
-    if (invocation.help) {
-        outStream.write(helpText());
+        return console.fail(parsed);
+    if (help) {
+        console.out.write(helpText());
         return ExitOk;
     }
-    if (invocation.version) {
-        outStream.write(QStringLiteral("tarnvale-cli %1\n").arg(QStringLiteral(ORV_VERSION)));
+    if (version) {
+        console.out.write(QStringLiteral("tarnvale-cli %1\n").arg(QStringLiteral(ORV_VERSION)));
         return ExitOk;
     }
-    verboseLog = invocation.verbose;
+    verboseLog = beVerbose;
+    return chosen->execute(console);
+}
 
-    switch (invocation.command) {
-    case Command::List:
-        return list();
-    case Command::SetIp:
-    case Command::Activate:
-        return changeOne(invocation.command == Command::Activate ? Road::Activate : Road::Login,
-                         invocation.arguments.at(0), invocation.arguments.at(1));
-    case Command::Apply:
-        return apply(invocation.arguments.at(0));
-    case Command::Undo:
-        return undo(invocation.arguments.at(0));
-    case Command::Plan:
-        return plan();
-    case Command::Doctor:
-        // Before a card is chosen: a card that does not exist is one of its findings.
-        outStream.finish(false);
-        return runDoctor(invocation.interfaceName, out, stderr);
+Outcome TarnvaleCli::parse(const QStringList &arguments)
+{
+    const CommonOptions &c = common();
+    QCommandLineParser parser;
+    parser.addOptions(allOptions());
+    if (!parser.parse(arguments)) {
+        const bool passwordGiven = arguments.filter(QStringLiteral("--password")).size()
+                                   > arguments.filter(QStringLiteral("--password-file")).size()
+                                         + arguments.filter(QStringLiteral("--passwords")).size();
+        return {ExitUsage, parser.errorText()
+                               + (passwordGiven ? QStringLiteral(" Passwords are not taken as arguments: use "
+                                                                 "--password-file FILE or TARNVALE_PASSWORD.")
+                                                : QString())};
     }
-    return ExitUsage;
+    help = parser.isSet(c.help);
+    version = parser.isSet(c.version);
+    if (help || version)
+        return {};
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return {ExitUsage, QStringLiteral("no command; see tarnvale-cli --help")};
+    const QString name = positional.takeFirst();
+    const auto named = std::find_if(commands.cbegin(), commands.cend(),
+                                    [&name](const std::unique_ptr<Command> &command) { return command->name() == name; });
+    if (named == commands.cend())
+        return {ExitUsage, QStringLiteral("unknown command \"%1\"; see tarnvale-cli --help").arg(name)};
+    Command *command = named->get();
+    if (positional.size() != command->arguments().size())
+        return {ExitUsage, QStringLiteral("%1 takes %2 arguments, not %3; see tarnvale-cli --help")
+                               .arg(name)
+                               .arg(command->arguments().size())
+                               .arg(positional.size())};
+    const QList<QCommandLineOption> own = command->options() + c.all();
+    for (const QCommandLineOption &option : allOptions()) {
+        const bool taken = std::any_of(own.cbegin(), own.cend(),
+                                       [&option](const QCommandLineOption &o) { return o.names() == option.names(); });
+        if (parser.isSet(option) && !taken)
+            return {ExitUsage, QStringLiteral("--%1 is not an option of %2").arg(optionName(option), name)};
+    }
+
+    console.requestedCard = parser.value(c.interface);
+    console.strict = parser.isSet(c.strict);
+    beVerbose = parser.isSet(c.verbose);
+    if (parser.isSet(c.interface) && console.requestedCard.isEmpty())
+        return {ExitUsage, QStringLiteral("--interface needs the name of a network card")};
+    const Outcome read = command->parse(parser, positional);
+    if (read.status == ExitOk)
+        chosen = command;
+    return read;
 }
 
-int TarnvaleCli::readPassword(QString *password, bool standardInputTaken)
+QList<QCommandLineOption> TarnvaleCli::allOptions() const
 {
-    QString warning;
-    const Outcome found =
-        obtainPassword({invocation.passwordFile, invocation.strict, standardInputTaken}, password, &warning);
-    if (!warning.isEmpty())
-        errStream.write(QStringLiteral("tarnvale-cli: ") + printable(warning) + QLatin1Char('\n'));
-    if (found.status != ExitOk)
-        return fail(found);
-    const Outcome rule = checkPassword(*password);
-    return rule.status == ExitOk ? int(ExitOk) : fail(rule);
-}
-
-bool TarnvaleCli::chooseInterface(QString *error)
-{
-    const QString &requested = invocation.interfaceName;
-    interfaceName = requested.isEmpty() ? defaultCardName() : requested;
-    QStringList names;
-    for (const NetworkCard &card : describeCards(QNetworkInterface::allInterfaces())) {
-        if (card.name == interfaceName) {
-            qDebug().noquote() << "interface" << interfaceName;
-            return true;
+    const CommonOptions &c = common();
+    QList<QCommandLineOption> options = {c.interface};
+    for (const std::unique_ptr<Command> &command : commands) {
+        for (const QCommandLineOption &option : command->options()) {
+            // An option that two commands take is one option.
+            if (std::none_of(options.cbegin(), options.cend(),
+                             [&option](const QCommandLineOption &o) { return o.names() == option.names(); }))
+                options << option;
         }
-        names << card.name;
     }
-    const QString known = names.join(QLatin1String(", "));
-    *error = requested.isEmpty() ? QStringLiteral("no network interface is up, running and able to multicast with an "
-                                                  "IPv4 address; name one with --interface (known: %1)")
-                                       .arg(known)
-                                 : QStringLiteral("unknown interface \"%1\" (known: %2)").arg(requested, known);
-    return false;
+    return options + QList<QCommandLineOption>{c.strict, c.verbose, c.help, c.version};
 }
 
-void TarnvaleCli::configure(LinkCore &link)
+QString TarnvaleCli::helpText() const
 {
-    link.setReplyTiming(LinkCore::ReplyTiming::AtOnce);
-    link.setPortSharing(LinkCore::PortSharing::Exclusive);
-}
-
-int TarnvaleCli::search(LinkCore &link, LinkCore::Result *result)
-{
-    QElapsedTimer clock;
-    clock.start();
-    *result = link.search(interfaceName);
-    if (!result->status.ok())
-        return fail(searchFailure(result->status, interfaceName));
-    qDebug("search: first reply after %lld ms, gathering done after %lld ms", result->firstReplyMs, clock.elapsed());
-    if (result->dropped > 0) {
-        repliesDropped = true;
-        errStream.write(QStringLiteral("tarnvale-cli: warning: ")
-                        + printable(droppedRepliesText(result->dropped, result->receiveBuffer))
-                        + QLatin1Char('\n'));
-    }
-    return ExitOk;
-}
-
-int TarnvaleCli::list()
-{
-    QString error;
-    if (!chooseInterface(&error))
-        return fail(ExitUnknownInterface, error);
-    LinkCore link;
-    configure(link);
-    LinkCore::Result result;
-    if (const int status = search(link, &result))
-        return status;
-    const QVector<QStringList> rows = deviceRows(result.json.get());
-    if (rows.isEmpty())
-        return fail(searchFailure(LinkCore::Status{LinkCore::Error::NoMatchingReply}, interfaceName));
-
-    switch (invocation.format) {
-    case ListFormat::Table:
-        writeTable(deviceTable(rows), invocation.wide ? 0 : kTableCellWidth,
-                   [this](const QString &line) { return outStream.write(line); });
-        break;
-    case ListFormat::Csv:
-        outStream.write(deviceCsv(rows));
-        break;
-    case ListFormat::Json:
-        outStream.write(deviceJson(rows));
-        break;
-    }
-    const QHash<QString, int> counts = addressCounts(rows);
-    const int sharing = int(std::count_if(rows.cbegin(), rows.cend(), [&counts](const QStringList &row) {
-        return counts.value(row.at(memberIndex(DeviceMember::Ip))) > 1;
-    }));
-    errStream.write(QStringLiteral("tarnvale-cli: %1 devices on %2").arg(rows.size()).arg(printable(interfaceName))
-                    + (sharing ? QStringLiteral(", %1 of them share an address with another\n").arg(sharing)
-                               : QStringLiteral("\n")));
-    return repliesDropped && invocation.strict ? int(ExitDroppedReplies) : int(ExitOk);
-}
-
-int TarnvaleCli::changeOne(Road road, const QString &sn, const QString &newIp)
-{
-    const Outcome address = checkAddress(newIp);
-    if (address.status != ExitOk)
-        return fail(address.status, sn + QStringLiteral(": ") + address.text);
-    keepSecretsOutOfCoreFiles();
-    QString password;
-    if (const int status = readPassword(&password))
-        return status;
-    return change({PlanRow{1, sn, newIp, QString()}}, road, password);
-}
-
-int TarnvaleCli::apply(const QString &planPath)
-{
-    keepSecretsOutOfCoreFiles(); // the plan may hold passwords
-    QByteArray text;
-    QString error;
-    if (!readInput(planPath, kMaxPlanBytes + 1, &text, &error))
-        return fail(ExitPlanFile, QStringLiteral("plan: ") + error);
-    QVector<PlanRow> plan;
-    int line = 0;
-    if (!parsePlan(text, &plan, &line, &error))
-        return fail(ExitPlanFile, line ? QStringLiteral("%1:%2: %3").arg(inputName(planPath)).arg(line).arg(error)
-                                       : QStringLiteral("%1: %2").arg(inputName(planPath), error));
-
-    QString password;
-    const bool passwordNeeded =
-        std::any_of(plan.cbegin(), plan.cend(), [](const PlanRow &row) { return row.password.isEmpty(); });
-    if (!invocation.dryRun && passwordNeeded) {
-        if (const int status = readPassword(&password, planPath == QLatin1String(kStandardInput)))
-            return status;
-    }
-    return change(plan, std::nullopt, password);
-}
-
-int TarnvaleCli::undo(const QString &reportPath)
-{
-    QVector<ReportRow> rows;
-    int line = 0;
-    QString error;
-    if (!readReport(reportPath, &rows, &line, &error))
-        return fail(ExitPlanFile, line ? QStringLiteral("%1:%2: %3").arg(reportPath).arg(line).arg(error)
-                                       : QStringLiteral("%1: %2").arg(reportPath, error));
-    const QVector<PlanRow> plan = reversePlan(rows);
-    if (plan.isEmpty()) {
-        outStream.write(QStringLiteral("Nothing to undo: the report shows no device that changed.\n"));
-        return ExitOk;
-    }
-    keepSecretsOutOfCoreFiles();
-    QString password;
-    if (!invocation.dryRun) {
-        if (const int status = readPassword(&password))
-            return status;
-    }
-    return change(plan, std::nullopt, password);
-}
-
-int TarnvaleCli::change(const QVector<PlanRow> &plan, std::optional<Road> road, const QString &password)
-{
-    QString error;
-    if (!chooseInterface(&error))
-        return fail(ExitUnknownInterface, error);
-    // Before anything is sent: a run without its record would be one that cannot be undone.
-    std::optional<ReportWriter> report;
-    if (!invocation.reportPath.isEmpty()) {
-        report.emplace(invocation.reportPath);
-        if (!report->open())
-            return fail(ExitOutput, QStringLiteral("report: ") + report->error());
-    }
-    const InterruptGuard interrupts;
-    LinkCore link;
-    configure(link);
-    LinkCore::Result result;
-    if (const int status = search(link, &result))
-        return status;
-    if (repliesDropped && invocation.strict)
-        return fail(ExitDroppedReplies, QStringLiteral("the search is incomplete: nothing was changed (--strict)"));
-
-    const QVector<FoundDevice> devices = foundDevices(result.json.get());
-    const PlanCheck check = checkPlanOnCard(plan, devices, interfaceName);
-    BatchRun::Options options;
-    options.card = interfaceName;
-    options.dryRun = invocation.dryRun;
-    options.road = road;
-    options.verifyTimeoutMs = invocation.verifyTimeoutMs;
-    options.report = report ? &*report : nullptr;
-    BatchRun run(link, devices, plan, check, password, options);
-    int changed = 0;
-    bool interrupted = false;
-    for (;;) {
-        if (InterruptGuard::requested()) {
-            interrupted = true;
-            run.cancel();
-            break;
+    QString text = QStringLiteral("Usage: tarnvale-cli COMMAND [ARGUMENTS] [OPTIONS]\n\n");
+    text += wrapped(QStringLiteral("Finds the devices on the local network with one search and changes their "
+                                   "addresses, as the Tarnvale Manager window does, for scripts and for many "
+                                   "devices at once. Arguments and files are checked before anything is sent."),
+                    0);
+    text += QStringLiteral("\nCommands:\n");
+    for (const std::unique_ptr<Command> &command : commands) {
+        QStringList synopsis = QStringList{command->name()} + command->arguments();
+        for (const QCommandLineOption &option : command->options()) {
+            const QString name = QStringLiteral("--%1%2").arg(
+                optionName(option), option.valueName().isEmpty() ? QString() : QLatin1Char(' ') + option.valueName());
+            const bool required = command->required() && command->required()->names() == option.names();
+            synopsis << (required ? name : QStringLiteral("[%1]").arg(name));
         }
-        const BatchRun::Step step = run.step();
-        if (step.kind == BatchRun::Step::Finished)
-            break;
-        if (step.kind == BatchRun::Step::VerificationRound)
-            errStream.write(printable(roundLine(step.round)) + QLatin1Char('\n'));
-        else if (!invocation.dryRun)
-            errStream.write(printable(progressLine(++changed, check.order.size(), run.rows().at(step.row),
-                                                   interfaceName))
-                            + QLatin1Char('\n'));
+        text += wrappedWords(synopsis, 2, 6);
+        text += wrapped(command->description(), 8);
     }
-
-    int status = ExitOk;
-    if (road) {
-        const RunRow &row = run.rows().constFirst();
-        status = rowStatus(row);
-        if (status == ExitOk)
-            outStream.write(printable(rowLine(row, interfaceName)) + QLatin1Char('\n'));
-        else if (status != ExitInterrupted)
-            fail(ExitStatus(status), rowLine(row, interfaceName));
-    } else {
-        QVector<QStringList> table = {runHeader()};
-        RunCounts counts;
-        for (const RunRow &row : run.rows()) {
-            table << runRow(row, interfaceName);
-            counts.add(row);
-        }
-        outStream.write(textTable(table, invocation.wide ? 0 : kTableCellWidth)
-                        + summaryLine(counts, invocation.dryRun) + QLatin1Char('\n'));
-        status = runStatus(counts);
-    }
-    if (!run.error().isEmpty())
-        return fail(ExitOutput, QStringLiteral("report: ") + run.error() + QStringLiteral("; the run stopped there"));
-    if (interrupted)
-        return fail(ExitInterrupted, QStringLiteral("interrupted: the rows not run are marked so; run the same plan "
-                                                    "again to go on (devices at their new address are skipped)"));
-    return status;
-}
-
-int TarnvaleCli::plan()
-{
-    QString error;
-    if (!chooseInterface(&error))
-        return fail(ExitUnknownInterface, error);
-    LinkCore link;
-    configure(link);
-    LinkCore::Result result;
-    if (const int status = search(link, &result))
-        return status;
-    if (repliesDropped && invocation.strict)
-        return fail(ExitDroppedReplies, QStringLiteral("the search is incomplete: no plan made (--strict)"));
-    const PlanRequest &request = invocation.planRequest;
-    const GeneratedPlan generated = generatePlan(foundDevices(result.json.get()), request);
-    if (generated.problem != GeneratedPlan::None)
-        return fail(planStatus(generated.problem), generatorText(generated, request, false));
-    QVector<QStringList> rows = {{QStringLiteral("sn"), QStringLiteral("new_ip")}};
-    for (const PlanRow &row : generated.rows)
-        rows << QStringList{row.sn, row.newIp};
-    outStream.write(csvDocument(rows));
-    errStream.write(QStringLiteral("tarnvale-cli: %1 devices planned, %2 of them keep their address\n")
-                        .arg(generated.rows.size())
-                        .arg(generated.rows.size() - generated.needed));
-    return ExitOk;
-}
-
-int TarnvaleCli::fail(ExitStatus status, const QString &line)
-{
-    errStream.write(QStringLiteral("tarnvale-cli: ") + printable(line) + QLatin1Char('\n'));
-    return status;
-}
-
-int TarnvaleCli::finish(int status)
-{
-    const bool errWritten = errStream.finish(false);
-    if (outStream.finish(out == stdout) && errWritten)
-        return status;
-    if (!outStream.ok())
-        errStream.write(QStringLiteral("tarnvale-cli: ") + outStream.errorText() + QLatin1Char('\n'));
-    return ExitOutput;
+    text += QStringLiteral("\nOptions:\n");
+    for (const QCommandLineOption &option : allOptions())
+        text += entry(optionSynopsis(option), option.description(), 24);
+    text += wrapped(QStringLiteral("--interface, --strict, --verbose, --help and --version go with every command, "
+                                   "the others with the commands above that name them."),
+                    2);
+    text += QLatin1Char('\n');
+    text += wrapped(QStringLiteral("Passwords are never taken as arguments. They come from the plan's third column, "
+                                   "else from --password-file, else from the environment variable %1, else from a "
+                                   "prompt without echo when standard input is a terminal. While a command holds a "
+                                   "password, a crash writes no core file.")
+                        .arg(QLatin1String(kPasswordVariable)),
+                    0);
+    text += QLatin1Char('\n');
+    text += wrapped(QStringLiteral("Plan files are UTF-8 CSV of at most 1 MiB (%1 bytes): rows sn,new_ip[,password]; a "
+                                   "first row that names these columns is a header and must name them in this "
+                                   "order; blank lines and lines starting with # are skipped; cells may be quoted, "
+                                   "and quoted cells are kept as they are. plan writes what apply takes unchanged.")
+                        .arg(kMaxPlanBytes),
+                    0);
+    text += QLatin1Char('\n');
+    text += wrapped(QStringLiteral("Every command that changes addresses searches first and checks the whole plan "
+                                   "before anything is sent: a serial number heard from two addresses, an address "
+                                   "held by another device (of any serial number) or answered by a host (a TCP "
+                                   "probe and the neighbour table, for addresses inside the card's subnets), an "
+                                   "address given twice, and rows that take each other's addresses are refused. "
+                                   "A new address outside every IPv4 subnet of the card is warned about. Each "
+                                   "changed row ends verified, kept old address, not seen or seen elsewhere; a "
+                                   "row whose reply was lost but whose device answers at its new address is "
+                                   "verified. The port is bound alone: the window and the command line exclude "
+                                   "each other (4, naming the holder). Dropped replies are warned about (13 with "
+                                   "--strict, and then nothing is changed). A closed pipe or terminal stops a run "
+                                   "as SIGINT does (12; SIGHUP: 11)."),
+                    0);
+    text += QStringLiteral("\nExit status:\n");
+    for (const ExitStatusText &status : kExitStatusTexts)
+        text += entry(QString::number(status.status), QLatin1String(status.text), 6);
+    return text;
 }

@@ -1,60 +1,53 @@
 #pragma once
 
-// tarnvale-cli: the device operations of the window for scripts and batches.
+// tarnvale-cli: the device operations of the window for scripts and batches. This is the
+// dispatcher: the options of every command, the help, and the command named, which does the
+// rest (command.h).
 
-#include "cli/arguments.h"
-#include "cli/exitstatus.h"
-#include "cli/output.h"
-#include "commissioning/batchrun.h"
-#include "devicelink/linkcore.h"
+#include "cli/command.h"
+#include "cli/console.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
-#include <optional>
+#include <memory>
+#include <vector>
 
 class TarnvaleCli
 {
 public:
     explicit TarnvaleCli(FILE *out = stdout, FILE *err = stderr);
+    ~TarnvaleCli();
 
     // arguments as main() has them, the program's name first; returns the exit status.
     // Closes out at the end when it is standard output, and checks that all was written.
     int run(const QStringList &arguments);
+
+    // Reads the arguments: ExitUsage with the reason when they make no sense; looks at no
+    // file and no network. command(): the one named, once read.
+    Outcome parse(const QStringList &arguments);
+    Command *command() const { return chosen; }
+    bool verbose() const { return beVerbose; }
+
+    // The help: the commands, the options with their descriptions, the exit statuses.
+    QString helpText() const;
 
     // Writes warnings to stderr, and debug lines only after --verbose; every line printable().
     static void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 
 private:
     int execute(const QStringList &arguments);
-    int list();
-    int changeOne(Road road, const QString &sn, const QString &newIp);
-    int apply(const QString &planPath);
-    int undo(const QString &reportPath);
-    int plan();
-    // Searches, checks the plan, runs it (road: every row's road, for set-ip and activate) and
-    // tells the outcome: a table for apply and undo, one line for set-ip and activate.
-    int change(const QVector<PlanRow> &plan, std::optional<Road> road, const QString &password);
-
-    // The named card, or the default one; false with the reason and status 3.
-    bool chooseInterface(QString *error);
-    // The link as the command line uses it: replies taken at once, the port bound alone.
-    static void configure(LinkCore &link);
-    // One search on the chosen card: 0, or the status of its failure (told on standard error).
-    // Replies that the system dropped are warned about, and noted in repliesDropped.
-    int search(LinkCore &link, LinkCore::Result *result);
-    // The password for the roads, wherever it comes from, within the dialog's length rule.
-    int readPassword(QString *password, bool standardInputTaken = false);
-    int fail(ExitStatus status, const QString &line);
-    int fail(const Outcome &outcome) { return fail(outcome.status, outcome.text); }
-    // The first failed write is reported once, when the run ends.
-    int finish(int status);
+    // Every option once: those of every command, then each command's, in the help's order.
+    QList<QCommandLineOption> allOptions() const;
 
     FILE *out;
-    OutputStream outStream;
-    OutputStream errStream;
-    Invocation invocation;
-    QString interfaceName;
-    bool repliesDropped = false; // with --strict: ends the command with 13
+    Console console;
+    std::vector<std::unique_ptr<Command>> commands;
+    Command *chosen = nullptr;
+    bool beVerbose = false;
+    bool help = false;
+    bool version = false;
 };

@@ -16,18 +16,11 @@ QString member(const cJSON *device, DeviceMember which)
     return QString::fromUtf8(stringMember(device, memberName(which), ""));
 }
 
-// Numbers that the address rules let a device have, apart from the .0 and .255 of a /24.
-bool usableNumber(quint32 address)
+// An address the generator may hand out: one for a device, and not the .1 of its /24, which
+// the devices take for their gateway.
+bool allocatable(Ipv4Address address)
 {
-    const quint32 first = address >> 24;
-    return first != 0 && first != 127 && first < 224 && (address >> 16) != 0xA9FE;
-}
-
-// An address the generator may hand out: not .0, .1 or .255 of its /24.
-bool allocatable(quint32 address)
-{
-    const quint32 last = address & 0xFF;
-    return usableNumber(address) && last != 0 && last != 1 && last != 255;
+    return checkDeviceAddress(address) == NewAddressCheck::Usable && address.part(3) != 1;
 }
 
 QString joinLines(const QVector<int> &lines)
@@ -77,29 +70,6 @@ QVector<FoundDevice> foundDevices(const cJSON *array)
     return devices;
 }
 
-std::optional<quint32> ipv4Number(const QString &address)
-{
-    if (!isPlainDottedQuad(address.toStdString()))
-        return std::nullopt;
-    quint32 number = 0;
-    for (const QStringRef &part : address.splitRef(QLatin1Char('.')))
-        number = number << 8 | part.toUInt();
-    return number;
-}
-
-QString ipv4Text(quint32 number)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(number >> 24).arg(number >> 16 & 0xFF).arg(number >> 8 & 0xFF).arg(number & 0xFF);
-}
-
-bool Ipv4Subnet::contains(quint32 address) const
-{
-    if (prefixLength <= 0)
-        return true;
-    const quint32 mask = prefixLength >= 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> prefixLength);
-    return (address & mask) == (network & mask);
-}
-
 bool isConflict(RowCheck check)
 {
     return check == RowCheck::AddressTwice || check == RowCheck::InUse || check == RowCheck::Cycle
@@ -130,8 +100,8 @@ PlanCheck checkPlan(const QVector<PlanRow> &plan, const QVector<FoundDevice> &de
         const QVector<int> sameSerial = bySerial.value(row.sn);
         if (sameSerial.size() == 1)
             verdict.device = sameSerial.first();
-        verdict.address = checkNewAddress(row.newIp.toStdString());
-        if (const std::optional<quint32> number = ipv4Number(row.newIp)) {
+        verdict.address = checkNewAddress(row.newIp);
+        if (const std::optional<Ipv4Address> number = Ipv4Address::fromText(row.newIp)) {
             verdict.outsideCard = std::none_of(cardSubnets.cbegin(), cardSubnets.cend(),
                                                [&](const Ipv4Subnet &subnet) { return subnet.contains(*number); });
         }
@@ -286,35 +256,31 @@ QString outsideCardText(const QString &newIp, const QString &card, bool translat
 GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanRequest &request)
 {
     GeneratedPlan plan;
-    const std::optional<quint32> from = ipv4Number(request.from);
-    if (!from || !usableNumber(*from)) {
+    const std::optional<Ipv4Address> from = Ipv4Address::fromText(request.from);
+    if (!from || !inDeviceRange(*from)) {
         plan.problem = GeneratedPlan::BadFrom;
         return plan;
     }
-    const std::optional<quint32> to = request.to.isEmpty() ? std::optional<quint32>((*from | 0xFF) - 1)
-                                                           : ipv4Number(request.to);
-    if (!to || !usableNumber(*to)) {
+    const std::optional<Ipv4Address> to = request.to.isEmpty() ? Ipv4Address((from->toNumber() | 0xFF) - 1)
+                                                               : Ipv4Address::fromText(request.to);
+    if (!to || !inDeviceRange(*to)) {
         plan.problem = GeneratedPlan::BadTo;
         return plan;
     }
-    plan.last = ipv4Text(*to);
+    plan.last = to->toString();
     if (*to < *from) {
         plan.problem = GeneratedPlan::Backwards;
         return plan;
     }
 
-    QSet<quint32> held;
+    QSet<Ipv4Address> held = request.taken;
     QHash<QString, int> atAddress;
     QHash<QString, QSet<QString>> addressesOfSerial;
     for (const FoundDevice &device : devices) {
-        if (const std::optional<quint32> number = ipv4Number(device.ip))
+        if (const std::optional<Ipv4Address> number = Ipv4Address::fromText(device.ip))
             held.insert(*number);
         ++atAddress[device.ip];
         addressesOfSerial[device.sn].insert(device.ip);
-    }
-    for (const QString &host : request.hostsAnswering) {
-        if (const std::optional<quint32> number = ipv4Number(host))
-            held.insert(*number);
     }
 
     QVector<FoundDevice> chosen;
@@ -333,7 +299,6 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         plan.problem = GeneratedPlan::NoDevice;
         return plan;
     }
-    const auto number = [](const FoundDevice &device) { return ipv4Number(device.ip).value_or(0xFFFFFFFFu); };
     std::function<bool(const FoundDevice &, const FoundDevice &)> before;
     switch (request.order) {
     case PlanOrder::Listed:
@@ -345,35 +310,38 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         before = [](const FoundDevice &a, const FoundDevice &b) { return a.sn < b.sn; };
         break;
     case PlanOrder::Ip:
-        before = [&number](const FoundDevice &a, const FoundDevice &b) { return number(a) < number(b); };
+        before = [](const FoundDevice &a, const FoundDevice &b) { return addressTextLess(a.ip, b.ip); };
         break;
     }
     if (before)
         std::stable_sort(chosen.begin(), chosen.end(), before);
 
     const auto keeps = [&](const FoundDevice &device) {
-        const std::optional<quint32> at = ipv4Number(device.ip);
+        const std::optional<Ipv4Address> at = Ipv4Address::fromText(device.ip);
         return request.keepInside && at && *at >= *from && *at <= *to && allocatable(*at)
                && atAddress.value(device.ip) == 1 && addressesOfSerial.value(device.sn).size() == 1;
     };
     plan.needed = int(std::count_if(chosen.cbegin(), chosen.cend(), [&](const FoundDevice &d) { return !keeps(d); }));
 
-    quint64 next = *from;
-    const auto nextFree = [&]() -> std::optional<quint32> {
-        for (; next <= *to && usableNumber(quint32(next)); ++next) {
-            if (allocatable(quint32(next)) && !held.contains(quint32(next)))
-                return quint32(next++);
+    quint64 next = from->toNumber();
+    const auto nextFree = [&]() -> std::optional<Ipv4Address> {
+        for (; next <= to->toNumber() && inDeviceRange(Ipv4Address(quint32(next))); ++next) {
+            const Ipv4Address candidate{quint32(next)};
+            if (allocatable(candidate) && !held.contains(candidate)) {
+                ++next;
+                return candidate;
+            }
         }
         return std::nullopt;
     };
     for (const FoundDevice &device : qAsConst(chosen)) {
         QString address = device.ip;
         if (!keeps(device)) {
-            const std::optional<quint32> picked = nextFree();
+            const std::optional<Ipv4Address> picked = nextFree();
             if (!picked)
                 break;
             ++plan.free;
-            address = ipv4Text(*picked);
+            address = picked->toString();
         }
         plan.rows.append({plan.rows.size() + 2, device.sn, address, QString()});
     }
@@ -387,7 +355,7 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
 QString generatorText(const GeneratedPlan &plan, const PlanRequest &request, bool translate)
 {
     const auto addressText = [translate](const QString &address) {
-        const NewAddressCheck check = checkNewAddress(address.toStdString());
+        const NewAddressCheck check = checkNewAddress(address);
         QString told = operatorString(addressCheckText(check).text, translate);
         if (const char *reason = addressCheckReason(check))
             told += QLatin1Char(' ') + operatorString(reason, translate);

@@ -28,7 +28,7 @@
 // Texts come as English sources; translate = true passes them through the "ORV_Window"
 // context (the window), false keeps the English (the command line).
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 
 #include <QSet>
 #include <QString>
@@ -64,17 +64,6 @@ QVector<FoundDevice> foundDevices(const cJSON *array);
 // Whether a device's reported activation state ("Active_state") marks it as activated:
 // "active" in any letter case, blanks around it allowed. Other devices are activated first.
 bool isActivatedState(const QString &activeState);
-
-// A plain dotted quad as a number; nothing for any other text.
-std::optional<quint32> ipv4Number(const QString &address);
-QString ipv4Text(quint32 number);
-
-struct Ipv4Subnet
-{
-    quint32 network = 0;
-    int prefixLength = 32;
-    bool contains(quint32 address) const;
-};
 
 // What is to be done with a row, decided before anything is sent.
 enum class RowCheck {
@@ -148,7 +137,7 @@ struct PlanRequest
     QString model;                     // empty: any; else the model contains it, letter case ignored
     bool keepInside = true;            // devices already inside the range keep their address
     QSet<QString> serials;             // empty: any; else only devices with these serial numbers
-    QSet<QString> hostsAnswering;      // skipped too: where the probe found a host that is no device
+    QSet<Ipv4Address> taken;           // held by what is no device of the search (the card, hosts)
 };
 
 struct GeneratedPlan
@@ -161,8 +150,8 @@ struct GeneratedPlan
 };
 
 // Consecutive addresses from `from` for the chosen devices, in the chosen order, one row
-// per serial number. Skipped: every address held by any device of the search, and the .0,
-// .1 and .255 of every /24; the range also ends where the addresses stop being usable
+// per serial number. Skipped: every address held by any device of the search or taken, and
+// the .0, .1 and .255 of every /24; the range also ends where the addresses stop being usable
 // (loopback, multicast, ...). A chosen device already at an address of the range that the
 // generator could have picked keeps it (its row names that address, so apply skips it),
 // unless keepInside is false; a device that shares its address with another, or whose

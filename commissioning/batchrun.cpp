@@ -11,6 +11,8 @@
 
 QString rowDetail(const RunRow &row, const QString &card, bool translate)
 {
+    if (!row.earlierDetail.isEmpty())
+        return row.earlierDetail;
     QString text;
     switch (row.result) {
     case RunResult::Pending:
@@ -42,6 +44,8 @@ QString rowDetail(const RunRow &row, const QString &card, bool translate)
             text = operatorString(outcomeText(row.change.outcome).text, translate);
             if (row.change.outcome == ChangeOutcome::NoReply && !row.change.link.ok())
                 text += QStringLiteral(" (%1)").arg(linkFailureText(row.change.link));
+            if (row.change.activationUnanswered)
+                text += QLatin1Char(' ') + operatorString(runText(RunText::ActivationUnanswered), translate);
             if (row.change.activated)
                 text = operatorString(runText(RunText::ActivatedNotAddressed), translate).arg(text);
         }
@@ -73,8 +77,22 @@ ReportRow reportRow(const RunRow &row, const QString &card)
     return report;
 }
 
+namespace {
+
+template<typename Enum>
+std::optional<Enum> named(const QString &text, std::initializer_list<Enum> values, const char *(*name)(Enum))
+{
+    for (const Enum value : values) {
+        if (text == QLatin1String(name(value)))
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 BatchRun::BatchRun(LinkCore &link, const QVector<FoundDevice> &devices, const QVector<PlanRow> &plan,
-                                   const PlanCheck &check, const QString &password, const Options &options)
+                   const PlanCheck &check, const QString &password, const Options &options)
     : link(link), devices(devices), order(check.order), options(options)
 {
     const QString now = reportTime();
@@ -111,6 +129,44 @@ BatchRun::BatchRun(LinkCore &link, const QVector<FoundDevice> &devices, const QV
         passwords << (plan.at(r).password.isEmpty() ? password : plan.at(r).password);
         runRows << row;
     }
+    if (options.report)
+        goOnFrom(options.report->earlierRows());
+    clock.start();
+}
+
+void BatchRun::goOnFrom(const QVector<ReportRow> &earlier)
+{
+    QHash<int, const ReportRow *> byLine;
+    for (const ReportRow &before : earlier)
+        byLine.insert(before.line, &before);
+    for (RunRow &row : runRows) {
+        const ReportRow *before = byLine.value(row.line);
+        // A device that this run changes again gets a new record; one it leaves alone keeps the old.
+        if (!before || before->sn != row.sn || row.verdict.check == RowCheck::Ready || !mayHaveMoved(*before))
+            continue;
+        const bool there = row.verdict.check == RowCheck::AlreadyThere;
+        row.result = named(before->result, {RunResult::Done, RunResult::Started, RunResult::Failed}, runResultText)
+                         .value_or(RunResult::Done);
+        row.verification = named(before->verification,
+                                 {Verification::Verified, Verification::KeptOldAddress, Verification::NotSeen,
+                                  Verification::SeenElsewhere},
+                                 verificationText)
+                               .value_or(Verification::None);
+        row.road = roadNamed(before->road);
+        row.oldIp = before->oldIp;
+        row.mac = row.mac.isEmpty() ? before->mac : row.mac;
+        row.model = row.model.isEmpty() ? before->model : row.model;
+        row.time = before->time;
+        row.earlierDetail = before->detail;
+        if (there && row.result != RunResult::Done) {
+            row.replyLostButVerified = true;
+            row.earlierDetail.clear();
+        }
+        if (there) {
+            row.result = RunResult::Done;
+            row.verification = Verification::Verified;
+        }
+    }
 }
 
 BatchRun::Step BatchRun::step()
@@ -119,24 +175,22 @@ BatchRun::Step BatchRun::step()
         return {};
     if (!begun) {
         begun = true;
-        if (!record())
-            return {};
+        for (int r = 0; r < runRows.size(); ++r)
+            note(r);
     }
 
-    bool waiting = false;
+    QSet<int> movers; // rows whose devices the waiting rows wait for
     for (const int r : qAsConst(order)) {
         RunRow &row = runRows[r];
         if (row.result != RunResult::Pending)
             continue;
         int holder = -1;
-        switch (turnOf(r, &holder)) {
+        switch (turnOf(r, &holder, &movers)) {
         case Turn::Now:
-            change(r);
-            if (!record())
+            if (!change(r))
                 return {};
             return {Step::Changed, r, {}};
         case Turn::Wait:
-            waiting = true;
             break;
         case Turn::Blocked:
             row.result = RunResult::Conflict;
@@ -145,27 +199,31 @@ BatchRun::Step BatchRun::step()
             row.verdict.holderMac = devices.at(holder).mac;
             row.road.reset();
             row.time = reportTime();
-            if (!record())
-                return {};
+            note(r);
             break;
         }
     }
 
-    const bool awaiting = std::any_of(runRows.cbegin(), runRows.cend(), [this](const RunRow &row) {
-        return awaits(row) && row.verification != Verification::Verified;
-    });
-    if ((waiting || awaiting) && verifying() && !deadlinePassed()) {
-        Step round{Step::VerificationRound, -1, verifyRound()};
-        if (!record())
-            return {};
-        return round;
+    QVector<int> wanted;
+    for (int r = 0; r < runRows.size(); ++r) {
+        const RunRow &row = runRows.at(r);
+        if (awaits(row) && row.verification != Verification::Verified && (verifying() || movers.contains(r)))
+            wanted << r;
     }
-    for (RunRow &row : runRows) {
-        if (awaits(row) && row.verification == Verification::None && verifying())
+    if (!wanted.isEmpty() && !options.dryRun && !lookingOver()) {
+        if (!syncReport())
+            return {};
+        return {Step::VerificationRound, -1, verifyRound(wanted)};
+    }
+    for (int r = 0; r < runRows.size(); ++r) {
+        RunRow &row = runRows[r];
+        if (awaits(row) && row.verification == Verification::None && verifying()) {
             row.verification = Verification::NotSeen;
+            note(r);
+        }
     }
     over = true;
-    record();
+    finishReport();
     return {};
 }
 
@@ -180,10 +238,16 @@ bool BatchRun::cancel()
         }
     }
     over = true;
-    return record();
+    finishReport();
+    return lastError.isEmpty();
 }
 
-BatchRun::Turn BatchRun::turnOf(int r, int *holder) const
+void BatchRun::resumed()
+{
+    resumedMs = clock.elapsed();
+}
+
+BatchRun::Turn BatchRun::turnOf(int r, int *holder, QSet<int> *movers) const
 {
     const RunRow &row = runRows.at(r);
     Turn turn = Turn::Now;
@@ -195,33 +259,37 @@ BatchRun::Turn BatchRun::turnOf(int r, int *holder) const
         const RunRow *mover = m >= 0 ? &runRows.at(m) : nullptr;
         if (!mover)
             return Turn::Blocked;
+        // "ok" is not enough: a device that answered it may keep its address all the same.
         const bool gone = mover->result == RunResult::Planned
-                          || (mover->result == RunResult::Done
-                              && (!verifying() || mover->verification == Verification::Verified));
+                          || (mover->result == RunResult::Done && mover->verification == Verification::Verified);
         if (gone)
             continue;
         if (mover->result == RunResult::Pending || mover->result == RunResult::Started
-            || (awaits(*mover) && verifying() && !deadlinePassed()))
+            || (awaits(*mover) && !options.dryRun && !lookingOver())) {
             turn = Turn::Wait;
-        else
+            *movers << m;
+        } else {
             return Turn::Blocked;
+        }
     }
     return turn;
 }
 
-void BatchRun::change(int r)
+bool BatchRun::change(int r)
 {
     RunRow &row = runRows[r];
     if (options.dryRun) {
         row.result = RunResult::Planned;
         row.time = reportTime();
-        return;
+        note(r);
+        return true;
     }
     if (!link.socket() && !link.open(options.card)) {
         row.change.link = link.status();
         row.result = RunResult::Failed;
         row.time = reportTime();
-        return;
+        note(r);
+        return true;
     }
     const QString &password = passwords.at(r);
     row.password = checkPasswordLength(password.length());
@@ -229,29 +297,31 @@ void BatchRun::change(int r)
         row.result = RunResult::Failed;
         row.road.reset();
         row.time = reportTime();
-        return;
+        note(r);
+        return true;
     }
     // What the device in hand is doing is on disk before it is touched.
     row.result = RunResult::Started;
     row.time = reportTime();
-    if (!record()) {
+    note(r);
+    if (!syncReport()) {
         row.result = RunResult::Pending;
-        return;
+        return false;
     }
     row.change = changeAddress(link, *row.road, row.sn, password, row.newIp);
     if (row.change.netcfgSent)
-        sinceLastChange.start();
+        lastChangeMs = clock.elapsed();
     row.result = row.change.outcome == ChangeOutcome::Changed ? RunResult::Done : RunResult::Failed;
     row.time = reportTime();
+    note(r);
+    return true;
 }
 
-BatchRun::Round BatchRun::verifyRound()
+BatchRun::Round BatchRun::verifyRound(const QVector<int> &rows)
 {
     QHash<QString, QString> wanted; // serial number -> new address
-    for (const RunRow &row : qAsConst(runRows)) {
-        if (awaits(row) && row.verification != Verification::Verified)
-            wanted.insert(row.sn, row.newIp);
-    }
+    for (const int r : rows)
+        wanted.insert(runRows.at(r).sn, runRows.at(r).newIp);
     Round round;
     round.number = ++rounds;
     round.awaited = wanted.size();
@@ -268,21 +338,20 @@ BatchRun::Round BatchRun::verifyRound()
         }
         return !options.wholeSearches && arrived.size() == wanted.size();
     };
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = clock.elapsed();
     LinkCore::Result search = link.search(options.card, done);
     round.search = search.status;
     // A search that failed at once (the port taken, the card gone) must not become a busy loop.
-    if (arrived.size() < wanted.size() && clock.elapsed() < LinkCore::gatheringMs)
-        QThread::msleep(static_cast<unsigned long>(LinkCore::gatheringMs - clock.elapsed()));
+    if (arrived.size() < wanted.size() && clock.elapsed() - start < LinkCore::gatheringMs)
+        QThread::msleep(static_cast<unsigned long>(LinkCore::gatheringMs - (clock.elapsed() - start)));
+    lastRoundStartMs = start;
 
     QHash<QString, QStringList> heard;
     for (const FoundDevice &device : foundDevices(search.json.get()))
         heard[device.sn] << device.ip;
     const QString now = reportTime();
-    for (RunRow &row : runRows) {
-        if (!wanted.contains(row.sn) || !awaits(row))
-            continue;
+    for (const int r : rows) {
+        RunRow &row = runRows[r];
         const Verification found = verificationOf(heard.value(row.sn), row.oldIp, row.newIp);
         // The last sighting tells more than a round in which the device was silent (restarting).
         if (found != Verification::NotSeen || row.verification == Verification::None) {
@@ -298,6 +367,7 @@ BatchRun::Round BatchRun::verifyRound()
                 row.replyLostButVerified = true;
             }
         }
+        note(r);
     }
     if (search.json)
         lastSearch = std::move(search.json);
@@ -307,9 +377,9 @@ BatchRun::Round BatchRun::verifyRound()
 
 qint64 BatchRun::verificationMsLeft() const
 {
-    if (!verifying() || !sinceLastChange.isValid())
+    if (!verifying() || lastChangeMs < 0)
         return -1;
-    return qMax<qint64>(0, options.verifyTimeoutMs - sinceLastChange.elapsed());
+    return qMax<qint64>(0, lastChangeMs + options.verifyTimeoutMs - clock.elapsed());
 }
 
 bool BatchRun::awaits(const RunRow &row) const
@@ -322,21 +392,38 @@ bool BatchRun::verifying() const
     return !options.dryRun && options.verifyTimeoutMs > 0;
 }
 
-bool BatchRun::deadlinePassed() const
+bool BatchRun::lookingOver() const
 {
-    return sinceLastChange.isValid() && sinceLastChange.elapsed() >= options.verifyTimeoutMs;
+    if (lastChangeMs < 0)
+        return false;
+    const qint64 deadline = lastChangeMs + (verifying() ? options.verifyTimeoutMs : options.moverWaitMs);
+    return clock.elapsed() >= deadline && lastRoundStartMs >= qMax(deadline, resumedMs);
 }
 
-bool BatchRun::record()
+void BatchRun::note(int r)
+{
+    if (options.report && lastError.isEmpty())
+        options.report->append(reportRow(runRows.at(r), options.card));
+}
+
+bool BatchRun::syncReport()
 {
     if (!options.report || !lastError.isEmpty())
         return lastError.isEmpty();
-    QVector<ReportRow> rows;
-    for (const RunRow &row : qAsConst(runRows))
-        rows << reportRow(row, options.card);
-    if (options.report->write(rows))
+    if (options.report->sync())
         return true;
     lastError = options.report->error();
     over = true;
     return false;
+}
+
+void BatchRun::finishReport()
+{
+    if (!options.report || !lastError.isEmpty())
+        return;
+    QVector<ReportRow> rows;
+    for (const RunRow &row : qAsConst(runRows))
+        rows << reportRow(row, options.card);
+    if (!options.report->write(rows))
+        lastError = options.report->error();
 }

@@ -32,14 +32,24 @@
 // device's exchanges (a few seconds at most) or one search (up to the gathering time).
 //
 // Order and safety: the rows run in check.order. A row whose new address is held by a
-// device that another row moves away runs only once that row is done and, with
-// verification, once that device answers at its new address; should it fail, or not be
-// seen there by the deadline, the waiting row ends as a conflict and nothing is sent for
-// it. Verification: after the changes, and while rows wait for it, one search per round
-// until every changed device answers at its new address or verifyTimeoutMs have passed
-// since the last change (a round started before the deadline runs to its end). A row whose
-// "netcfg" reply was lost is looked for too, and is done and verified when its device
-// answers at the new address. Dry runs record "planned" and send nothing.
+// device that another row moves away runs only once that row is done and that device
+// answers at its new address, with or without verification (without it, rounds look for
+// just those devices, for moverWaitMs); should it fail, or not be seen there in time, the
+// waiting row ends as a conflict and nothing is sent for it. Verification: after the
+// changes, and while rows wait for it, one search per round until every changed device
+// answers at its new address, or until verifyTimeoutMs have passed since the last change
+// and a round begun after that (and after the last resumed()) has ended: a device that
+// restarts for longer than the deadline, or a run stopped (Ctrl-Z) and continued, still
+// gets one whole round. A row whose "netcfg" reply was lost is looked for too, and is done
+// and verified when its device answers at the new address. Dry runs record "planned" and
+// send nothing.
+//
+// The report (report.h): every row as it stands at the start, each device "started" before
+// it is touched and its outcome after, the events synced before the next device is touched
+// (or the next round begins); its final form at the end. A report gone on with
+// (ReportWriter::goOn) gives its rows: a row that it shows changed, and that this run does
+// not touch again, keeps its record (undo needs the old address), as done and verified when
+// the device answers at its new address now.
 
 #include "commissioning/addressplan.h"
 #include "commissioning/changeroad.h"
@@ -48,6 +58,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -69,6 +80,7 @@ struct RunRow
     Verification verification = Verification::None;
     QString heardAt; // where verification last heard the device
     QString time;    // reportTime() when the row got its result
+    QString earlierDetail; // the detail of an earlier run's record that the row keeps
 };
 
 // What the operator is told about the row (the verdict, the outcome, the activation that
@@ -84,11 +96,12 @@ public:
         QString card;                 // where the verification searches go
         bool dryRun = false;
         std::optional<Road> road;     // every row takes this road (set-ip, activate); default: by the state
-        int verifyTimeoutMs = 90000;  // 0: no verification (chains then run right after each other)
+        int verifyTimeoutMs = 90000;  // 0: no verification but of the devices that chained rows wait for
         // Each verification search gathers its whole time rather than stopping once every
         // awaited device answered, so that it lists the other devices too (the window shows it).
         bool wholeSearches = false;
         ReportWriter *report = nullptr;   // opened; the run stops when a write fails
+        int moverWaitMs = 90000;      // without verification: how long a chained row waits for its mover
     };
 
     struct Round
@@ -116,6 +129,9 @@ public:
     Step step();
     // The rows not yet run end "not run"; no more steps. False when the report failed.
     bool cancel();
+    // The program was stopped and has gone on (SIGCONT): what a round heard then is no full
+    // round, and at least one more is made.
+    void resumed();
 
     const QVector<RunRow> &rows() const { return runRows; }
     // The time left until the verification deadline; -1 while no change was sent or
@@ -129,13 +145,16 @@ public:
 
 private:
     enum class Turn { Now, Wait, Blocked };
-    Turn turnOf(int row, int *holder) const;
-    void change(int row);
-    Round verifyRound();
+    Turn turnOf(int row, int *holder, QSet<int> *movers) const;
+    bool change(int row);
+    Round verifyRound(const QVector<int> &rows);
     bool awaits(const RunRow &row) const;
     bool verifying() const;
-    bool deadlinePassed() const;
-    bool record();
+    bool lookingOver() const;
+    void goOnFrom(const QVector<ReportRow> &earlier);
+    void note(int row);
+    bool syncReport();
+    void finishReport();
 
     LinkCore &link;
     QVector<FoundDevice> devices;
@@ -145,7 +164,10 @@ private:
     QVector<RunRow> runRows;
     QHash<int, int> rowOfDevice;
     QHash<QString, QVector<int>> devicesAt;
-    QElapsedTimer sinceLastChange;
+    QElapsedTimer clock;
+    qint64 lastChangeMs = -1;
+    qint64 resumedMs = -1;
+    qint64 lastRoundStartMs = -1; // of the last round that ended
     JsonPtr lastSearch = makeJsonPtr();
     int rounds = 0;
     bool begun = false;

@@ -10,9 +10,32 @@ Road roadFor(const QString &activeState)
     return isActivatedState(activeState) ? Road::Login : Road::Activate;
 }
 
+namespace {
+
+constexpr struct
+{
+    Road road;
+    const char *name;
+} kRoads[] = {{Road::Login, "login+netcfg"}, {Road::Activate, "activate+netcfg"}};
+
+} // namespace
+
 QString roadName(Road road)
 {
-    return road == Road::Login ? QStringLiteral("login+netcfg") : QStringLiteral("activate+netcfg");
+    for (const auto &entry : kRoads) {
+        if (entry.road == road)
+            return QLatin1String(entry.name);
+    }
+    return QString();
+}
+
+std::optional<Road> roadNamed(const QString &name)
+{
+    for (const auto &entry : kRoads) {
+        if (name == QLatin1String(entry.name))
+            return entry.road;
+    }
+    return std::nullopt;
 }
 
 ChangeResult changeAddress(LinkCore &link, Road road, const QString &sn, const QString &password,
@@ -26,6 +49,7 @@ ChangeResult changeAddress(LinkCore &link, Road road, const QString &sn, const Q
                                                                   : activationFailure(classifyActivateReply(first.json.get()));
     if (stop) {
         result.outcome = *stop;
+        result.activationUnanswered = road == Road::Activate && *stop == ChangeOutcome::NoReply;
         return result;
     }
     result.activated = road == Road::Activate;

@@ -2,6 +2,10 @@
 
 #include "devicelink/devicemembers.h"
 
+#include <QTextCodec>
+
+#include <cstring>
+
 const QStringList &deviceCsvColumns()
 {
     static const QStringList columns = [] {
@@ -17,16 +21,27 @@ namespace {
 
 const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
 
+// Single quotes, then a formula's first character: a text that is itself a guarded cell is
+// guarded once more, so that taking one guard away gives back every text.
+bool needsGuard(const QString &text)
+{
+    int i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char('\''))
+        ++i;
+    return i < text.size() && kFormulaStarts.contains(text.at(i));
+}
+
 } // namespace
 
 QString csvField(const QString &text)
 {
     QString field = text;
     // Device texts come from the network: a cell must never become a formula.
-    if (!field.isEmpty() && kFormulaStarts.contains(field.at(0)))
+    if (needsGuard(field))
         field.prepend(QLatin1Char('\''));
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n'))
-        || field.contains(QLatin1Char('\r'))) {
+        || field.contains(QLatin1Char('\r')) || field.startsWith(QLatin1Char('#'))
+        || (!field.isEmpty() && (field.front().isSpace() || field.back().isSpace()))) {
         field.replace(QLatin1Char('"'), QLatin1String("\"\""));
         field = QLatin1Char('"') + field + QLatin1Char('"');
     }
@@ -80,6 +95,7 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
                 }
             } else if (c == QLatin1Char(',')) {
                 record.cells << cell;
+                record.quoted << quoted;
                 cell.clear();
                 quoted = false;
             } else if (c == QLatin1Char('\n')) {
@@ -105,6 +121,7 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
             return false;
         }
         record.cells << cell;
+        record.quoted << quoted;
         if (record.cells.size() > 1 || quoted || !cell.trimmed().isEmpty())
             records->append(record);
     }
@@ -113,7 +130,33 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
 
 QString csvUnguarded(const QString &cell)
 {
-    if (cell.size() > 1 && cell.at(0) == QLatin1Char('\'') && kFormulaStarts.contains(cell.at(1)))
+    if (cell.startsWith(QLatin1Char('\'')) && needsGuard(cell.mid(1)))
         return cell.mid(1);
     return cell;
+}
+
+int firstLineNotText(const QByteArray &text, const char **reason)
+{
+    // A line break byte never occurs inside a UTF-8 sequence, so the lines can be checked one by one.
+    QTextCodec *utf8 = QTextCodec::codecForMib(106);
+    int line = 1;
+    for (int start = 0; start <= text.size(); ++line) {
+        int end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        const char *bytes = text.constData() + start;
+        const int length = end - start;
+        if (std::memchr(bytes, '\0', std::size_t(length))) {
+            *reason = QT_TRANSLATE_NOOP("ORV_Window", "not text (a NUL byte)");
+            return line;
+        }
+        QTextCodec::ConverterState state;
+        utf8->toUnicode(bytes, length, &state);
+        if (state.invalidChars > 0 || state.remainingChars > 0) {
+            *reason = QT_TRANSLATE_NOOP("ORV_Window", "not UTF-8 text");
+            return line;
+        }
+        start = end + 1;
+    }
+    return 0;
 }

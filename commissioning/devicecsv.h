@@ -11,8 +11,10 @@
 const QStringList &deviceCsvColumns();
 
 // One cell. A text that a spreadsheet would run as a formula (one that starts with =, +,
-// -, @, a tab or a carriage return) gets a single quote in front; then the cell is quoted
-// when it holds a comma, a double quote or a line break.
+// -, @, a tab or a carriage return, after any single quotes) gets a single quote in front;
+// then the cell is quoted when it holds a comma, a double quote or a line break, starts
+// with '#' (a comment line to readers of plans) or starts or ends with a blank (which
+// readers drop around cells that are not quoted).
 QString csvField(const QString &text);
 
 // The rows, each cell through csvField, as UTF-8 text.
@@ -22,6 +24,7 @@ struct CsvRecord
 {
     int line = 0; // where the record starts, from 1
     QStringList cells;
+    QVector<bool> quoted; // per cell: it was quoted, so that its blanks are its own
 };
 
 // RFC 4180 records, tolerant of LF line ends and of blanks around a quoted cell; blank lines
@@ -33,3 +36,8 @@ bool readCsvRecords(const QString &text, bool commentLines, QVector<CsvRecord> *
 
 // A cell as it was before csvField() guarded it against spreadsheets.
 QString csvUnguarded(const QString &cell);
+
+// The first line (from 1) of a file that is not UTF-8 text, with the reason (an English source
+// marked for the "ORV_Window" context): a NUL byte, a byte sequence that is not UTF-8, or one
+// cut short at the end; 0 when the whole file is text. One rule for plans and reports.
+int firstLineNotText(const QByteArray &text, const char **reason);

@@ -13,16 +13,10 @@
 
 namespace {
 
-struct CardAddress
-{
-    Ipv4Subnet subnet;
-    quint32 own = 0;
-};
-
 // The card's system name (for the neighbour table) and its IPv4 addresses.
-QVector<CardAddress> cardAddresses(const QString &card, QString *systemName)
+QVector<Ipv4Subnet> cardAddresses(const QString &card, QString *systemName)
 {
-    QVector<CardAddress> addresses;
+    QVector<Ipv4Subnet> addresses;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &nic : interfaces) {
         if (nic.humanReadableName() != card)
@@ -32,17 +26,17 @@ QVector<CardAddress> cardAddresses(const QString &card, QString *systemName)
         const QList<QNetworkAddressEntry> entries = nic.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                addresses.append({{entry.ip().toIPv4Address(), entry.prefixLength()}, entry.ip().toIPv4Address()});
+                addresses.append({Ipv4Address(entry.ip().toIPv4Address()), entry.prefixLength()});
         }
     }
     return addresses;
 }
 
-sockaddr_in socketAddress(quint32 address, quint16 port)
+sockaddr_in socketAddress(Ipv4Address address, quint16 port)
 {
     sockaddr_in socketAddress{};
     socketAddress.sin_family = AF_INET;
-    socketAddress.sin_addr.s_addr = htonl(address);
+    socketAddress.sin_addr.s_addr = htonl(address.toNumber());
     socketAddress.sin_port = htons(port);
     return socketAddress;
 }
@@ -57,10 +51,7 @@ struct Attempt
 
 QVector<Ipv4Subnet> cardSubnets(const QString &card)
 {
-    QVector<Ipv4Subnet> subnets;
-    for (const CardAddress &address : cardAddresses(card, nullptr))
-        subnets << address.subnet;
-    return subnets;
+    return cardAddresses(card, nullptr);
 }
 
 QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &targets)
@@ -68,21 +59,21 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
     QElapsedTimer clock;
     clock.start();
     QString systemName;
-    const QVector<CardAddress> own = cardAddresses(card, &systemName);
+    const QVector<Ipv4Subnet> own = cardAddresses(card, &systemName);
     QHash<QString, ProbeResult> results;
     QVector<Attempt> pending;
     for (const QString &target : targets) {
         results.insert(target, ProbeResult::NotProbed);
-        const std::optional<quint32> number = ipv4Number(target);
+        const std::optional<Ipv4Address> number = Ipv4Address::fromText(target);
         const auto from = std::find_if(own.cbegin(), own.cend(),
-                                       [&](const CardAddress &address) { return number && address.subnet.contains(*number); });
+                                       [&](const Ipv4Subnet &subnet) { return number && subnet.contains(*number); });
         if (from == own.cend())
             continue;
         results[target] = ProbeResult::Silent;
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0)
             continue;
-        const sockaddr_in local = socketAddress(from->own, 0);
+        const sockaddr_in local = socketAddress(from->address, 0);
         const sockaddr_in remote = socketAddress(*number, 80);
         if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
             ::close(fd);
@@ -132,7 +123,7 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
 QString completeNeighbour(const QString &row, const QString &device)
 {
     const QStringList fields = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (fields.size() < 6 || fields.at(5) != device || !ipv4Number(fields.at(0)))
+    if (fields.size() < 6 || fields.at(5) != device || !Ipv4Address::fromText(fields.at(0)))
         return QString();
     bool ok = false;
     const uint flags = fields.at(2).toUInt(&ok, 16);
@@ -160,4 +151,27 @@ QSet<QString> answeringHosts(const QString &card, const QStringList &targets)
             answering.insert(it.key());
     }
     return answering;
+}
+
+GeneratedPlan generatePlanOnCard(const QVector<FoundDevice> &devices, PlanRequest request, const QString &card)
+{
+    for (const Ipv4Subnet &own : cardSubnets(card))
+        request.taken.insert(own.address);
+    QSet<QString> held, probed;
+    for (const FoundDevice &device : devices)
+        held.insert(device.ip);
+    for (;;) {
+        const GeneratedPlan plan = generatePlan(devices, request);
+        QStringList targets;
+        for (const PlanRow &row : plan.rows) {
+            if (!held.contains(row.newIp) && !probed.contains(row.newIp))
+                targets << row.newIp;
+        }
+        const QSet<QString> answering = answeringHosts(card, targets);
+        if (answering.isEmpty())
+            return plan;
+        probed.unite(QSet<QString>(targets.cbegin(), targets.cend()));
+        for (const QString &address : answering)
+            request.taken.insert(*Ipv4Address::fromText(address));
+    }
 }

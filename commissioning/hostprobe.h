@@ -53,3 +53,8 @@ QString completeNeighbour(const QString &row, const QString &device);
 // checkPlan() as the command line and the window run it: the card's subnets for the
 // warning, and a probe of the free addresses that Ready rows would take.
 PlanCheck checkPlanOnCard(const QVector<PlanRow> &plan, const QVector<FoundDevice> &devices, const QString &card);
+
+// generatePlan() for devices on this card: the card's own addresses are taken, and so is
+// every address handed out at which the probe finds a host (the plan is made again without
+// it), so that the plan's checks pass the plan unchanged.
+GeneratedPlan generatePlanOnCard(const QVector<FoundDevice> &devices, PlanRequest request, const QString &card);

@@ -219,6 +219,10 @@ const char *runText(RunText text)
         return QT_TRANSLATE_NOOP("ORV_Window", "The run stopped before this device.");
     case RunText::AnswersElsewhere:
         return QT_TRANSLATE_NOOP("ORV_Window", "It answers at %1.");
+    case RunText::ActivationUnanswered:
+        return QT_TRANSLATE_NOOP("ORV_Window", "No reply to the activation, which may have taken effect: the device "
+                                               "then has the password. Run the same again to go on: an activated "
+                                               "device is logged in to.");
     }
     return "";
 }

@@ -3,7 +3,7 @@
 // What the operator is told about an address change, in one place: the window shows these
 // texts translated in the "ORV_Window" context, the command line prints the English sources.
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "devicelink/devicemessages.h"
 
 #include <QString>
@@ -80,5 +80,6 @@ enum class RunText {
     ChangeUnderWay,        // what a report says of the device in hand
     NotRun,                // the run stopped before this row
     AnswersElsewhere,      // %1 the address it answers at
+    ActivationUnanswered,  // no reply to the activation
 };
 const char *runText(RunText text);

@@ -6,54 +6,23 @@
 #include <QFile>
 #include <QHash>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
-
-const QStringList kColumns = {QStringLiteral("sn"), QStringLiteral("new_ip"), QStringLiteral("password")};
-
-// The first line that is not UTF-8 text, from 1; 0 when all are. A line break byte never
-// occurs inside a UTF-8 sequence, so the lines can be checked one by one.
-int firstLineNotText(const QByteArray &text, QString *reason, bool translate)
-{
-    QTextCodec *utf8 = QTextCodec::codecForMib(106);
-    int line = 1;
-    for (int start = 0; start <= text.size(); ++line) {
-        int end = text.indexOf('\n', start);
-        if (end < 0)
-            end = text.size();
-        const char *bytes = text.constData() + start;
-        const int length = end - start;
-        if (std::memchr(bytes, '\0', std::size_t(length))) {
-            *reason = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "not text (a NUL byte)"), translate);
-            return line;
-        }
-        QTextCodec::ConverterState state;
-        utf8->toUnicode(bytes, length, &state);
-        if (state.invalidChars > 0 || state.remainingChars > 0) {
-            *reason = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "not UTF-8 text"), translate);
-            return line;
-        }
-        start = end + 1;
-    }
-    return 0;
-}
 
 bool isHeader(const QStringList &cells)
 {
     return std::any_of(cells.cbegin(), cells.cend(),
-                       [](const QString &cell) { return kColumns.contains(cell.trimmed().toLower()); });
+                       [](const QString &cell) { return planColumns().contains(cell.trimmed().toLower()); });
 }
 
 bool headerInOrder(const QStringList &cells)
 {
-    if (cells.size() < 2 || cells.size() > kColumns.size())
+    if (cells.size() < 2 || cells.size() > planColumns().size())
         return false;
     for (int i = 0; i < cells.size(); ++i) {
-        if (cells.at(i).trimmed().toLower() != kColumns.at(i))
+        if (cells.at(i).trimmed().toLower() != planColumns().at(i))
             return false;
     }
     return true;
@@ -66,28 +35,52 @@ bool digitsAndDots(const QString &text)
     });
 }
 
-} // namespace
-
-bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
+// The CSV records of a plan or a file of passwords: within the size cap, text, quoted properly.
+bool readRecords(const QByteArray &text, QVector<CsvRecord> *records, int *errorLine, QString *error, bool translate)
 {
-    rows->clear();
+    *errorLine = 0;
     if (text.size() > kMaxPlanBytes) {
-        *errorLine = 0;
         *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "larger than %1 bytes: not a plan"), translate)
                      .arg(kMaxPlanBytes);
         return false;
     }
-    if ((*errorLine = firstLineNotText(text, error, translate)))
+    const char *notText = nullptr;
+    if ((*errorLine = firstLineNotText(text, &notText))) {
+        *error = operatorString(notText, translate);
         return false;
+    }
     QString decoded = QString::fromUtf8(text);
     if (decoded.startsWith(QChar(0xfeff))) // saved by a spreadsheet
         decoded.remove(0, 1);
-    QVector<CsvRecord> records;
     const char *why = nullptr;
-    if (!readCsvRecords(decoded, true, &records, errorLine, &why)) {
+    if (!readCsvRecords(decoded, true, records, errorLine, &why)) {
         *error = operatorString(why, translate);
         return false;
     }
+    return true;
+}
+
+// A cell that names a device or an address: see parsePlan().
+QString dataCell(const CsvRecord &record, int i)
+{
+    const QString cell = record.quoted.at(i) ? record.cells.at(i) : record.cells.at(i).trimmed();
+    return i == 0 ? csvUnguarded(cell) : cell;
+}
+
+} // namespace
+
+const QStringList &planColumns()
+{
+    static const QStringList columns = {QStringLiteral("sn"), QStringLiteral("new_ip"), QStringLiteral("password")};
+    return columns;
+}
+
+bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, QString *error, bool translate)
+{
+    rows->clear();
+    QVector<CsvRecord> records;
+    if (!readRecords(text, &records, errorLine, error, translate))
+        return false;
 
     QHash<QString, int> serialLines;
     QHash<QString, int> addressLines;
@@ -109,8 +102,8 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
         }
         PlanRow row;
         row.line = record.line;
-        row.sn = record.cells.at(0).trimmed();
-        row.newIp = record.cells.at(1).trimmed();
+        row.sn = dataCell(record, 0);
+        row.newIp = dataCell(record, 1);
         row.password = record.cells.value(2);
         if (row.sn.isEmpty()) {
             *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "empty serial number"), translate);
@@ -144,6 +137,50 @@ bool parsePlan(const QByteArray &text, QVector<PlanRow> *rows, int *errorLine, Q
     if (rows->isEmpty()) {
         *errorLine = 0;
         *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "the plan holds no device"), translate);
+        return false;
+    }
+    return true;
+}
+
+bool parsePasswords(const QByteArray &text, QHash<QString, QString> *passwords, int *errorLine, QString *error,
+                    bool translate)
+{
+    passwords->clear();
+    QVector<CsvRecord> records;
+    if (!readRecords(text, &records, errorLine, error, translate))
+        return false;
+    QStringList header;
+    for (const QString &cell : records.value(0).cells)
+        header << cell.trimmed().toLower();
+    const bool serialAndPassword = header == QStringList{planColumns().at(0), planColumns().at(2)};
+    if (!serialAndPassword) {
+        QVector<PlanRow> plan;
+        if (!parsePlan(text, &plan, errorLine, error, translate))
+            return false;
+        for (const PlanRow &row : qAsConst(plan)) {
+            if (!row.password.isEmpty())
+                passwords->insert(row.sn, row.password);
+        }
+    }
+    for (int i = 1; i < records.size() && serialAndPassword; ++i) {
+        const CsvRecord &record = records.at(i);
+        *errorLine = record.line;
+        if (record.cells.size() != 2 || dataCell(record, 0).isEmpty() || record.cells.at(1).isEmpty()) {
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "expected a serial number and a password"), translate);
+            return false;
+        }
+        if (passwords->contains(dataCell(record, 0))) {
+            *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "serial number %1 is named twice"), translate)
+                         .arg(dataCell(record, 0));
+            return false;
+        }
+        passwords->insert(dataCell(record, 0), record.cells.at(1));
+    }
+    if (passwords->isEmpty()) {
+        *errorLine = 0;
+        *error = operatorString(QT_TRANSLATE_NOOP("ORV_Window", "no password in it: the columns are sn,password or "
+                                                                "sn,new_ip,password"),
+                                translate);
         return false;
     }
     return true;

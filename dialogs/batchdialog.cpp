@@ -161,7 +161,10 @@ void BatchDialog::fill()
     static const PlanOrder orders[] = {PlanOrder::Mac, PlanOrder::Sn, PlanOrder::Ip, PlanOrder::Listed};
     request.order = orders[qBound(0, ui->order_box->currentIndex(), 3)];
     request.only = ui->only_inactive->isChecked() ? ActiveFilter::Inactive : ActiveFilter::All;
-    request.hostsAnswering = hostsAnswering;
+    for (const QString &host : qAsConst(hostsAnswering)) {
+        if (const std::optional<Ipv4Address> address = Ipv4Address::fromText(host))
+            request.taken.insert(*address);
+    }
     const QVector<FoundDevice> &devices = model->devices();
     QVector<BatchEntry> entries = model->entries();
     for (int e = 0; e < entries.size(); ++e) {

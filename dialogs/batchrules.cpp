@@ -93,13 +93,7 @@ QString applyHint(ApplyBlock block, const BatchCheck &batch)
 
 bool addressLess(const QString &a, const QString &b)
 {
-    const std::optional<quint32> left = ipv4Number(a);
-    const std::optional<quint32> right = ipv4Number(b);
-    if (left && right)
-        return *left < *right;
-    if (left || right)
-        return bool(left);
-    return a < b;
+    return addressTextLess(a, b);
 }
 
 QString roadText(Road road)

@@ -1,8 +1,8 @@
 #include "ui_orv_window.h"
 
 #include "commissioning/addressplan.h"
+#include "commissioning/addressrules.h"
 #include "commissioning/hostprobe.h"
-#include "commissioning/ipv4address.h"
 #include "commissioning/operatortexts.h"
 #include "devicelink/devicemessages.h"
 #include "devicelink/orv_conn2device.h"

@@ -1,6 +1,6 @@
 #include "ui_orv_window.h"
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 

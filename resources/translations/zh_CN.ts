@@ -237,6 +237,105 @@
     </message>
 </context>
 <context>
+    <name>Commissioning</name>
+    <message>
+        <source>a row is not an object</source>
+        <translation>某一行不是对象</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is missing or not a text</source>
+        <translation>“%1”缺失或不是文本</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is missing or not a number</source>
+        <translation>“%1”缺失或不是数字</translation>
+    </message>
+    <message>
+        <source>the header is not &quot;%1&quot;</source>
+        <translation>表头不是“%1”</translation>
+    </message>
+    <message>
+        <source>not an array of report rows</source>
+        <translation>不是报告行的数组</translation>
+    </message>
+    <message>
+        <source>not JSON</source>
+        <translation>不是 JSON</translation>
+    </message>
+    <message>
+        <source>text after the array of report rows</source>
+        <translation>报告行数组之后还有文本</translation>
+    </message>
+    <message>
+        <source>The report %1 exists already; a report is never written over: choose another name.</source>
+        <translation>报告 %1 已存在；报告绝不会被覆盖：请换一个文件名。</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be created:</source>
+        <translation>无法创建报告 %1：</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be written:</source>
+        <translation>无法写入报告 %1：</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be saved to the disk:</source>
+        <translation>无法将报告 %1 保存到磁盘：</translation>
+    </message>
+    <message>
+        <source>The report %1 could not be replaced by its final form:</source>
+        <translation>无法用最终格式替换报告 %1：</translation>
+    </message>
+    <message>
+        <source>The folder of the report %1 could not be saved to the disk:</source>
+        <translation>无法将报告 %1 所在的文件夹保存到磁盘：</translation>
+    </message>
+    <message>
+        <source>The report %1 must end in .csv or .json.</source>
+        <translation>报告 %1 的扩展名必须是 .csv 或 .json。</translation>
+    </message>
+    <message>
+        <source>The file %1 exists and is no report; it is never written over: choose another name.</source>
+        <translation>文件 %1 已存在且不是报告；它绝不会被覆盖：请换一个文件名。</translation>
+    </message>
+    <message>
+        <source>The report %1 exists already and records another plan; a report is never written over: choose another name.</source>
+        <translation>报告 %1 已存在且记录的是另一个计划；报告绝不会被覆盖：请换一个文件名。</translation>
+    </message>
+    <message>
+        <source>a report ends in .csv or .json</source>
+        <translation>报告的扩展名为 .csv 或 .json</translation>
+    </message>
+    <message>
+        <source>larger than %1 MiB: not a report</source>
+        <translation>大于 %1 MiB：不是报告</translation>
+    </message>
+    <message>
+        <source>expected %1 cells, found %2</source>
+        <translation>应有 %1 个单元格，实际为 %2 个</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no plan line</source>
+        <translation>“%1”不是计划中的行号</translation>
+    </message>
+    <message>
+        <source>empty serial number</source>
+        <translation>序列号为空</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no result of a run</source>
+        <translation>“%1”不是运行结果</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no verification of a run</source>
+        <translation>“%1”不是运行的核验结果</translation>
+    </message>
+    <message>
+        <source>serial number %1 is already on line %2</source>
+        <translation>序列号 %1 已在第 %2 行出现</translation>
+    </message>
+</context>
+<context>
     <name>LinkFailure</name>
     <message>
         <source>It is held by tarnvale-manager (the window), process %1.</source>
@@ -941,6 +1040,22 @@
     <message>
         <source>Warning</source>
         <translation>警告</translation>
+    </message>
+    <message>
+        <source>No reply to the activation, which may have taken effect: the device then has the password. Run the same again to go on: an activated device is logged in to.</source>
+        <translation>激活没有回复，但激活可能已经生效：那样设备已设置该密码。再次运行同样的命令即可继续：对已激活的设备会改为登录。</translation>
+    </message>
+    <message>
+        <source>expected a serial number and a password</source>
+        <translation>应为一个序列号和一个密码</translation>
+    </message>
+    <message>
+        <source>serial number %1 is named twice</source>
+        <translation>序列号 %1 出现了两次</translation>
+    </message>
+    <message>
+        <source>no password in it: the columns are sn,password or sn,new_ip,password</source>
+        <translation>其中没有密码：列应为 sn,password 或 sn,new_ip,password</translation>
     </message>
 </context>
 <context>

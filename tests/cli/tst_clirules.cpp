@@ -3,15 +3,21 @@
 // exit statuses.
 
 #include "cli/applyrows.h"
-#include "cli/arguments.h"
 #include "cli/deviceoutput.h"
 #include "cli/inputfile.h"
+#include "cli/listcommand.h"
 #include "cli/output.h"
 #include "cli/password.h"
+#include "cli/plancommand.h"
+#include "cli/tarnvalecli.h"
+#include "cli/undocommand.h"
 #include "commissioning/planfile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <sys/stat.h>
 
@@ -21,7 +27,7 @@ namespace {
 QList<int> listedStatuses(const QString &document)
 {
     QFile file(qEnvironmentVariable("ORV_SOURCE_DIR", ORV_SOURCE_DIR) + document);
-    QString text = document.isEmpty() ? helpText().section("Exit status:\n", 1)
+    QString text = document.isEmpty() ? TarnvaleCli().helpText().section("Exit status:\n", 1)
                    : file.open(QIODevice::ReadOnly)
                        ? QString(file.readAll()).section(QRegularExpression("\\n(\\.SH EXIT STATUS|Exit statuses)"), 1)
                        : QString();
@@ -46,20 +52,21 @@ private slots:
         QTest::addColumn<QString>("result"); // what is asked for, or the status and the error
         // clang-format off
         QTest::newRow("-v is verbose, not the version") << "list -v" << "list table verbose";
-        QTest::newRow("-V is the version") << "-V" << "list table version";
+        QTest::newRow("-V is the version") << "-V" << "version";
         QTest::newRow("unknown command") << "frob" << "2 unknown command \"frob\"; see tarnvale-cli --help";
         QTest::newRow("an argument missing") << "set-ip SN1" << "2 set-ip takes 2 arguments, not 1; see tarnvale-cli --help";
         QTest::newRow("option of another command") << "list --dry-run" << "2 --dry-run is not an option of list";
+        QTest::newRow("undo's option to apply") << "apply p --passwords f" << "2 --passwords is not an option of apply";
         QTest::newRow("empty card name") << "list --interface=" << "2 --interface needs the name of a network card";
         QTest::newRow("plan and password both standard input") << "apply - --password-file -" << "2 the plan and the password file cannot both be standard input";
-        QTest::newRow("undo with a report and a deadline") << "undo r.json --report u.CSV --verify-timeout 5" << "undo r.json table report:u.CSV verify:5000";
-        QTest::newRow("--no-verify") << "set-ip SN1 10.0.0.1 --no-verify" << "set-ip SN1 10.0.0.1 table verify:0";
+        QTest::newRow("undo with a report, a deadline, passwords") << "undo r.json --report u.CSV --verify-timeout 5 --passwords p.csv" << "undo report:u.CSV verify:5000 passwords:p.csv";
+        QTest::newRow("--no-verify") << "set-ip SN1 10.0.0.1 --no-verify" << "set-ip verify:0";
         QTest::newRow("report neither csv nor json") << "apply p --report r.txt" << "2 --report needs a file name ending in .csv or .json, not \"r.txt\"";
         QTest::newRow("deadline of 0") << "apply p --verify-timeout 0" << "2 --verify-timeout takes whole seconds from 1 to 3600, not \"0\"";
         QTest::newRow("both verify options") << "apply p --no-verify --verify-timeout 5" << "2 --no-verify and --verify-timeout exclude each other";
-        QTest::newRow("plan: defaults") << "plan --from 10.0.0.5" << "plan table from:10.0.0.5- order:ip only:all keep";
-        QTest::newRow("plan: every choice") << "plan --from 10.0.0.5 --to 10.0.1.9 --order mac --only inactive --model ipc --renumber" << "plan table from:10.0.0.5-10.0.1.9 order:mac only:inactive model:ipc";
-        QTest::newRow("plan: only active, by sn") << "plan --from 10.0.0.5 --order sn --only active" << "plan table from:10.0.0.5- order:sn only:active keep";
+        QTest::newRow("plan: defaults") << "plan --from 10.0.0.5" << "plan from:10.0.0.5- order:ip only:all keep";
+        QTest::newRow("plan: every choice") << "plan --from 10.0.0.5 --to 10.0.1.9 --order mac --only inactive --model ipc --renumber" << "plan from:10.0.0.5-10.0.1.9 order:mac only:inactive model:ipc";
+        QTest::newRow("plan: only active, by sn") << "plan --from 10.0.0.5 --order sn --only active" << "plan from:10.0.0.5- order:sn only:active keep";
         QTest::newRow("plan without --from") << "plan --to 10.0.0.9" << "2 plan needs --from, the first address to hand out";
         QTest::newRow("plan: range backwards") << "plan --from 10.0.0.9 --to 10.0.0.5" << "2 The range is empty: 10.0.0.5 comes before 10.0.0.9.";
         QTest::newRow("plan: unknown order") << "plan --from 10.0.0.5 --order model" << "2 --order takes mac, sn or ip, not \"model\"";
@@ -70,25 +77,86 @@ private slots:
     {
         QFETCH(QString, args);
         QFETCH(QString, result);
-        Invocation i;
-        const Outcome outcome = parseArguments(("tarnvale-cli " + args).split(' '), &i);
-        QStringList what = QStringList{QStringList{"list", "set-ip", "activate", "apply", "undo", "plan", "doctor"}.at(int(i.command))}
-                           + i.arguments + QStringList{QStringList{"table", "csv", "json"}.at(int(i.format))};
-        for (const auto &[set, name] : {std::pair{i.wide, "wide"}, std::pair{i.dryRun, "dry-run"},
-                                        std::pair{i.verbose, "verbose"}, std::pair{i.strict, "strict"},
-                                        std::pair{i.version, "version"}})
-            what << (set ? name : "");
-        what << (i.passwordFile.isEmpty() ? "" : "password:" + i.passwordFile)
-             << (i.interfaceName.isEmpty() ? "" : "card:" + i.interfaceName)
-             << (i.reportPath.isEmpty() ? "" : "report:" + i.reportPath)
-             << (i.verifyTimeoutMs == kDefaultVerifySeconds * 1000 ? "" : QString("verify:%1").arg(i.verifyTimeoutMs));
-        const PlanRequest &r = i.planRequest;
-        if (i.command == Command::Plan)
+        TarnvaleCli cli;
+        const Outcome outcome = cli.parse(("tarnvale-cli " + args).split(' '));
+        QStringList what = {cli.command() ? cli.command()->name() : "version"};
+        if (const auto *list = dynamic_cast<const ListCommand *>(cli.command()))
+            what << QStringList{"table", "csv", "json"}.at(int(list->format())) << (list->wide() ? "wide" : "");
+        if (const auto *change = dynamic_cast<const ChangeCommand *>(cli.command())) {
+            const ChangeCommand::Settings &c = change->settings();
+            what << (c.dryRun ? "dry-run" : "") << (c.passwordFile.isEmpty() ? "" : "password:" + c.passwordFile)
+                 << (c.reportPath.isEmpty() ? "" : "report:" + c.reportPath)
+                 << (c.verifyTimeoutMs == kDefaultVerifySeconds * 1000 ? "" : QString("verify:%1").arg(c.verifyTimeoutMs));
+        }
+        if (const auto *undo = dynamic_cast<const UndoCommand *>(cli.command()))
+            what << (undo->passwordsPath().isEmpty() ? "" : "passwords:" + undo->passwordsPath());
+        if (const auto *plan = dynamic_cast<const PlanCommand *>(cli.command())) {
+            const PlanRequest &r = plan->request();
             what << "from:" + r.from + "-" + r.to << "order:" + QStringList{"listed", "mac", "sn", "ip"}.at(int(r.order))
                  << "only:" + QStringList{"all", "inactive", "active"}.at(int(r.only))
                  << (r.model.isEmpty() ? "" : "model:" + r.model) << (r.keepInside ? "keep" : "");
-        QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text)
-                                : what.join(' ').simplified(), result);
+        }
+        what << (cli.verbose() ? "verbose" : "");
+        QCOMPARE(outcome.status ? QString("%1 %2").arg(outcome.status).arg(outcome.text) : what.join(' ').simplified(),
+                 result);
+    }
+
+    // The commands in process, their output in memory: what each refuses before the search.
+    // "PLAN", "PLAN.csv", "PW644" (others can read it) and "R.json" in args name files holding
+    // `file`; "PASSWORDS" holds a plan without passwords.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("told"); // on standard error, or on standard output for status 0
+        const QByteArray header = "line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\n";
+        const QByteArray object = R"({"line":2,"sn":"SN1","mac":"m","model":"x","old_ip":"192.168.1.2","new_ip":"10.0.0.2",)"
+                                  R"("road":"","result":"done","detail":"","verification":"","time":""})";
+        // clang-format off
+        QTest::newRow("password as argument") << "set-ip SN1 10.0.0.2 --password admin123" << QByteArray() << 2 << "Unknown option 'password'. Passwords are not taken as arguments: use --password-file FILE or TARNVALE_PASSWORD.";
+        QTest::newRow("address refused by the rules") << "set-ip SN1 10.0.0.255" << QByteArray() << 7 << "SN1: Invalid IP Address: Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).";
+        QTest::newRow("password file others can read, --strict") << "activate SN1 10.0.0.2 --password-file PW644 --strict" << QByteArray("admin123") << 2 << "the password file PW644 can be read by group or others (mode 0644); refused with --strict: chmod 600 PW644";
+        QTest::newRow("report not writable") << "set-ip SN1 10.0.0.2 --report /proc/r.csv" << QByteArray() << 12 << "report: The report /proc/r.csv could not be created: No such file or directory";
+        QTest::newRow("report of another plan") << "set-ip SN1 10.0.0.3 --report R.json" << "[\n" + object + "\n]\n" << 12 << "report: The report R.json exists already and records another plan; a report is never written over: choose another name.";
+        QTest::newRow("plan name mistyped, before the card") << "apply /nonexistent/plan.csv --interface eth9" << QByteArray() << 9 << "plan: cannot read /nonexistent/plan.csv: No such file or directory";
+        QTest::newRow("plan with open quote") << "apply PLAN" << QByteArray("sn,new_ip\nSN2,10.0.0.2\nSN1,\"10.0.0.1\n") << 9 << "PLAN:3: a quoted cell is not closed";
+        QTest::newRow("binary plan") << "apply PLAN" << QByteArray("SN2,10.0.0.2\n\x7f" "ELF\x02\x01\x01\0\0\0", 23) << 9 << "PLAN:2: not text (a NUL byte)";
+        QTest::newRow("a plan given to undo") << "undo PLAN.csv" << QByteArray("sn,new_ip\nSN2,10.0.0.2\n") << 9 << "PLAN.csv:1: the header is not \"line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\"";
+        QTest::newRow("two reports one after the other") << "undo R.json" << "[\n" + object + "\n]\n[\n" + object + "\n]\n" << 9 << "R.json:4: text after the array of report rows";
+        QTest::newRow("nothing to undo") << "undo PLAN.csv" << header + "2,SN1,m,x,192.168.1.2,10.0.0.2,,skipped,d,,t\n" << 0 << "Nothing to undo: the report shows no device that changed.";
+        QTest::newRow("passwords that give none") << "undo R.json --passwords PASSWORDS" << "[\n" + object + "\n]\n" << 9 << "PASSWORDS: no password in it: the columns are sn,password or sn,new_ip,password";
+        QTest::newRow("doctor: unknown card") << "doctor --interface eth9" << QByteArray() << 14 << "card      problem: There is no network card named eth9 (known: lo).";
+        // clang-format on
+    }
+
+    void commands()
+    {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, file);
+        QFETCH(int, status);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        for (const QString name : {"PLAN", "PW644", "PLAN.csv", "R.json", "PASSWORDS"}) {
+            QFile written(dir.filePath(name));
+            QVERIFY(written.open(QIODevice::WriteOnly) && written.write(name == "PASSWORDS" ? "SN1,10.0.0.2\n" : file) >= 0);
+            written.setPermissions(QFile::ReadOwner | QFile::WriteOwner | (name == "PW644" ? QFile::ReadGroup | QFile::ReadOther : QFile::Permissions()));
+        }
+        qputenv("TARNVALE_PASSWORD", "admin123");
+        char *outText = nullptr, *errText = nullptr;
+        size_t outSize = 0, errSize = 0;
+        FILE *out = open_memstream(&outText, &outSize);
+        FILE *err = open_memstream(&errText, &errSize);
+        QStringList arguments = ("tarnvale-cli " + args + (args.contains("--interface") ? "" : " --interface lo")).split(' ');
+        QDir::setCurrent(dir.path());
+        QCOMPARE(TarnvaleCli(out, err).run(arguments), status);
+        std::fclose(out);
+        std::fclose(err);
+        const QString output = QString::fromUtf8(outText, int(outSize));
+        const QString errors = QString::fromUtf8(errText, int(errSize));
+        std::free(outText);
+        std::free(errText);
+        QVERIFY2((status == 0 || status == 14 ? output : errors).contains(told), qPrintable(output + errors));
     }
 
     // --help and the manual page list every exit status, and only those (the README points to them).
@@ -106,10 +174,11 @@ private slots:
         for (const ExitStatusText &status : kExitStatusTexts)
             expected << status.status;
         QCOMPARE(listedStatuses(document), expected);
-        for (const QString &line : helpText().split('\n'))
+        const QString help = TarnvaleCli().helpText();
+        for (const QString &line : help.split('\n'))
             QVERIFY2(line.size() <= 79, qPrintable(line));
-        QVERIFY(helpText().contains("  -v, --verbose         Also print the link's debug lines on standard error;"));
-        QVERIFY(helpText().contains("  plan --from IP [--to IP] [--order ORDER] [--only STATE] [--model TEXT]"));
+        QVERIFY(help.contains("  -v, --verbose         Also print the link's debug lines on standard error;"));
+        QVERIFY(help.contains("  plan --from IP [--to IP] [--order ORDER] [--only STATE] [--model TEXT]"));
     }
 
     void plan_data()
@@ -133,6 +202,7 @@ private slots:
         QTest::newRow("device twice") << QByteArray("SN1,10.0.0.1\nSN1,10.0.0.2\n") << "line 2: serial number SN1 is already planned on line 1";
         QTest::newRow("address twice") << QByteArray("SN1,10.0.0.1\nSN2, 10.0.0.1\n") << "line 2: address 10.0.0.1 is already planned on line 1";
         QTest::newRow("only a header") << QByteArray("sn,new_ip\n") << "line 0: the plan holds no device";
+        QTest::newRow("quoted cells verbatim, guards off") << QByteArray("\"#A\",10.0.0.1\n'=B,10.0.0.2\n\" C \",10.0.0.3\n''-D,10.0.0.4\n") << "1:#A>10.0.0.1 2:=B>10.0.0.2 3: C >10.0.0.3 4:'-D>10.0.0.4";
         // clang-format on
     }
 
@@ -148,6 +218,34 @@ private slots:
         for (const PlanRow &row : rows)
             found << QString("%1:%2>%3%4").arg(row.line).arg(row.sn, row.newIp, row.password.isEmpty() ? "" : "+")
                          + row.password;
+        QCOMPARE(read ? found.join(' ') : QString("line %1: %2").arg(line).arg(error), result);
+    }
+
+    // undo --passwords: a plan with passwords, or rows sn,password under their header.
+    void passwords_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("result"); // sn=password ..., or the line and the error
+        // clang-format off
+        QTest::newRow("plan, one row without") << QByteArray("SN1,10.0.0.1,secret1\nSN2,10.0.0.2,\n") << "SN1=secret1";
+        QTest::newRow("sn,password") << QByteArray("SN,Password\n'=A, pass 1\nSN2,secret2\n") << "=A= pass 1 SN2=secret2";
+        QTest::newRow("two cells without a header") << QByteArray("SN1,10.0.0.1\n") << "line 0: no password in it: the columns are sn,password or sn,new_ip,password";
+        QTest::newRow("a device twice") << QByteArray("sn,password\nSN1,secret1\nSN1,secret2\n") << "line 3: serial number SN1 is named twice";
+        // clang-format on
+    }
+
+    void passwords()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, result);
+        QHash<QString, QString> passwords;
+        int line = -1;
+        QString error;
+        QStringList found;
+        const bool read = parsePasswords(text, &passwords, &line, &error);
+        for (auto it = passwords.cbegin(); it != passwords.cend(); ++it)
+            found << it.key() + "=" + it.value();
+        found.sort();
         QCOMPARE(read ? found.join(' ') : QString("line %1: %2").arg(line).arg(error), result);
     }
 

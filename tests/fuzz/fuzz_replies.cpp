@@ -1,6 +1,6 @@
 // One datagram → decode → the readers of the login, activate and "netcfg" replies; and the
 // same bytes as a typed address.
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "devicelink/devicemessages.h"
 #include "tests/fuzz/fuzzwire.h"
 

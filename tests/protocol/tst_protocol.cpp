@@ -2,7 +2,7 @@
 // them too, and to the tool's), the messages as they go out, the reply readers, the address
 // rules and the device array, hostile datagrams included.
 
-#include "commissioning/ipv4address.h"
+#include "commissioning/addressrules.h"
 #include "devicelink/devicemessages.h"
 #include "devicelink/payloadcodec.h"
 #include "tools/devicesim/simcodec.h"

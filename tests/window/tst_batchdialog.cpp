@@ -53,7 +53,7 @@ QVector<BatchEntry> entriesOf(const QStringList &rows)
 
 BatchCheck check(const QStringList &rows)
 {
-    return checkBatch(kDevices, entriesOf(rows), {{0xC0A80100, 24}}, {}, "eth-test");
+    return checkBatch(kDevices, entriesOf(rows), {{Ipv4Address(0xC0A80100), 24}}, {}, "eth-test");
 }
 
 // A search on lo, then the dialog as the operator opens it from the table's menu; null unless
@@ -311,7 +311,7 @@ private slots:
         QCOMPARE(stored.readAll().count("activate+netcfg,done,"), 10);
         QVERIFY(dialog->saveReport(dir.filePath("run")) && QFile(dir.filePath("run.csv")).size() == stored.size());
         QVERIFY(!dialog->saveReport(dir.filePath("gone/run.csv")));
-        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\ncannot write the report " + dir.filePath("gone/run.csv") + ": create: No such file or directory|BatchDialog"});
+        QCOMPARE(closer.boxes, QStringList{"critical|Tips|The report was not saved.\nThe report " + dir.filePath("gone/run.csv") + " could not be created: No such file or directory|BatchDialog"});
         dialog->close();
         QTRY_VERIFY(!window.findChild<BatchDialog *>());
     }

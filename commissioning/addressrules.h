@@ -3,7 +3,11 @@
 // Rules for the IPv4 addresses the tool hands on: a new address for a device, the
 // gateway derived from it, and the address that may become a web page's host.
 
-#include <string>
+#include "diagnosis/ipv4.h"
+
+#include <QString>
+
+#include <string_view>
 
 enum class NewAddressCheck {
     Usable,
@@ -21,11 +25,18 @@ enum class NewAddressCheck {
 };
 
 // Refuses what is not an address, and what a device cannot sensibly be given.
-NewAddressCheck checkNewAddress(const std::string &text);
+NewAddressCheck checkNewAddress(std::string_view text);
+NewAddressCheck checkNewAddress(const QString &text);
+// The rules on the number alone: Usable, or why a device cannot have it.
+NewAddressCheck checkDeviceAddress(Ipv4Address address);
 
 // A number that is an address but not one for a device (not Usable, BadFormat, PartOutOfRange).
 bool isUnusable(NewAddressCheck check);
 
+// Whether the address lies in a block that no device may take at all (this network, loopback,
+// link-local, multicast, reserved); the .0 and .255 of a /24 are within such a range.
+bool inDeviceRange(Ipv4Address address);
+
 // Four decimal parts of 0 to 255 with no sign, blank or leading zero: the text names the
-// same host for every reader.
-bool isPlainDottedQuad(const std::string &text);
+// same host for every reader (Ipv4Address::fromText).
+bool isPlainDottedQuad(std::string_view text);

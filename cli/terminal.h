@@ -1,0 +1,13 @@
+#pragma once
+
+// The terminal, for the password prompt. One source file per system (terminal_unix.cpp).
+
+#include <QByteArray>
+
+// Whether standard input is a terminal.
+bool inputIsTerminal();
+
+// Writes the prompt on standard error and reads one line from standard input (its line end
+// dropped) without echo when that is a terminal; whatever signal ends or stops the prompt
+// gives the terminal its echo back, and after a stop the prompt goes on without echo.
+QByteArray readWithoutEcho(const char *prompt);
