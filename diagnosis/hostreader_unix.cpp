@@ -15,6 +15,11 @@ QString dmi(const char *name)
 
 } // namespace
 
+HostSystem hostSystem()
+{
+    return HostSystem::Linux;
+}
+
 QString readHypervisor()
 {
     return hypervisorFromDmi(dmi("sys_vendor"), dmi("product_name"));
