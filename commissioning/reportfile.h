@@ -2,7 +2,8 @@
 
 // The report's file on the disk, the part of writing it that belongs to the operating system:
 // appended to as a run goes, each sync() on the disk before it returns, and replaced whole,
-// atomically, at the end. One source file per system (reportfile_unix.cpp), chosen by CMake.
+// atomically, at the end. One source file per system (reportfile_unix.cpp, reportfile_win.cpp),
+// chosen by CMake.
 
 #include <QByteArray>
 #include <QString>
@@ -35,7 +36,8 @@ public:
     bool replace(const QString &path, const QByteArray &bytes);
 
     Step failedStep() const { return failed; }
-    // The system's own words for the failure ("No space left on device").
+    // The system's own words for the failure ("No space left on device", "There is not enough
+    // space on the disk.").
     QString systemText() const { return text; }
 
 private:
@@ -45,3 +47,7 @@ private:
     Step failed = Step::None;
     QString text;
 };
+
+// Puts what was written through an open file's descriptor (QFileDevice::handle()) on the disk:
+// false, with the system's words, when it could not be (a full disk that allocates late).
+bool syncToDisk(int descriptor, QString *error);

@@ -153,3 +153,11 @@ bool ReportFile::replace(const QString &path, const QByteArray &bytes)
     }
     return syncFolder(path) || fail(Step::SyncFolder, errno);
 }
+
+bool syncToDisk(int descriptor, QString *error)
+{
+    if (::fsync(descriptor) == 0)
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
