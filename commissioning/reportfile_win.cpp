@@ -24,6 +24,10 @@ bool writeAll(HANDLE file, const QByteArray &bytes)
     return true;
 }
 
+// Others may read, write, rename and remove the report while it is written, as on Linux; a
+// second run with the same report is kept out by the report's own rules.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 const wchar_t *native(const QString &path)
 {
     return reinterpret_cast<const wchar_t *>(path.utf16());
@@ -61,6 +65,23 @@ private:
     }
 };
 
+// Write-through: the rename is on the disk when the call returns. A file that another program
+// has open without letting others remove it (a virus scanner glancing at a new file, a viewer)
+// cannot be replaced: the scanner lets go within moments, and so the move is tried for a second.
+bool moveOver(const QString &from, const QString &to)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (MoveFileExW(native(from), native(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+            return false;
+        Sleep(50);
+        SetLastError(error);
+    }
+    return false;
+}
+
 } // namespace
 
 ReportFile::~ReportFile()
@@ -78,7 +99,7 @@ bool ReportFile::fail(Step step, int error)
 bool ReportFile::create(const QString &path, const QByteArray &bytes)
 {
     close();
-    const HANDLE file = CreateFileW(native(QFileInfo(path).absoluteFilePath()), FILE_APPEND_DATA, FILE_SHARE_READ,
+    const HANDLE file = CreateFileW(native(QFileInfo(path).absoluteFilePath()), FILE_APPEND_DATA, kShareAll,
                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -101,7 +122,7 @@ bool ReportFile::create(const QString &path, const QByteArray &bytes)
 bool ReportFile::openForAppend(const QString &path)
 {
     close();
-    const HANDLE file = CreateFileW(native(QFileInfo(path).absoluteFilePath()), FILE_APPEND_DATA, FILE_SHARE_READ,
+    const HANDLE file = CreateFileW(native(QFileInfo(path).absoluteFilePath()), FILE_APPEND_DATA, kShareAll,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return fail(Step::Create, int(GetLastError()));
@@ -159,9 +180,7 @@ bool ReportFile::replace(const QString &path, const QByteArray &bytes)
         error = GetLastError();
         step = Step::Write;
     }
-    // Write-through: the rename is on the disk when the call returns.
-    if (step == Step::None
-        && !MoveFileExW(native(temporary), native(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (step == Step::None && !moveOver(temporary, target)) {
         error = GetLastError();
         step = Step::Replace;
     }
