@@ -2,7 +2,9 @@
 ; the files it put down, and a Windows Firewall rule that lets the devices' replies in (UDP
 ; port 10088), added at install and removed at uninstall. scripts/windows passes VERSION,
 ; FILES (the folder with files-install.nsh and files-uninstall.nsh) and OUTFILE.
-Unicode true
+; A 64-bit installer for the 64-bit program: it runs where the program runs, Wine's 64-bit
+; prefixes included, and writes to the system's own Program Files and registry.
+Target amd64-unicode
 !include "MUI2.nsh"
 
 !define PRODUCT "Tarnvale Manager"
