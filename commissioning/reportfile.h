@@ -30,7 +30,8 @@ public:
     void close();
 
     // Replaces the file at path by the bytes in one step: a temporary file in the same folder,
-    // written and synced, renamed over the file, and the folder synced. The signals that end
+    // written and synced, renamed over the file, and the folder synced. The file open here is
+    // closed first (Windows renames nothing over an open file). The signals that end
     // the program wait meanwhile, so that none leaves the temporary file behind. False when
     // any step failed, the file then as it was.
     bool replace(const QString &path, const QByteArray &bytes);

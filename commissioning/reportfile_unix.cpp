@@ -122,6 +122,7 @@ void ReportFile::close()
 
 bool ReportFile::replace(const QString &path, const QByteArray &bytes)
 {
+    close();
     const QByteArray target = QFile::encodeName(path);
     const QFileInfo info(path);
     QByteArray temporary = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()) + ".XXXXXX";

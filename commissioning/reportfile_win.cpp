@@ -153,6 +153,7 @@ void ReportFile::close()
 
 bool ReportFile::replace(const QString &path, const QByteArray &bytes)
 {
+    close();
     const QFileInfo info(path);
     const QString target = info.absoluteFilePath();
     const SignalsHeld held;
