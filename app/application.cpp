@@ -40,11 +40,16 @@ int runApplication(int argc, char *argv[])
     if (!instance.acquire()) {
         // The keys are the same for every user of the computer: another user's instance keeps
         // this one from starting too, and that is said rather than ending without a word.
-        const QString notice = otherUserNotice(instanceHolder(instance.markerFile()), currentUserId());
+        QString notice = otherUserNotice(instanceHolder(instance.markerFile()), currentUserId());
         if (notice.isEmpty()) {
-            QCoreApplication application(argc, argv); // no display needed to ask
-            RaiseChannel::askToRaise(RaiseChannel::defaultName());
-            return 0;
+            bool raised = false;
+            {
+                QCoreApplication application(argc, argv); // no display needed to ask
+                raised = RaiseChannel::askToRaise(RaiseChannel::defaultName());
+            }
+            notice = raised ? QString() : unansweredRaiseNotice();
+            if (notice.isEmpty())
+                return 0;
         }
         QApplication application(argc, argv);
         qWarning().noquote() << notice;

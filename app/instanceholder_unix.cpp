@@ -51,3 +51,10 @@ InstanceHolder instanceHolder(const QString &markerFile)
     }
     return holder;
 }
+
+// The holder read above is exact here: an instance that does not answer is still making its
+// window, or hangs, and a second start then ends without a word.
+QString unansweredRaiseNotice()
+{
+    return QString();
+}

@@ -3,9 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 OutputStream::OutputStream(FILE *stream, const char *name) : stream(stream), name(name)
 {
 }
@@ -43,26 +40,4 @@ bool OutputStream::failed()
     if (errorNumber == 0)
         errorNumber = errno ? errno : EIO;
     return false;
-}
-
-namespace {
-
-bool isOpen(int fd)
-{
-    return fcntl(fd, F_GETFD) != -1 || errno != EBADF;
-}
-
-} // namespace
-
-bool standardStreamsUsable()
-{
-    if (!isOpen(STDIN_FILENO))
-        open("/dev/null", O_RDONLY); // takes the lowest free number: 0
-    if (!isOpen(STDERR_FILENO))
-        return false;
-    if (!isOpen(STDOUT_FILENO)) {
-        std::fputs("tarnvale-cli: standard output is closed\n", stderr);
-        return false;
-    }
-    return true;
 }

@@ -4,6 +4,7 @@
 // read a process's arguments.
 
 #include "cli/exitstatus.h"
+#include "cli/terminal.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,16 +15,13 @@ inline constexpr int kLongestPasswordFile = 4096; // bytes read of a password fi
 // The password a file holds: its first line, a CR before the LF dropped (Windows line ends).
 QString passwordFromFile(const QByteArray &bytes);
 
-// Whether group or others may read a file with these permission bits.
+// Whether group or others may read a file with these permission bits (none on Windows, whose
+// files have access lists instead, which readInput() does not judge).
 bool readableByOthers(unsigned mode);
 
 // A file of secrets (what: "password file") that group or others can read: a warning for
 // stderr, or with strict ExitUsage and the reason.
 Outcome checkExposure(const QString &what, const QString &name, unsigned mode, bool strict, QString *warning);
-
-// From now on a crash leaves no core file, where a password could be read: called before a
-// command reads one.
-void keepSecretsOutOfCoreFiles();
 
 struct PasswordSource
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-// The terminal, for the password prompt. One source file per system (terminal_unix.cpp).
+// The terminal and the process's memory, where the password passes. One source file per system
+// (terminal_unix.cpp, terminal_win.cpp: the console).
 
 #include <QByteArray>
 
@@ -11,3 +12,7 @@ bool inputIsTerminal();
 // dropped) without echo when that is a terminal; whatever signal ends or stops the prompt
 // gives the terminal its echo back, and after a stop the prompt goes on without echo.
 QByteArray readWithoutEcho(const char *prompt);
+
+// From now on a crash leaves no core file, where a password could be read: called before a
+// command reads one.
+void keepSecretsOutOfCoreFiles();

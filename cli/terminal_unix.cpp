@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -81,4 +82,12 @@ QByteArray readWithoutEcho(const char *prompt)
         sigaction(SIGTSTP, &previous[std::size(kEndingSignals)], nullptr);
     }
     return QByteArray::fromStdString(typed);
+}
+
+void keepSecretsOutOfCoreFiles()
+{
+    // Only the core file limit: a process made undumpable hides its descriptors from its own
+    // user, whose doctor could then no longer name it as the holder of the port.
+    const rlimit none {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
 }

@@ -1,28 +1,22 @@
 #include "commissioning/hostprobe.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QNetworkInterface>
+#include "commissioning/connectionprobe.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QElapsedTimer>
+#include <QNetworkInterface>
 
 namespace {
 
-// The card's system name (for the neighbour table) and its IPv4 addresses.
-QVector<Ipv4Subnet> cardAddresses(const QString &card, QString *systemName)
+// The card and its IPv4 addresses.
+QVector<Ipv4Subnet> cardAddresses(const QString &card, QNetworkInterface *found)
 {
     QVector<Ipv4Subnet> addresses;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &nic : interfaces) {
         if (nic.humanReadableName() != card)
             continue;
-        if (systemName)
-            *systemName = nic.name();
+        if (found)
+            *found = nic;
         const QList<QNetworkAddressEntry> entries = nic.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
@@ -31,21 +25,6 @@ QVector<Ipv4Subnet> cardAddresses(const QString &card, QString *systemName)
     }
     return addresses;
 }
-
-sockaddr_in socketAddress(Ipv4Address address, quint16 port)
-{
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_addr.s_addr = htonl(address.toNumber());
-    socketAddress.sin_port = htons(port);
-    return socketAddress;
-}
-
-struct Attempt
-{
-    QString target;
-    int fd = -1;
-};
 
 } // namespace
 
@@ -58,10 +37,10 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
 {
     QElapsedTimer clock;
     clock.start();
-    QString systemName;
-    const QVector<Ipv4Subnet> own = cardAddresses(card, &systemName);
+    QNetworkInterface nic;
+    const QVector<Ipv4Subnet> own = cardAddresses(card, &nic);
     QHash<QString, ProbeResult> results;
-    QVector<Attempt> pending;
+    QVector<ConnectionAttempt> attempts;
     for (const QString &target : targets) {
         results.insert(target, ProbeResult::NotProbed);
         const std::optional<Ipv4Address> number = Ipv4Address::fromText(target);
@@ -70,52 +49,15 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
         if (from == own.cend())
             continue;
         results[target] = ProbeResult::Silent;
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            continue;
-        const sockaddr_in local = socketAddress(from->address, 0);
-        const sockaddr_in remote = socketAddress(*number, 80);
-        if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
-            ::close(fd);
-            continue;
-        }
-        if (::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) == 0 || errno == ECONNREFUSED)
-            results[target] = ProbeResult::Answered;
-        else if (errno == EINPROGRESS) {
-            pending.append({target, fd});
-            continue;
-        }
-        ::close(fd);
+        attempts.append({target, from->address, *number});
     }
-
-    while (!pending.isEmpty() && clock.elapsed() < kProbeMs) {
-        QVector<pollfd> polled;
-        for (const Attempt &attempt : qAsConst(pending))
-            polled.append({attempt.fd, POLLOUT, 0});
-        if (::poll(polled.data(), nfds_t(polled.size()), int(kProbeMs - clock.elapsed())) <= 0)
-            continue; // time is up, or a signal: the loop condition decides
-        for (int i = polled.size() - 1; i >= 0; --i) {
-            if (!polled.at(i).revents)
-                continue;
-            int error = 0;
-            socklen_t length = sizeof error;
-            ::getsockopt(pending.at(i).fd, SOL_SOCKET, SO_ERROR, &error, &length);
-            if (error == 0 || error == ECONNREFUSED)
-                results[pending.at(i).target] = ProbeResult::Answered;
-            ::close(pending.at(i).fd);
-            pending.remove(i);
-        }
-    }
-    for (const Attempt &attempt : qAsConst(pending))
-        ::close(attempt.fd);
-
-    QFile table(QStringLiteral("/proc/net/arp"));
-    if (table.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &row : table.readAll().split('\n')) {
-            const QString address = completeNeighbour(QString::fromLatin1(row), systemName);
-            if (results.value(address) == ProbeResult::Silent)
-                results[address] = ProbeResult::Neighbour;
-        }
+    if (attempts.isEmpty())
+        return results;
+    for (const QString &target : answeredConnections(attempts, kProbeMs - clock.elapsed()))
+        results[target] = ProbeResult::Answered;
+    for (const QString &address : completeNeighbours(nic)) {
+        if (results.value(address) == ProbeResult::Silent)
+            results[address] = ProbeResult::Neighbour;
     }
     return results;
 }

@@ -122,6 +122,7 @@ void ReportFile::close()
 
 bool ReportFile::replace(const QString &path, const QByteArray &bytes)
 {
+    close();
     const QByteArray target = QFile::encodeName(path);
     const QFileInfo info(path);
     QByteArray temporary = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()) + ".XXXXXX";
@@ -152,4 +153,12 @@ bool ReportFile::replace(const QString &path, const QByteArray &bytes)
         return fail(step, error);
     }
     return syncFolder(path) || fail(Step::SyncFolder, errno);
+}
+
+bool syncToDisk(int descriptor, QString *error)
+{
+    if (::fsync(descriptor) == 0)
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
 }

@@ -6,12 +6,7 @@
 #include <QThread>
 #include <QUdpSocket>
 
-#include <linux/sock_diag.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 
 namespace {
 
@@ -95,14 +90,10 @@ bool LinkCore::open(const QString &interfaceName)
 
     // The card is named by its index, not by its address, and every failure counts: the
     // toolkit ignores a multicast interface that cannot be set.
-    const int fd = int(fresh->socketDescriptor());
     for (const QNetworkInterface &nic : qAsConst(cards)) {
-        ip_mreqn request{};
-        request.imr_multiaddr.s_addr = htonl(kGroup.toIPv4Address());
-        request.imr_ifindex = nic.index();
-        if (::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &request, sizeof request) != 0
-            || ::setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0)
-            return failOnCard(Error::JoinFailed, interfaceName, qt_error_string(errno));
+        QString error;
+        if (!joinGroupOn(fresh->socketDescriptor(), kGroup.toIPv4Address(), nic.index(), &error))
+            return failOnCard(Error::JoinFailed, interfaceName, error);
     }
     fresh->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
 
@@ -113,23 +104,13 @@ bool LinkCore::open(const QString &interfaceName)
     udp = std::move(fresh);
     openCard = interfaceName;
     grantedBuffer = granted;
-    dropsAtOpen = dropCounter();
+    dropsAtOpen = socketDropCounter(udp->socketDescriptor());
     return true;
-}
-
-qint64 LinkCore::dropCounter() const
-{
-    quint32 meminfo[SK_MEMINFO_VARS] = {};
-    socklen_t length = sizeof meminfo;
-    if (!udp || ::getsockopt(int(udp->socketDescriptor()), SOL_SOCKET, SO_MEMINFO, meminfo, &length) != 0
-        || length <= SK_MEMINFO_DROPS * sizeof(quint32))
-        return -1;
-    return meminfo[SK_MEMINFO_DROPS];
 }
 
 qint64 LinkCore::droppedDatagrams() const
 {
-    const qint64 now = dropCounter();
+    const qint64 now = udp ? socketDropCounter(udp->socketDescriptor()) : -1;
     return now < 0 || dropsAtOpen < 0 ? -1 : now - dropsAtOpen;
 }
 

@@ -122,10 +122,15 @@ public:
     Result command(cJSON *body); // takes body over
 
 private:
+    // The parts that differ between systems (linkcore_unix.cpp, linkcore_win.cpp).
+    // Makes the card with this index the socket's multicast interface and joins group on it.
+    static bool joinGroupOn(qintptr socket, quint32 group, int cardIndex, QString *error);
+    // Datagrams the system dropped on this socket for want of buffer room; -1 when it does not say.
+    static qint64 socketDropCounter(qintptr socket);
+
     Result exchange(cJSON *body);
     bool fail(Error error);
     bool failOnCard(Error error, const QString &card, const QString &cause = QString());
-    qint64 dropCounter() const;
     // Reads the next datagram into `datagram`; false when none is waiting.
     bool readDatagram();
 

@@ -56,8 +56,9 @@ DoctorFinding finding(Check check, Level level, const char *source, const QStrin
     return DoctorFinding{check, level, source, args};
 }
 
-QVector<DoctorFinding> cardFindings(const CardFacts &card)
+QVector<DoctorFinding> cardFindings(const CardFacts &card, HostSystem system)
 {
+    const bool windows = system == HostSystem::Windows;
     const QString &name = card.name;
     if (name.isEmpty())
         return {finding(Check::Card, Level::Problem,
@@ -76,7 +77,13 @@ QVector<DoctorFinding> cardFindings(const CardFacts &card)
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 is the loopback interface: it reaches no device. "
                                                             "Fix: choose the card that is cabled to the devices."),
                          {name});
-    if (!card.up)
+    // Windows lists a card that is turned off nowhere: one it lists is down for want of a link.
+    if (!card.up && windows)
+        found << finding(Check::Card, Level::Problem,
+                         QT_TRANSLATE_NOOP("NetworkDoctor", "%1 is not connected. Fix: check its cable and the "
+                                                            "switch port it goes to."),
+                         {name});
+    else if (!card.up)
         found << finding(Check::Card, Level::Problem,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 is down. Fix: sudo ip link set %1 up"), {name});
     else if (!card.running && !card.loopback)
@@ -84,14 +91,27 @@ QVector<DoctorFinding> cardFindings(const CardFacts &card)
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 has no link. Fix: check its cable and the switch "
                                                             "port it goes to."),
                          {name});
-    if (card.ipv4.isEmpty())
+    if (card.ipv4.isEmpty() && windows)
+        found << finding(Check::Card, Level::Problem,
+                         QT_TRANSLATE_NOOP("NetworkDoctor", "%1 has no IPv4 address, so nothing can be sent through "
+                                                            "it; give it a free address of the devices' subnet "
+                                                            "(ADDRESS) with that subnet's mask (MASK). Fix: netsh "
+                                                            "interface ipv4 set address name=\"%1\" static ADDRESS "
+                                                            "MASK"),
+                         {name});
+    else if (card.ipv4.isEmpty())
         found << finding(Check::Card, Level::Problem,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 has no IPv4 address, so nothing can be sent through "
                                                             "it; give it a free address of the devices' subnet "
                                                             "(ADDRESS) with that subnet's prefix length (PREFIX). "
                                                             "Fix: sudo ip addr add ADDRESS/PREFIX dev %1"),
                          {name});
-    if (!card.multicast && !card.loopback)
+    if (!card.multicast && !card.loopback && windows)
+        found << finding(Check::Card, Level::Problem,
+                         QT_TRANSLATE_NOOP("NetworkDoctor", "%1 cannot multicast. Fix: choose a cabled Ethernet "
+                                                            "card on the devices' network."),
+                         {name});
+    else if (!card.multicast && !card.loopback)
         found << finding(Check::Card, Level::Problem,
                          QT_TRANSLATE_NOOP("NetworkDoctor", "%1 cannot multicast. Fix: sudo ip link set %1 "
                                                             "multicast on"),
@@ -118,7 +138,10 @@ DoctorFinding routeFinding(const NetworkFacts &facts)
     // The route goes where the kernel looks: into the table that a policy rule chose, or into
     // the main table ahead of the rules that keep the group from it.
     QString fix = QStringLiteral("sudo ip route replace 239.0.0.0/8 dev %1").arg(name);
-    if (!group.table.isEmpty())
+    if (facts.system == HostSystem::Windows)
+        fix = QStringLiteral("netsh interface ipv4 add route prefix=239.0.0.0/8 interface=\"%1\" metric=1")
+                  .arg(name);
+    else if (!group.table.isEmpty())
         fix += QStringLiteral(" table ") + group.table;
     else if (group.state == KernelRoute::State::None && facts.routes.policyRules)
         fix += QStringLiteral(" && sudo ip rule add to 239.0.0.0/8 lookup main priority 1");
@@ -135,11 +158,24 @@ DoctorFinding routeFinding(const NetworkFacts &facts)
                    {name, group.device, fix});
 }
 
-QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders)
+QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders, HostSystem system)
 {
     QVector<DoctorFinding> found;
     for (const PortHolder &holder : holders) {
-        if (holder.pid > 0)
+        // Windows names the process of every socket; only its program may have ended meanwhile.
+        if (system == HostSystem::Windows && !holder.program.isEmpty())
+            found << finding(Check::Port, Level::Problem,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by %1 (process %2), which "
+                                                                "then gets the devices' replies: close that program, "
+                                                                "or end it. Fix: taskkill /PID %2 /F"),
+                             {holder.program, QString::number(holder.pid)});
+        else if (system == HostSystem::Windows)
+            found << finding(Check::Port, Level::Problem,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by process %1, which then "
+                                                                "gets the devices' replies: close that program, or "
+                                                                "end it. Fix: taskkill /PID %1 /F"),
+                             {QString::number(holder.pid)});
+        else if (holder.pid > 0)
             found << finding(Check::Port, Level::Problem,
                              QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is held by %1 (process %2), which "
                                                                 "then gets the devices' replies: close that program, "
@@ -155,6 +191,90 @@ QVector<DoctorFinding> portFindings(const QVector<PortHolder> &holders)
     }
     if (found.isEmpty())
         found << finding(Check::Port, Level::Ok, QT_TRANSLATE_NOOP("NetworkDoctor", "UDP port 10088 is free"));
+    return found;
+}
+
+// netsh's name for a profile in "netsh advfirewall set ...profile".
+QString netshProfile(const QString &profile)
+{
+    return profile.toLower() + QLatin1String("profile");
+}
+
+QVector<DoctorFinding> windowsFirewallFindings(const FirewallFacts &facts)
+{
+    using Kind = firewall::WindowsVerdict::Kind;
+    QVector<DoctorFinding> found;
+    if (!facts.unreadable.isEmpty())
+        found << finding(Check::Firewall, Level::Warning,
+                         QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall could not be read (%1). Check by hand "
+                                                            "that it lets UDP to port 10088 in: netsh advfirewall "
+                                                            "show currentprofile; netsh advfirewall firewall show "
+                                                            "rule name=all dir=in"),
+                         {facts.unreadable});
+    const QString addRule = QStringLiteral("netsh advfirewall firewall add rule name=\"%1\" dir=in action=allow "
+                                           "protocol=UDP localport=10088")
+                                .arg(QLatin1String(kWindowsFirewallRule));
+    for (const firewall::WindowsVerdict &verdict : facts.windows) {
+        const QString disableRule =
+            QStringLiteral("netsh advfirewall firewall set rule name=\"%1\" new enable=no").arg(verdict.rule);
+        switch (verdict.kind) {
+        case Kind::Off:
+            found << finding(Check::Firewall, Level::Ok,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall is off in the %1 profile"),
+                             {verdict.profile});
+            break;
+        case Kind::AllBlocked:
+            found << finding(Check::Firewall, Level::Problem,
+                             QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall blocks all incoming connections in "
+                                                                "the %1 profile, whatever its rules allow, and so "
+                                                                "the devices' replies (UDP to port 10088). Fix: "
+                                                                "netsh advfirewall set %2 firewallpolicy "
+                                                                "blockinbound,allowoutbound"),
+                             {verdict.profile, netshProfile(verdict.profile)});
+            break;
+        case Kind::Blocked:
+            found << finding(Check::Firewall, verdict.conditional ? Level::Warning : Level::Problem,
+                             verdict.conditional
+                                 ? QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall's rule \"%2\" (%1 profile) "
+                                                                      "may block UDP to port 10088, the devices' "
+                                                                      "replies, depending on the sender or the card. "
+                                                                      "A block rule wins over every allow rule. To be "
+                                                                      "sure, Fix: %3")
+                                 : QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall's rule \"%2\" (%1 profile) "
+                                                                      "blocks UDP to port 10088, the devices' "
+                                                                      "replies; a block rule wins over every allow "
+                                                                      "rule. Fix: %3"),
+                             {verdict.profile, verdict.rule, disableRule});
+            break;
+        case Kind::NotAllowed:
+            if (verdict.conditional)
+                found << finding(Check::Firewall, Level::Warning,
+                                 QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall (%1 profile) lets UDP to port "
+                                                                    "10088, the devices' replies, in only by the "
+                                                                    "rule \"%2\", which depends on the sender or the "
+                                                                    "card. To be sure, Fix: %3"),
+                                 {verdict.profile, verdict.rule, addRule});
+            else
+                found << finding(Check::Firewall, Level::Problem,
+                                 QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall (%1 profile) blocks UDP to "
+                                                                    "port 10088, the devices' replies: no rule lets "
+                                                                    "them in. Fix: %2"),
+                                 {verdict.profile, addRule});
+            break;
+        case Kind::Allowed:
+            if (verdict.rule.isEmpty())
+                found << finding(Check::Firewall, Level::Ok,
+                                 QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall (%1 profile) lets in what no "
+                                                                    "rule blocks"),
+                                 {verdict.profile});
+            else
+                found << finding(Check::Firewall, Level::Ok,
+                                 QT_TRANSLATE_NOOP("NetworkDoctor", "Windows Firewall (%1 profile) lets UDP to port "
+                                                                    "10088 in by the rule \"%2\""),
+                                 {verdict.profile, verdict.rule});
+            break;
+        }
+    }
     return found;
 }
 
@@ -392,13 +512,16 @@ bool cardUsable(const CardFacts &card)
 
 QVector<DoctorFinding> diagnose(const NetworkFacts &facts)
 {
-    QVector<DoctorFinding> found = cardFindings(facts.card);
+    QVector<DoctorFinding> found = cardFindings(facts.card, facts.system);
     if (facts.card.name.isEmpty() || !facts.card.exists)
         return found;
+    const bool windows = facts.system == HostSystem::Windows;
     found << routeFinding(facts);
-    found += portFindings(facts.portHolders);
-    found += firewallFindings(facts.firewall, facts.card.name);
-    found << reversePathFinding(facts) << wifiFinding(facts.card) << virtualMachineFinding(facts);
+    found += portFindings(facts.portHolders, facts.system);
+    found += windows ? windowsFirewallFindings(facts.firewall) : firewallFindings(facts.firewall, facts.card.name);
+    if (!windows)
+        found << reversePathFinding(facts);
+    found << wifiFinding(facts.card) << virtualMachineFinding(facts);
     return found;
 }
 
@@ -423,6 +546,7 @@ DoctorFinding searchFinding(const QString &card, int deviceCount, const QString 
 NetworkFacts gatherFacts(const QString &cardName)
 {
     NetworkFacts facts;
+    facts.system = hostSystem();
     CardFacts &card = facts.card;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     card.name = cardName.isEmpty() ? cardToExamine(describeCards(interfaces)) : cardName;

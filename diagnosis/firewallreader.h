@@ -1,7 +1,8 @@
 #pragma once
 
 // The firewall's rules as this system keeps them, read for the doctor: one implementation per
-// platform (firewallreader_unix.cpp: nftables, iptables and firewalld).
+// platform (firewallreader_unix.cpp: nftables, iptables and firewalld; firewallreader_win.cpp:
+// Windows Firewall).
 
 #include "diagnosis/networkfacts.h"
 

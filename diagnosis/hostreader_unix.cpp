@@ -14,6 +14,11 @@ QString dmi(const char *name)
 
 } // namespace
 
+HostSystem hostSystem()
+{
+    return HostSystem::Linux;
+}
+
 QString readHypervisor()
 {
     return hypervisorFromDmi(dmi("sys_vendor"), dmi("product_name"));

@@ -6,6 +6,7 @@
 #include "diagnosis/firewallrules.h"
 #include "diagnosis/ipv4.h"
 #include "diagnosis/portholder.h"
+#include "diagnosis/windowsfirewall.h"
 
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,7 @@ struct ReversePathFacts
 
 struct FirewallFacts
 {
+    // Linux: where nftables or iptables drop the datagrams, and firewalld's zone.
     QVector<firewall::Drop> drops;
     QStringList read;   // tools whose rules were read
     QString unreadable; // why some rules could not be read: "nft: Operation not permitted; ..."
@@ -65,14 +67,20 @@ struct FirewallFacts
     QString firewalldZone;
     bool firewalldZoneOk = true;
     QString firewalldError;
+    // Windows: Windows Firewall's verdict in each profile in force.
+    QVector<firewall::WindowsVerdict> windows;
 };
+
+// Whose commands the fixes are: the checks are the same where the system has them.
+enum class HostSystem { Linux, Windows };
 
 struct NetworkFacts
 {
+    HostSystem system = HostSystem::Linux;
     CardFacts card;
     RouteFacts routes;
     QVector<PortHolder> portHolders; // of the other programs
     FirewallFacts firewall;
-    ReversePathFacts reversePath;
+    ReversePathFacts reversePath; // Linux alone: Windows has no reverse-path filter
     QString hypervisor; // from the machine's firmware names; empty on real hardware
 };

@@ -45,10 +45,14 @@ QString programName(const QByteArray &exeTarget, const QByteArray &comm)
     return QString::fromUtf8(path.mid(path.lastIndexOf('/') + 1));
 }
 
-PortHolder::Kind programKind(const QString &program)
+PortHolder::Kind programKind(const QString &file)
 {
-    if (program.isEmpty())
+    if (file.isEmpty())
         return PortHolder::Kind::Unknown;
+    // Windows names a program by its file, the extension with it.
+    QString program = file;
+    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        program.chop(4);
     if (program == QLatin1String("tarnvale-manager") || program == QLatin1String("tarnvale-manage"))
         return PortHolder::Kind::Window;
     if (program == QLatin1String("tarnvale-cli"))

@@ -1,7 +1,8 @@
 #pragma once
 
 // The kernel's routing as the doctor needs it, asked of the kernel itself so that policy rules
-// count as they do for a datagram: one implementation per platform (routereader_unix.cpp).
+// count as they do for a datagram: one implementation per platform (routereader_unix.cpp,
+// routereader_win.cpp: the route alone, as Windows has no reverse-path filter).
 
 #include "diagnosis/networkfacts.h"
 

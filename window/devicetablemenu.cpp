@@ -1,6 +1,7 @@
 #include "window/devicetablemenu.h"
 
 #include "commissioning/devicecsv.h"
+#include "commissioning/reportfile.h"
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 
@@ -13,10 +14,6 @@
 #include <QSaveFile>
 #include <QTableWidget>
 #include <QWindow>
-
-#include <cerrno>
-
-#include <unistd.h>
 
 namespace {
 
@@ -111,8 +108,9 @@ bool exportDevicesCsv(const QList<DeviceEntry> &devices, const QString &path, QS
                         ? QString()
                         : QCoreApplication::translate("ORV_Window", "Not all of the data could be written."));
     // A file system that allocates space late (ext4, XFS) reports a full disk only here.
-    if (::fsync(file.handle()) != 0)
-        return fail(qt_error_string(errno));
+    QString notOnDisk;
+    if (!syncToDisk(file.handle(), &notOnDisk))
+        return fail(notOnDisk);
     if (!file.commit()) {
         *error = file.errorString();
         return false;

@@ -580,6 +580,62 @@
         <source>Reverse-path filtering (all=%1, %2=%3) drops the replies of devices outside %4, to which no route leads back through %2. A route to their subnet (SUBNET) through %2 would let them in as well: sudo ip route add SUBNET dev %2. Fix: %5</source>
         <translation>反向路径过滤（all=%1，%2=%3）会丢弃%4以外、没有经由%2返回的路由的设备的回复。经由%2通往其子网（SUBNET）的路由同样可以放行：sudo ip route add SUBNET dev %2。解决：%5</translation>
     </message>
+    <message>
+        <source>%1 is not connected. Fix: check its cable and the switch port it goes to.</source>
+        <translation>%1未连接。解决：检查其网线及所接的交换机端口。</translation>
+    </message>
+    <message>
+        <source>%1 has no IPv4 address, so nothing can be sent through it; give it a free address of the devices&apos; subnet (ADDRESS) with that subnet&apos;s mask (MASK). Fix: netsh interface ipv4 set address name=&quot;%1&quot; static ADDRESS MASK</source>
+        <translation>%1没有IPv4地址，无法经它发送任何数据；请给它一个设备所在子网中的空闲地址（ADDRESS）及该子网的掩码（MASK）。解决：netsh interface ipv4 set address name="%1" static ADDRESS MASK</translation>
+    </message>
+    <message>
+        <source>%1 cannot multicast. Fix: choose a cabled Ethernet card on the devices&apos; network.</source>
+        <translation>%1不能组播。解决：选择连接到设备网络的有线以太网卡。</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by %1 (process %2), which then gets the devices&apos; replies: close that program, or end it. Fix: taskkill /PID %2 /F</source>
+        <translation>UDP端口10088被%1（进程%2）占用，设备的回复会被它收走：请关闭或结束该程序。解决：taskkill /PID %2 /F</translation>
+    </message>
+    <message>
+        <source>UDP port 10088 is held by process %1, which then gets the devices&apos; replies: close that program, or end it. Fix: taskkill /PID %1 /F</source>
+        <translation>UDP端口10088被进程%1占用，设备的回复会被它收走：请关闭或结束该程序。解决：taskkill /PID %1 /F</translation>
+    </message>
+    <message>
+        <source>Windows Firewall could not be read (%1). Check by hand that it lets UDP to port 10088 in: netsh advfirewall show currentprofile; netsh advfirewall firewall show rule name=all dir=in</source>
+        <translation>无法读取Windows防火墙（%1）。请手动检查它是否放行到端口10088的UDP：netsh advfirewall show currentprofile; netsh advfirewall firewall show rule name=all dir=in</translation>
+    </message>
+    <message>
+        <source>Windows Firewall is off in the %1 profile</source>
+        <translation>Windows防火墙在%1配置文件中已关闭</translation>
+    </message>
+    <message>
+        <source>Windows Firewall blocks all incoming connections in the %1 profile, whatever its rules allow, and so the devices&apos; replies (UDP to port 10088). Fix: netsh advfirewall set %2 firewallpolicy blockinbound,allowoutbound</source>
+        <translation>Windows防火墙在%1配置文件中阻止所有传入连接，无论其规则允许什么，因此也阻止设备的回复（到端口10088的UDP）。解决：netsh advfirewall set %2 firewallpolicy blockinbound,allowoutbound</translation>
+    </message>
+    <message>
+        <source>Windows Firewall&apos;s rule &quot;%2&quot; (%1 profile) may block UDP to port 10088, the devices&apos; replies, depending on the sender or the card. A block rule wins over every allow rule. To be sure, Fix: %3</source>
+        <translation>Windows防火墙规则“%2”（%1配置文件）可能阻止到端口10088的UDP，即设备的回复，取决于发送方或网卡。阻止规则优先于所有允许规则。为确保无误，解决：%3</translation>
+    </message>
+    <message>
+        <source>Windows Firewall&apos;s rule &quot;%2&quot; (%1 profile) blocks UDP to port 10088, the devices&apos; replies; a block rule wins over every allow rule. Fix: %3</source>
+        <translation>Windows防火墙规则“%2”（%1配置文件）阻止到端口10088的UDP，即设备的回复；阻止规则优先于所有允许规则。解决：%3</translation>
+    </message>
+    <message>
+        <source>Windows Firewall (%1 profile) lets UDP to port 10088, the devices&apos; replies, in only by the rule &quot;%2&quot;, which depends on the sender or the card. To be sure, Fix: %3</source>
+        <translation>Windows防火墙（%1配置文件）仅通过规则“%2”放行到端口10088的UDP（设备的回复），而该规则取决于发送方或网卡。为确保无误，解决：%3</translation>
+    </message>
+    <message>
+        <source>Windows Firewall (%1 profile) blocks UDP to port 10088, the devices&apos; replies: no rule lets them in. Fix: %2</source>
+        <translation>Windows防火墙（%1配置文件）阻止到端口10088的UDP，即设备的回复：没有规则放行它们。解决：%2</translation>
+    </message>
+    <message>
+        <source>Windows Firewall (%1 profile) lets in what no rule blocks</source>
+        <translation>Windows防火墙（%1配置文件）放行所有未被规则阻止的数据</translation>
+    </message>
+    <message>
+        <source>Windows Firewall (%1 profile) lets UDP to port 10088 in by the rule &quot;%2&quot;</source>
+        <translation>Windows防火墙（%1配置文件）通过规则“%2”放行到端口10088的UDP</translation>
+    </message>
 </context>
 <context>
     <name>ORV_CONN2DEVICE</name>
@@ -1074,6 +1130,10 @@
     <message>
         <source>Tarnvale Manager cannot start: it ran last for the user %1 and ended without releasing its lock. An administrator can remove the lock with: sudo ipcrm -m %2</source>
         <translation>Tarnvale Manager 无法启动：它上次由用户 %1 运行，退出时未释放其锁。管理员可用以下命令删除该锁：sudo ipcrm -m %2</translation>
+    </message>
+    <message>
+        <source>Tarnvale Manager is already running on this computer, for another user or as administrator, and only one can run at a time. Close it there first.</source>
+        <translation>Tarnvale Manager 已在本机上由其他用户或以管理员身份运行，同一时间只能运行一个。请先在那里将其关闭。</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,7 @@
 #include "diagnosis/doctor.h"
 #include "diagnosis/externaltool.h"
 #include "diagnosis/networkcard.h"
+#include "diagnosis/windowsfirewall.h"
 #include "tests/common/testcore.h"
 
 #include <QNetworkInterface>
@@ -136,6 +137,58 @@ NetworkFacts healthy(const std::function<void(NetworkFacts &)> &change = {})
     if (change)
         change(facts);
     return facts;
+}
+
+// ---- Windows Firewall ----
+
+const QString kProgram = QStringLiteral("C:\\Program Files\\Tarnvale Manager\\tarnvale-cli.exe");
+
+// "Private", "Private:off", "Public:all" (blocks all incoming), "Domain:open" (lets in by default).
+firewall::WindowsProfile windowsProfile(const QString &spec)
+{
+    const QString name = spec.section(':', 0, 0);
+    const QString how = spec.section(':', 1);
+    const int type = name == "Domain" ? 1 : name == "Private" ? 2 : 4;
+    return firewall::WindowsProfile{name, type, how != "off", how == "all", how != "open"};
+}
+
+// "allow|block udp|tcp|any [PORTS] [off] [public] [subnet] [card] [program=PATH]", named R1, R2...
+firewall::WindowsRule windowsRule(const QString &spec, int number)
+{
+    firewall::WindowsRule rule;
+    rule.name = QStringLiteral("R%1").arg(number);
+    const QStringList words = spec.split(' ');
+    rule.allow = words.at(0) == "allow";
+    rule.protocol = words.at(1) == "udp" ? 17 : words.at(1) == "tcp" ? 6 : 256;
+    for (const QString &word : words.mid(2)) {
+        if (word == "off")
+            rule.enabled = false;
+        else if (word == "public")
+            rule.profiles = 4;
+        else if (word == "subnet")
+            rule.remoteAddresses = "LocalSubnet";
+        else if (word == "card")
+            rule.someCards = true;
+        else if (word.startsWith("program="))
+            rule.program = word.mid(8).replace('+', ' ');
+        else
+            rule.localPorts = word;
+    }
+    return rule;
+}
+
+// "Private: allowed by R1; Public: blocked by R2 (maybe)"
+QString verdictsText(const QVector<firewall::WindowsVerdict> &verdicts)
+{
+    using Kind = firewall::WindowsVerdict::Kind;
+    QStringList texts;
+    for (const firewall::WindowsVerdict &v : verdicts) {
+        const QString by = v.rule.isEmpty() ? QString() : " by " + v.rule;
+        const QString kind = v.kind == Kind::Off ? "off" : v.kind == Kind::AllBlocked ? "all blocked"
+                             : v.kind == Kind::Blocked ? "blocked" : v.kind == Kind::NotAllowed ? "not allowed" : "allowed";
+        texts << v.profile + ": " + kind + by + (v.conditional ? " (maybe)" : "");
+    }
+    return texts.join("; ");
 }
 
 // ---- the namespace ----
@@ -358,6 +411,57 @@ private slots:
         QTEST(firewall::firewalldZoneLetsRepliesIn(listAll), "open");
     }
 
+    // Windows Firewall's verdict on the replies to this program, as the firewall judges a datagram.
+    void windowsFirewall_data()
+    {
+        QTest::addColumn<QString>("profiles");
+        QTest::addColumn<QStringList>("rules");
+        QTest::addColumn<QString>("verdicts");
+        // clang-format off
+        QTest::newRow("no rule, blocked by default") << "Private" << QStringList() << "Private: not allowed";
+        QTest::newRow("the installer's rule") << "Private" << QStringList{"allow udp 10088"} << "Private: allowed by R1";
+        QTest::newRow("a list with a range that holds the port") << "Private" << QStringList{"allow udp 53,10000-10100"} << "Private: allowed by R1";
+        QTest::newRow("a range beside the port") << "Private" << QStringList{"allow udp 10089-10100"} << "Private: not allowed";
+        QTest::newRow("a keyword holds no port") << "Private" << QStringList{"allow udp RPC"} << "Private: not allowed";
+        QTest::newRow("TCP alone") << "Private" << QStringList{"allow tcp 10088"} << "Private: not allowed";
+        QTest::newRow("any protocol") << "Private" << QStringList{"allow any"} << "Private: allowed by R1";
+        QTest::newRow("a rule turned off") << "Private" << QStringList{"allow udp 10088 off"} << "Private: not allowed";
+        QTest::newRow("another profile's rule") << "Private" << QStringList{"allow udp 10088 public"} << "Private: not allowed";
+        QTest::newRow("this program's rule, written otherwise") << "Private" << QStringList{"allow any program=c:/program+files/tarnvale+manager/TARNVALE-CLI.EXE"} << "Private: allowed by R1";
+        QTest::newRow("another program's rule") << "Private" << QStringList{"allow any program=C:\\Tools\\other.exe"} << "Private: not allowed";
+        QTest::newRow("a block rule wins") << "Private" << QStringList{"allow udp 10088", "block any program=C:\\Program+Files\\Tarnvale+Manager\\tarnvale-cli.exe"} << "Private: blocked by R2";
+        QTest::newRow("a block rule for some senders") << "Private" << QStringList{"allow udp 10088", "block udp 10088 subnet"} << "Private: blocked by R2 (maybe)";
+        QTest::newRow("let in only from the subnet") << "Private" << QStringList{"allow udp 10088 subnet"} << "Private: not allowed by R1 (maybe)";
+        QTest::newRow("nothing let in, a block rule for some cards") << "Private" << QStringList{"block udp 10088 card"} << "Private: not allowed";
+        QTest::newRow("the profile off") << "Private:off" << QStringList{"block any"} << "Private: off";
+        QTest::newRow("all incoming blocked") << "Public:all" << QStringList{"allow udp 10088"} << "Public: all blocked";
+        QTest::newRow("let in by default") << "Private:open" << QStringList() << "Private: allowed";
+        QTest::newRow("let in by default, a block rule for some cards") << "Private:open" << QStringList{"block udp 10088 card"} << "Private: blocked by R1 (maybe)";
+        QTest::newRow("two profiles in force") << "Domain Public:all" << QStringList{"allow udp 10088"} << "Domain: allowed by R1; Public: all blocked";
+        // clang-format on
+    }
+
+    void windowsFirewall()
+    {
+        QFETCH(QString, profiles);
+        QFETCH(QStringList, rules);
+        QVector<firewall::WindowsProfile> inForce;
+        for (const QString &profile : profiles.split(' '))
+            inForce << windowsProfile(profile);
+        QVector<firewall::WindowsRule> read;
+        for (const QString &rule : rules)
+            read << windowsRule(rule, read.size() + 1);
+        QTEST(verdictsText(firewall::judgeWindowsFirewall(inForce, read, kProgram)), "verdicts");
+    }
+
+    // The doctor's fix adds the rule that the installer adds.
+    void installersRule()
+    {
+        QFile installer(qEnvironmentVariable("ORV_SOURCE_DIR") + "/packaging/windows/installer.nsi");
+        QVERIFY(installer.open(QIODevice::ReadOnly));
+        QVERIFY(installer.readAll().contains("!define FIREWALL_RULE \"" + QByteArray(kWindowsFirewallRule) + "\"\n"));
+    }
+
     void diagnose_data()
     {
         QTest::addColumn<NetworkFacts>("facts");
@@ -389,6 +493,28 @@ private slots:
         QTest::newRow("user-mode networking") << healthy([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Subnet{Ipv4Address(ip("10.0.2.15")), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
         QTest::newRow("VMware NAT") << healthy([](NetworkFacts &f) { f.hypervisor = "VMware"; f.routes.defaultGateway = ip("192.168.1.2"); }) << QStringList{"vm problem: 192.168.1.10 is the address of a virtual machine's NAT (VMware)"};
         QTest::newRow("a bridged virtual machine") << healthy([](NetworkFacts &f) { f.hypervisor = "QEMU/KVM"; }) << QStringList();
+        // On Windows: its commands, and no reverse-path filter.
+        using WV = firewall::WindowsVerdict;
+        const auto windows = [](const std::function<void(NetworkFacts &)> &change = {}) {
+            return healthy([&](NetworkFacts &f) {
+                f.system = HostSystem::Windows;
+                f.firewall.read = QStringList{"Windows Firewall"};
+                f.firewall.windows = {WV{WV::Kind::Allowed, "Private", "Tarnvale", false}};
+                f.reversePath = ReversePathFacts();
+                if (change)
+                    change(f);
+            });
+        };
+        QTest::newRow("Windows: nothing wrong") << windows() << QStringList();
+        QTest::newRow("Windows: not connected") << windows([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is not connected. Fix: check its cable"};
+        QTest::newRow("Windows: no IPv4") << windows([](NetworkFacts &f) { f.card.ipv4.clear(); }) << QStringList{"card problem: eth0 has no IPv4 address, so nothing can be sent through it; give it a free address of the devices' subnet (ADDRESS) with that subnet's mask (MASK). Fix: netsh interface ipv4 set address name=\"eth0\" static ADDRESS MASK"};
+        QTest::newRow("Windows: the group through another card") << windows([](NetworkFacts &f) { f.routes.group = through("Wi-Fi"); }) << QStringList{"route warning: 239.0.0.100 is routed through Wi-Fi, not eth0. The search still leaves through eth0, which it chooses itself; for other programs, Fix: netsh interface ipv4 add route prefix=239.0.0.0/8 interface=\"eth0\" metric=1"};
+        QTest::newRow("Windows: port held") << windows([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Other, "svchost.exe", 4242, 0}}; }) << QStringList{"port problem: UDP port 10088 is held by svchost.exe (process 4242), which then gets the devices' replies: close that program, or end it. Fix: taskkill /PID 4242 /F"};
+        QTest::newRow("Windows: port held, the program gone") << windows([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Unknown, "", 4242, 0}}; }) << QStringList{"port problem: UDP port 10088 is held by process 4242, which then gets the devices' replies: close that program, or end it. Fix: taskkill /PID 4242 /F"};
+        QTest::newRow("Windows: no rule lets the replies in") << windows([](NetworkFacts &f) { f.firewall.windows = {WV{WV::Kind::NotAllowed, "Public", "", false}}; }) << QStringList{"firewall problem: Windows Firewall (Public profile) blocks UDP to port 10088, the devices' replies: no rule lets them in. Fix: netsh advfirewall firewall add rule name=\"Tarnvale Manager (device replies, UDP 10088)\" dir=in action=allow protocol=UDP localport=10088"};
+        QTest::newRow("Windows: a block rule") << windows([](NetworkFacts &f) { f.firewall.windows = {WV{WV::Kind::Blocked, "Private", "tarnvale-manager.exe", false}}; }) << QStringList{"firewall problem: Windows Firewall's rule \"tarnvale-manager.exe\" (Private profile) blocks UDP to port 10088, the devices' replies; a block rule wins over every allow rule. Fix: netsh advfirewall firewall set rule name=\"tarnvale-manager.exe\" new enable=no"};
+        QTest::newRow("Windows: all incoming blocked") << windows([](NetworkFacts &f) { f.firewall.windows = {WV{WV::Kind::Off, "Domain", "", false}, WV{WV::Kind::AllBlocked, "Public", "", false}}; }) << QStringList{"firewall problem: Windows Firewall blocks all incoming connections in the Public profile, whatever its rules allow, and so the devices' replies (UDP to port 10088). Fix: netsh advfirewall set publicprofile firewallpolicy blockinbound,allowoutbound"};
+        QTest::newRow("Windows: the firewall unreadable") << windows([](NetworkFacts &f) { f.firewall.windows.clear(); f.firewall.unreadable = "the rules: 0x80004001"; }) << QStringList{"firewall warning: Windows Firewall could not be read (the rules: 0x80004001)."};
         // clang-format on
     }
 

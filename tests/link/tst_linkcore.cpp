@@ -133,6 +133,8 @@ private slots:
         QTest::newRow("window, its exe not readable") << QByteArray() << QByteArray("tarnvale-manage\n") << "tarnvale-manage" << Kind::Window;
         QTest::newRow("command line, updated meanwhile") << QByteArray("/usr/bin/tarnvale-cli (deleted)") << QByteArray("tarnvale-cli\n") << "tarnvale-cli" << Kind::CommandLine;
         QTest::newRow("nothing readable") << QByteArray() << QByteArray() << "" << Kind::Unknown;
+        QTest::newRow("Windows: the command line's file") << QByteArray() << QByteArray("tarnvale-cli.exe") << "tarnvale-cli.exe" << Kind::CommandLine;
+        QTest::newRow("Windows: another program") << QByteArray() << QByteArray("svchost.exe") << "svchost.exe" << Kind::Other;
     }
 
     void programs()

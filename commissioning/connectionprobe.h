@@ -1,0 +1,28 @@
+#pragma once
+
+// What the host probe (hostprobe.h) asks of the system: connection attempts to many addresses
+// at once and the neighbour table. One source file per system (connectionprobe_unix.cpp,
+// connectionprobe_win.cpp).
+
+#include "diagnosis/ipv4.h"
+
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+class QNetworkInterface;
+
+struct ConnectionAttempt
+{
+    QString target;
+    Ipv4Address from; // the card's own address in the target's subnet
+    Ipv4Address to;
+};
+
+// Tries a TCP connection to port 80 of every target at once, each from its own address, until
+// all have ended or budgetMs have passed: the targets where a host answered, by accepting the
+// connection or refusing it.
+QSet<QString> answeredConnections(const QVector<ConnectionAttempt> &attempts, qint64 budgetMs);
+
+// The addresses of the complete entries of the card in the system's neighbour table.
+QSet<QString> completeNeighbours(const QNetworkInterface &card);
