@@ -72,7 +72,13 @@ private slots:
         const int lost = 300 - w.devices().size();
         pressSearch(w);
         const QStringList logged = log.lines(QtWarningMsg).mid(1);
+        // Each search that lost replies warns; the box comes once. Whether the second loses any
+        // depends on the simulator outpacing the window, which the sanitizer build's cannot promise.
+#ifndef ORV_SANITIZED
         QCOMPARE(logged.size(), 2);
+#else
+        QVERIFY(logged.size() == 1 || logged.size() == 2);
+#endif
         QVERIFY2(logged.at(0).startsWith(QStringLiteral("search_device: the system dropped %1 replies").arg(lost)),
                  qPrintable(logged.at(0)));
         QCOMPARE(closer.boxes.size(), 2);
