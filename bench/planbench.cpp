@@ -46,7 +46,7 @@ int main(int argc, char **argv)
         chain.append({chain.size() + 2, devices.at(i).sn, next < count ? devices.at(next).ip : QStringLiteral("10.3.0.2"), QString()});
     }
     clock.restart();
-    const PlanCheck check = checkPlan(chain, devices, {{Ipv4Address(0x0A000000), 8}});
+    const PlanCheck check = checkPlan(chain, devices, {{Ipv4(0x0A000000), 8}});
     std::printf("plan check of %d rows in one chain: %lld ms, %d ready\n", int(chain.size()), clock.elapsed(),
                 int(check.order.size()));
 

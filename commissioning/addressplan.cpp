@@ -18,7 +18,7 @@ QString member(const cJSON *device, DeviceMember which)
 
 // An address the generator may hand out: one for a device, and not the .1 of its /24, which
 // the devices take for their gateway.
-bool allocatable(Ipv4Address address)
+bool allocatable(Ipv4 address)
 {
     return checkDeviceAddress(address) == NewAddressCheck::Usable && address.part(3) != 1;
 }
@@ -111,7 +111,7 @@ PlanCheck checkPlan(const QVector<PlanRow> &plan, const QVector<FoundDevice> &de
         if (sameSerial.size() == 1)
             verdict.device = sameSerial.first();
         verdict.address = checkNewAddress(row.newIp);
-        if (const std::optional<Ipv4Address> number = Ipv4Address::fromText(row.newIp)) {
+        if (const std::optional<Ipv4> number = Ipv4::fromText(row.newIp)) {
             verdict.outsideCard = std::none_of(cardSubnets.cbegin(), cardSubnets.cend(),
                                                [&](const Ipv4Subnet &subnet) { return subnet.contains(*number); });
         }
@@ -266,13 +266,13 @@ QString outsideCardText(const QString &newIp, const QString &card, bool translat
 GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanRequest &request)
 {
     GeneratedPlan plan;
-    const std::optional<Ipv4Address> from = Ipv4Address::fromText(request.from);
+    const std::optional<Ipv4> from = Ipv4::fromText(request.from);
     if (!from || !inDeviceRange(*from)) {
         plan.problem = GeneratedPlan::BadFrom;
         return plan;
     }
-    const std::optional<Ipv4Address> to = request.to.isEmpty() ? Ipv4Address((from->toNumber() | 0xFF) - 1)
-                                                               : Ipv4Address::fromText(request.to);
+    const std::optional<Ipv4> to = request.to.isEmpty() ? Ipv4((from->toNumber() | 0xFF) - 1)
+                                                               : Ipv4::fromText(request.to);
     if (!to || !inDeviceRange(*to)) {
         plan.problem = GeneratedPlan::BadTo;
         return plan;
@@ -283,11 +283,11 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         return plan;
     }
 
-    QSet<Ipv4Address> held = request.taken;
+    QSet<Ipv4> held = request.taken;
     QStringList addresses;
     QHash<QString, QSet<QString>> addressesOfSerial;
     for (const FoundDevice &device : devices) {
-        if (const std::optional<Ipv4Address> number = Ipv4Address::fromText(device.ip))
+        if (const std::optional<Ipv4> number = Ipv4::fromText(device.ip))
             held.insert(*number);
         addresses << device.ip;
         addressesOfSerial[device.sn].insert(device.ip);
@@ -328,16 +328,16 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
         std::stable_sort(chosen.begin(), chosen.end(), before);
 
     const auto keeps = [&](const FoundDevice &device) {
-        const std::optional<Ipv4Address> at = Ipv4Address::fromText(device.ip);
+        const std::optional<Ipv4> at = Ipv4::fromText(device.ip);
         return request.keepInside && at && *at >= *from && *at <= *to && allocatable(*at)
                && atAddress.value(device.ip) == 1 && addressesOfSerial.value(device.sn).size() == 1;
     };
     plan.needed = int(std::count_if(chosen.cbegin(), chosen.cend(), [&](const FoundDevice &d) { return !keeps(d); }));
 
     quint64 next = from->toNumber();
-    const auto nextFree = [&]() -> std::optional<Ipv4Address> {
-        for (; next <= to->toNumber() && inDeviceRange(Ipv4Address(quint32(next))); ++next) {
-            const Ipv4Address candidate{quint32(next)};
+    const auto nextFree = [&]() -> std::optional<Ipv4> {
+        for (; next <= to->toNumber() && inDeviceRange(Ipv4(quint32(next))); ++next) {
+            const Ipv4 candidate{quint32(next)};
             if (allocatable(candidate) && !held.contains(candidate)) {
                 ++next;
                 return candidate;
@@ -348,7 +348,7 @@ GeneratedPlan generatePlan(const QVector<FoundDevice> &devices, const PlanReques
     for (const FoundDevice &device : qAsConst(chosen)) {
         QString address = device.ip;
         if (!keeps(device)) {
-            const std::optional<Ipv4Address> picked = nextFree();
+            const std::optional<Ipv4> picked = nextFree();
             if (!picked)
                 break;
             ++plan.free;

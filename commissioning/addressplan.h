@@ -141,7 +141,7 @@ struct PlanRequest
     QString model;                     // empty: any; else the model contains it, letter case ignored
     bool keepInside = true;            // devices already inside the range keep their address
     QSet<QString> serials;             // empty: any; else only devices with these serial numbers
-    QSet<Ipv4Address> taken;           // held by what is no device of the search (the card, hosts)
+    QSet<Ipv4> taken;           // held by what is no device of the search (the card, hosts)
 };
 
 struct GeneratedPlan

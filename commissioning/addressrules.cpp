@@ -2,8 +2,8 @@
 
 NewAddressCheck checkNewAddress(std::string_view text)
 {
-    Ipv4Address address;
-    switch (Ipv4Address::shapeOf(text, &address)) {
+    Ipv4 address;
+    switch (Ipv4::shapeOf(text, &address)) {
     case DottedQuadShape::NotFourParts:
         return NewAddressCheck::BadFormat;
     case DottedQuadShape::PartOutOfRange:
@@ -22,7 +22,7 @@ NewAddressCheck checkNewAddress(const QString &text)
     return checkNewAddress(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
-NewAddressCheck checkDeviceAddress(Ipv4Address address)
+NewAddressCheck checkDeviceAddress(Ipv4 address)
 {
     const int first = address.part(0);
     if (first == 0)
@@ -48,7 +48,7 @@ bool isUnusable(NewAddressCheck check)
            && check != NewAddressCheck::PartOutOfRange;
 }
 
-bool inDeviceRange(Ipv4Address address)
+bool inDeviceRange(Ipv4 address)
 {
     const NewAddressCheck check = checkDeviceAddress(address);
     return check == NewAddressCheck::Usable || check == NewAddressCheck::NetworkAddress
@@ -57,5 +57,5 @@ bool inDeviceRange(Ipv4Address address)
 
 bool isPlainDottedQuad(std::string_view text)
 {
-    return Ipv4Address::fromText(text).has_value();
+    return Ipv4::fromText(text).has_value();
 }

@@ -28,15 +28,15 @@ enum class NewAddressCheck {
 NewAddressCheck checkNewAddress(std::string_view text);
 NewAddressCheck checkNewAddress(const QString &text);
 // The rules on the number alone: Usable, or why a device cannot have it.
-NewAddressCheck checkDeviceAddress(Ipv4Address address);
+NewAddressCheck checkDeviceAddress(Ipv4 address);
 
 // A number that is an address but not one for a device (not Usable, BadFormat, PartOutOfRange).
 bool isUnusable(NewAddressCheck check);
 
 // Whether the address lies in a block that no device may take at all (this network, loopback,
 // link-local, multicast, reserved); the .0 and .255 of a /24 are within such a range.
-bool inDeviceRange(Ipv4Address address);
+bool inDeviceRange(Ipv4 address);
 
 // Four decimal parts of 0 to 255 with no sign, blank or leading zero: the text names the
-// same host for every reader (Ipv4Address::fromText).
+// same host for every reader (Ipv4::fromText).
 bool isPlainDottedQuad(std::string_view text);

@@ -15,8 +15,8 @@ class QNetworkInterface;
 struct ConnectionAttempt
 {
     QString target;
-    Ipv4Address from; // the card's own address in the target's subnet
-    Ipv4Address to;
+    Ipv4 from; // the card's own address in the target's subnet
+    Ipv4 to;
 };
 
 // Tries a TCP connection to port 80 of every target at once, each from its own address, until

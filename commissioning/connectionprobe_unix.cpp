@@ -15,7 +15,7 @@
 
 namespace {
 
-sockaddr_in socketAddress(Ipv4Address address, quint16 port)
+sockaddr_in socketAddress(Ipv4 address, quint16 port)
 {
     sockaddr_in socketAddress{};
     socketAddress.sin_family = AF_INET;

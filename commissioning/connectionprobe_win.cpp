@@ -7,15 +7,15 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
-// The routing headers bring a type of their own named Ipv4Address (naptypes.h).
-#define Ipv4Address WindowsIpv4Address
+// The routing headers bring a type of their own named Ipv4 (naptypes.h).
+#define Ipv4 WindowsIpv4Address
 #include <iphlpapi.h>
 #include <netioapi.h>
-#undef Ipv4Address
+#undef Ipv4
 
 namespace {
 
-sockaddr_in socketAddress(Ipv4Address address, quint16 port)
+sockaddr_in socketAddress(Ipv4 address, quint16 port)
 {
     sockaddr_in socketAddress{};
     socketAddress.sin_family = AF_INET;

@@ -20,7 +20,7 @@ QVector<Ipv4Subnet> cardAddresses(const QString &card, QNetworkInterface *found)
         const QList<QNetworkAddressEntry> entries = nic.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                addresses.append({Ipv4Address(entry.ip().toIPv4Address()), entry.prefixLength()});
+                addresses.append({Ipv4(entry.ip().toIPv4Address()), entry.prefixLength()});
         }
     }
     return addresses;
@@ -43,7 +43,7 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
     QVector<ConnectionAttempt> attempts;
     for (const QString &target : targets) {
         results.insert(target, ProbeResult::NotProbed);
-        const std::optional<Ipv4Address> number = Ipv4Address::fromText(target);
+        const std::optional<Ipv4> number = Ipv4::fromText(target);
         const auto from = std::find_if(own.cbegin(), own.cend(),
                                        [&](const Ipv4Subnet &subnet) { return number && subnet.contains(*number); });
         if (from == own.cend())
@@ -65,7 +65,7 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
 QString completeNeighbour(const QString &row, const QString &device)
 {
     const QStringList fields = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (fields.size() < 6 || fields.at(5) != device || !Ipv4Address::fromText(fields.at(0)))
+    if (fields.size() < 6 || fields.at(5) != device || !Ipv4::fromText(fields.at(0)))
         return QString();
     bool ok = false;
     const uint flags = fields.at(2).toUInt(&ok, 16);
@@ -114,6 +114,6 @@ GeneratedPlan generatePlanOnCard(const QVector<FoundDevice> &devices, PlanReques
             return plan;
         probed.unite(QSet<QString>(targets.cbegin(), targets.cend()));
         for (const QString &address : answering)
-            request.taken.insert(*Ipv4Address::fromText(address));
+            request.taken.insert(*Ipv4::fromText(address));
     }
 }

@@ -39,7 +39,7 @@ const char *const kLevelNames[] = {
 
 bool inNet(quint32 address, const char *net, int prefixLength)
 {
-    return Ipv4Subnet{*Ipv4Address::fromText(std::string_view(net)), prefixLength}.contains(Ipv4Address(address));
+    return Ipv4Subnet{*Ipv4::fromText(std::string_view(net)), prefixLength}.contains(Ipv4(address));
 }
 
 // "192.168.1.10/24, 10.0.0.5/8"
@@ -561,7 +561,7 @@ NetworkFacts gatherFacts(const QString &cardName)
         card.multicast = nic.flags().testFlag(QNetworkInterface::CanMulticast);
         for (const QNetworkAddressEntry &entry : nic.addressEntries()) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                card.ipv4 << Ipv4Subnet{Ipv4Address(entry.ip().toIPv4Address()), entry.prefixLength()};
+                card.ipv4 << Ipv4Subnet{Ipv4(entry.ip().toIPv4Address()), entry.prefixLength()};
         }
         card.wireless = isWirelessCard(nic.name());
     }

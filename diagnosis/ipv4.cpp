@@ -11,7 +11,7 @@ quint32 maskOf(int prefixLength)
 
 } // namespace
 
-DottedQuadShape Ipv4Address::shapeOf(std::string_view text, Ipv4Address *address)
+DottedQuadShape Ipv4::shapeOf(std::string_view text, Ipv4 *address)
 {
     if (std::count(text.cbegin(), text.cend(), '.') != 3)
         return DottedQuadShape::NotFourParts;
@@ -34,33 +34,33 @@ DottedQuadShape Ipv4Address::shapeOf(std::string_view text, Ipv4Address *address
         start = end + 1;
     }
     if (address)
-        *address = Ipv4Address(value);
+        *address = Ipv4(value);
     return leadingZero ? DottedQuadShape::LeadingZero : DottedQuadShape::Plain;
 }
 
-std::optional<Ipv4Address> Ipv4Address::fromText(std::string_view text)
+std::optional<Ipv4> Ipv4::fromText(std::string_view text)
 {
-    Ipv4Address address;
+    Ipv4 address;
     if (shapeOf(text, &address) != DottedQuadShape::Plain)
         return std::nullopt;
     return address;
 }
 
-std::optional<Ipv4Address> Ipv4Address::fromText(const QString &text)
+std::optional<Ipv4> Ipv4::fromText(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     return fromText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
-QString Ipv4Address::toString() const
+QString Ipv4::toString() const
 {
     return QStringLiteral("%1.%2.%3.%4").arg(part(0)).arg(part(1)).arg(part(2)).arg(part(3));
 }
 
 bool addressTextLess(const QString &a, const QString &b)
 {
-    const std::optional<Ipv4Address> left = Ipv4Address::fromText(a);
-    const std::optional<Ipv4Address> right = Ipv4Address::fromText(b);
+    const std::optional<Ipv4> left = Ipv4::fromText(a);
+    const std::optional<Ipv4> right = Ipv4::fromText(b);
     if (left && right)
         return *left < *right;
     if (left || right)
@@ -68,12 +68,12 @@ bool addressTextLess(const QString &a, const QString &b)
     return a < b;
 }
 
-Ipv4Address Ipv4Subnet::network() const
+Ipv4 Ipv4Subnet::network() const
 {
-    return Ipv4Address(address.toNumber() & maskOf(prefixLength));
+    return Ipv4(address.toNumber() & maskOf(prefixLength));
 }
 
-bool Ipv4Subnet::contains(Ipv4Address other) const
+bool Ipv4Subnet::contains(Ipv4 other) const
 {
     return (other.toNumber() & maskOf(prefixLength)) == network().toNumber();
 }

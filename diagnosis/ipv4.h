@@ -19,36 +19,36 @@ enum class DottedQuadShape {
     LeadingZero,    // numbers from 0 to 255, one written with a leading zero (read as octal by many)
 };
 
-class Ipv4Address
+class Ipv4
 {
 public:
-    constexpr Ipv4Address() = default;
-    constexpr explicit Ipv4Address(quint32 number) : number(number) {}
+    constexpr Ipv4() = default;
+    constexpr explicit Ipv4(quint32 number) : number(number) {}
 
     // The address of a plain dotted quad; nothing for any other text, so that the text names
     // the same host for every reader.
-    static std::optional<Ipv4Address> fromText(std::string_view text);
-    static std::optional<Ipv4Address> fromText(const QString &text);
+    static std::optional<Ipv4> fromText(std::string_view text);
+    static std::optional<Ipv4> fromText(const QString &text);
     // The shape of a text; *address gets the number when every part is one (Plain, LeadingZero).
-    static DottedQuadShape shapeOf(std::string_view text, Ipv4Address *address = nullptr);
+    static DottedQuadShape shapeOf(std::string_view text, Ipv4 *address = nullptr);
 
     constexpr quint32 toNumber() const { return number; }
     // The parts from the left, 0 to 3.
     constexpr int part(int index) const { return int(number >> (8 * (3 - index)) & 0xFF); }
     QString toString() const;
 
-    friend constexpr bool operator==(Ipv4Address a, Ipv4Address b) { return a.number == b.number; }
-    friend constexpr bool operator!=(Ipv4Address a, Ipv4Address b) { return a.number != b.number; }
-    friend constexpr bool operator<(Ipv4Address a, Ipv4Address b) { return a.number < b.number; }
-    friend constexpr bool operator<=(Ipv4Address a, Ipv4Address b) { return a.number <= b.number; }
-    friend constexpr bool operator>(Ipv4Address a, Ipv4Address b) { return a.number > b.number; }
-    friend constexpr bool operator>=(Ipv4Address a, Ipv4Address b) { return a.number >= b.number; }
+    friend constexpr bool operator==(Ipv4 a, Ipv4 b) { return a.number == b.number; }
+    friend constexpr bool operator!=(Ipv4 a, Ipv4 b) { return a.number != b.number; }
+    friend constexpr bool operator<(Ipv4 a, Ipv4 b) { return a.number < b.number; }
+    friend constexpr bool operator<=(Ipv4 a, Ipv4 b) { return a.number <= b.number; }
+    friend constexpr bool operator>(Ipv4 a, Ipv4 b) { return a.number > b.number; }
+    friend constexpr bool operator>=(Ipv4 a, Ipv4 b) { return a.number >= b.number; }
 
 private:
     quint32 number = 0;
 };
 
-inline uint qHash(Ipv4Address address, uint seed = 0)
+inline uint qHash(Ipv4 address, uint seed = 0)
 {
     return ::qHash(address.toNumber(), seed);
 }
@@ -61,9 +61,9 @@ bool addressTextLess(const QString &a, const QString &b);
 // the subnet it lies in.
 struct Ipv4Subnet
 {
-    Ipv4Address address;
+    Ipv4 address;
     int prefixLength = 32;
 
-    Ipv4Address network() const;
-    bool contains(Ipv4Address other) const;
+    Ipv4 network() const;
+    bool contains(Ipv4 other) const;
 };

@@ -129,7 +129,7 @@ ReversePathFacts readReversePath(const CardFacts &card)
     // network uses.
     quint32 outsider = QHostAddress(QStringLiteral("192.0.2.1")).toIPv4Address();
     for (const Ipv4Subnet &other : card.ipv4) {
-        if (other.contains(Ipv4Address(outsider)))
+        if (other.contains(Ipv4(outsider)))
             outsider = QHostAddress(QStringLiteral("198.51.100.1")).toIPv4Address();
     }
     facts.outsider = verdictOn(card.name, own, outsider, &facts.outsiderRouted);

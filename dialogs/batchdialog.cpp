@@ -162,7 +162,7 @@ void BatchDialog::fill()
     request.order = orders[qBound(0, ui->order_box->currentIndex(), 3)];
     request.only = ui->only_inactive->isChecked() ? ActiveFilter::Inactive : ActiveFilter::All;
     for (const QString &host : qAsConst(hostsAnswering)) {
-        if (const std::optional<Ipv4Address> address = Ipv4Address::fromText(host))
+        if (const std::optional<Ipv4> address = Ipv4::fromText(host))
             request.taken.insert(*address);
     }
     const QVector<FoundDevice> &devices = model->devices();

@@ -47,7 +47,7 @@ QVector<PlanRow> planOf(const QStringList &entries)
 
 const QStringList kSite = {"192.168.1.2 SN1", "192.168.1.3 SN2", "192.168.1.3 SN3", "192.168.1.5 SN4",
                            "192.168.1.6 SN5 mac-SN5 inactive", "192.168.1.7 SN6", "192.168.1.8 SN6"};
-const QVector<Ipv4Subnet> kCard = {{Ipv4Address(0xC0A80100), 24}};
+const QVector<Ipv4Subnet> kCard = {{Ipv4(0xC0A80100), 24}};
 
 const QString kRing = "Lines %1 take each other's addresses. Swaps are refused: move one of these devices to a free "
                       "address first.";
@@ -103,12 +103,12 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, read);
-        Ipv4Address address;
+        Ipv4 address;
         const QByteArray bytes = text.toUtf8();
-        const DottedQuadShape shape = Ipv4Address::shapeOf(std::string_view(bytes.constData(), std::size_t(bytes.size())), &address);
+        const DottedQuadShape shape = Ipv4::shapeOf(std::string_view(bytes.constData(), std::size_t(bytes.size())), &address);
         QString shown = QStringList{"plain", "not four parts", "out of range", "leading zero"}.at(int(shape));
-        if (const std::optional<Ipv4Address> plain = Ipv4Address::fromText(text)) {
-            const Ipv4Subnet subnet{*Ipv4Address::fromText(QString("192.168.1.7")), 23};
+        if (const std::optional<Ipv4> plain = Ipv4::fromText(text)) {
+            const Ipv4Subnet subnet{*Ipv4::fromText(QString("192.168.1.7")), 23};
             shown += " " + plain->toString() + (subnet.contains(*plain) ? " in " + subnet.network().toString() + "/23" : "");
         }
         QCOMPARE(shown, read);

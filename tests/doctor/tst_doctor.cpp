@@ -128,7 +128,7 @@ NetworkFacts healthy(const std::function<void(NetworkFacts &)> &change = {})
 {
     NetworkFacts facts;
     facts.card = CardFacts{QStringLiteral("eth0"), {"lo", "eth0"}, true, true, true, false, true, false,
-                           {Ipv4Subnet{Ipv4Address(ip("192.168.1.10")), 24}}};
+                           {Ipv4Subnet{Ipv4(ip("192.168.1.10")), 24}}};
     facts.routes.group = through("eth0");
     facts.routes.defaultGateway = ip("192.168.1.1");
     facts.firewall.read = QStringList{"nftables"};
@@ -472,7 +472,7 @@ private slots:
         QTest::newRow("nothing wrong") << healthy() << QStringList();
         QTest::newRow("only loopback") << healthy([](NetworkFacts &f) { f.card = CardFacts{"", {"lo"}}; }) << QStringList{"card problem: There is no network card but the loopback interface (known: lo). Fix:"};
         QTest::newRow("an unknown card") << healthy([](NetworkFacts &f) { f.card = CardFacts{"eth9", {"lo", "eth0"}}; }) << QStringList{"card problem: There is no network card named eth9 (known: lo, eth0)."};
-        QTest::newRow("loopback") << healthy([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Subnet{Ipv4Address(ip("127.0.0.1")), 8}}; f.routes.group = through("lo"); }) << QStringList{"card problem: lo is the loopback interface"};
+        QTest::newRow("loopback") << healthy([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Subnet{Ipv4(ip("127.0.0.1")), 8}}; f.routes.group = through("lo"); }) << QStringList{"card problem: lo is the loopback interface"};
         QTest::newRow("down") << healthy([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is down. Fix: sudo ip link set eth0 up"};
         QTest::newRow("no link") << healthy([](NetworkFacts &f) { f.card.running = false; }) << QStringList{"card problem: eth0 has no link."};
         QTest::newRow("group in a policy rule's table") << healthy([](NetworkFacts &f) { f.routes.group = through("eth1", "100"); }) << QStringList{"route warning: 239.0.0.100 is routed through eth1, not eth0. The search still leaves through eth0, which it chooses itself; for other programs, Fix: sudo ip route replace 239.0.0.0/8 dev eth0 table 100"};
@@ -490,7 +490,7 @@ private slots:
         QTest::newRow("the card's own subnet dropped") << healthy([](NetworkFacts &f) { f.reversePath.all = 1; f.reversePath.neighbour = V::Dropped; f.reversePath.neighbourRouted = true; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=1, eth0=0) drops the replies that reach eth0 even from its own subnet 192.168.1.0/24: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: sudo sysctl -w net.ipv4.conf.eth0.rp_filter=2"};
         QTest::newRow("rp_filter unreadable") << healthy([](NetworkFacts &f) { f.reversePath.card = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
         QTest::newRow("Wi-Fi") << healthy([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
-        QTest::newRow("user-mode networking") << healthy([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Subnet{Ipv4Address(ip("10.0.2.15")), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
+        QTest::newRow("user-mode networking") << healthy([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Subnet{Ipv4(ip("10.0.2.15")), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
         QTest::newRow("VMware NAT") << healthy([](NetworkFacts &f) { f.hypervisor = "VMware"; f.routes.defaultGateway = ip("192.168.1.2"); }) << QStringList{"vm problem: 192.168.1.10 is the address of a virtual machine's NAT (VMware)"};
         QTest::newRow("a bridged virtual machine") << healthy([](NetworkFacts &f) { f.hypervisor = "QEMU/KVM"; }) << QStringList();
         // On Windows: its commands, and no reverse-path filter.

@@ -139,12 +139,12 @@ private slots:
     {
         QTcpServer host;
         QVERIFY2(host.listen(QHostAddress("127.0.0.1"), 80), qPrintable(host.errorString()));
-        const Ipv4Address from(0x7f000001);
+        const Ipv4 from(0x7f000001);
         QElapsedTimer clock;
         clock.start();
         const QSet<QString> answered = answeredConnections(
-            {{"listening", from, Ipv4Address(0x7f000001)}, {"refusing", from, Ipv4Address(0x7f000002)},
-             {"unreachable", from, Ipv4Address(0xc0000201)}},
+            {{"listening", from, Ipv4(0x7f000001)}, {"refusing", from, Ipv4(0x7f000002)},
+             {"unreachable", from, Ipv4(0xc0000201)}},
             300);
         QCOMPARE(answered, (QSet<QString>{"listening", "refusing"}));
         QVERIFY(clock.elapsed() < 300);

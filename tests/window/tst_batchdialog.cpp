@@ -53,7 +53,7 @@ QVector<BatchEntry> entriesOf(const QStringList &rows)
 
 BatchCheck check(const QStringList &rows)
 {
-    return checkBatch(kDevices, entriesOf(rows), {{Ipv4Address(0xC0A80100), 24}}, {}, "eth-test");
+    return checkBatch(kDevices, entriesOf(rows), {{Ipv4(0xC0A80100), 24}}, {}, "eth-test");
 }
 
 // A search on lo, then the dialog as the operator opens it from the table's menu; null unless
