@@ -227,6 +227,10 @@
         <source>The report is in %1.</source>
         <translation>报告位于 %1。</translation>
     </message>
+    <message>
+        <source>The first of the new addresses, for example 192.168.1.100</source>
+        <translation>新地址中的第一个，例如 192.168.1.100</translation>
+    </message>
 </context>
 <context>
     <name>Commissioning</name>
@@ -586,7 +590,7 @@
     </message>
     <message>
         <source>%1 has no IPv4 address, so nothing can be sent through it; give it a free address of the devices&apos; subnet (ADDRESS) with that subnet&apos;s mask (MASK). Fix: netsh interface ipv4 set address name=&quot;%1&quot; static ADDRESS MASK</source>
-        <translation>%1没有IPv4地址，无法经它发送任何数据；请给它一个设备所在子网中的空闲地址（ADDRESS）及该子网的掩码（MASK）。解决：netsh interface ipv4 set address name="%1" static ADDRESS MASK</translation>
+        <translation>%1没有IPv4地址，无法经它发送任何数据；请给它一个设备所在子网中的空闲地址（ADDRESS）及该子网的掩码（MASK）。解决：netsh interface ipv4 set address name=&quot;%1&quot; static ADDRESS MASK</translation>
     </message>
     <message>
         <source>%1 cannot multicast. Fix: choose a cabled Ethernet card on the devices&apos; network.</source>

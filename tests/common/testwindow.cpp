@@ -131,10 +131,14 @@ QList<Shown> shownTexts(QWidget *root)
         const int i = combo ? combo->currentIndex() : -1;
         if (combo && i >= 0)
             shown.append({w, w->rect(), combo->currentText(), [combo, i](const QString &t) { combo->setItemText(i, t); }});
-        // Buttons, labels and line edits; a line edit without text shows its placeholder.
+        // Buttons, labels and line edits; a line edit without text shows its placeholder. A
+        // button that cannot be pressed may be dim, as every desktop shows it; a text the widget
+        // makes itself (a progress bar's) is not the form's.
         const char *property = w->property("text").toString().isEmpty() ? "placeholderText" : "text";
         const QString text = w->property(property).toString();
-        if (!text.isEmpty() && !qobject_cast<QComboBox *>(w))
+        const QMetaProperty meta = w->metaObject()->property(w->metaObject()->indexOfProperty(property));
+        const bool inactiveButton = qobject_cast<QAbstractButton *>(w) && !w->isEnabled();
+        if (!text.isEmpty() && !qobject_cast<QComboBox *>(w) && meta.isWritable() && !inactiveButton)
             shown.append({w, w->rect(), text, [w, property](const QString &t) {
                               const QSignalBlocker quiet(w); // its own reactions are not under test
                               w->setProperty(property, t);

@@ -6,6 +6,7 @@
 #include "window/applicationnames.h"
 #include "window/cardbox.h"
 #include "window/devicetablemenu.h"
+#include "dialogs/batchdialog.h"
 #include "window/orv_window.h"
 #include "window/tablerules.h"
 
@@ -238,6 +239,13 @@ private slots:
         field("lineEdit_ip")->setText(QStringLiteral("192.168.1.300"));
         button("confirm_button")->click();
         QCOMPARE(problems(dialog), QString());
+        dialog->close();
+
+        w.openBatchDialog();
+        auto *batch = w.findChild<BatchDialog *>();
+        QVERIFY(batch && QTest::qWaitForWindowExposed(batch));
+        QCOMPARE(problems(batch), QString());
+        batch->close();
     }
 
     // A keyboard alone reaches every control, forwards and back, sees where the focus is, turns
