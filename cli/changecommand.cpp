@@ -151,6 +151,9 @@ int ChangeCommand::run(Console &console, const QVector<PlanRow> &plan, std::opti
     if (road) {
         const RunRow &row = run.rows().constFirst();
         status = rowStatus(row);
+        // Not a signal but a closed pipe or terminal kept the device from being changed.
+        if (status == ExitInterrupted && !interrupted)
+            status = ExitOutput;
         if (status == ExitOk)
             console.out.write(printable(rowLine(row, console.card)) + QLatin1Char('\n'));
         else if (status != ExitInterrupted)

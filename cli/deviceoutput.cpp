@@ -14,10 +14,6 @@ namespace {
 
 constexpr int Ip = memberIndex(DeviceMember::Ip);
 constexpr int Sn = memberIndex(DeviceMember::Sn);
-constexpr int Mac = memberIndex(DeviceMember::Mac);
-constexpr int Model = memberIndex(DeviceMember::Model);
-constexpr int Active = memberIndex(DeviceMember::Active);
-constexpr int Version = memberIndex(DeviceMember::Version);
 
 bool needsEscape(ushort c)
 {

@@ -30,8 +30,8 @@ QString cutCell(const QString &text, int width);
 
 // Cells padded to the widest of their column, two blanks apart, every cell printable() and
 // cut at cellWidth (0: whole). The last column pads nothing, so it stays whole. Hands each
-// line (with its line end) to write as it is made, so that wide cells cost the memory of one
-// line, not of the table; stops when write returns false.
+// line (with its line end) to write as it is made, so that the padded table is never held
+// whole; stops when write returns false.
 void writeTable(const QVector<QStringList> &rows, int cellWidth, const std::function<bool(const QString &)> &write);
 QString textTable(const QVector<QStringList> &rows, int cellWidth = kTableCellWidth);
 

@@ -40,7 +40,7 @@ inline constexpr ExitStatusText kExitStatusTexts[] = {
     {ExitNetwork, "network failure: the port is in use, the request cannot be sent, or the group cannot be joined"},
     {ExitNoReply, "no reply: no device answered, or not the device asked for"},
     {ExitRefusedPassword, "password refused"},
-    {ExitRefusedAddress, "address refused: by the address rules, because another device or host holds it, or by the device; plan: the range is too small"},
+    {ExitRefusedAddress, "address refused: by the address rules, because another device or host holds it, or by the device; a serial number heard at two addresses; plan: the range is too small"},
     {ExitDeviceState, "the device is not activated (set-ip), already activated (activate), or answered with invalid data"},
     {ExitPlanFile, "the plan or report is unreadable or malformed (the line is named)"},
     {ExitNotVerified, "changed, but a device was not seen at its new address by the deadline (before 1)"},

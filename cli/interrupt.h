@@ -4,8 +4,8 @@
 // (the terminal closed, the connection dropped): the first asks the run to stop once the
 // device in hand is done (its report row written, the rest "not run"); a second ends the
 // program at once with status 11, the device in hand left as it was (its report row says
-// "started", written before it was touched). A closed pipe ends nothing: the writes to it
-// fail and say so. A stop (Ctrl-Z) and the continue are counted, so that the run looks for
+// "started", written before it was touched). A closed pipe kills nothing: the writes to it
+// fail, and the run stops as at a signal, with status 12. A stop (Ctrl-Z) and the continue are counted, so that the run looks for
 // its devices once more afterwards. One source file per system (interrupt_unix.cpp,
 // interrupt_win.cpp: Ctrl+C and Ctrl+Break as SIGINT, the console's closing, logoff and
 // shutdown as SIGHUP and SIGTERM).

@@ -1,6 +1,7 @@
 #include "cli/exitstatus.h"
 #include "cli/interrupt.h"
 
+#include <cerrno>
 #include <csignal>
 #include <iterator>
 
@@ -16,9 +17,12 @@ struct sigaction previous[std::size(kStopSignals) + 2];
 extern "C" void stopRequested(int)
 {
     if (++signalsSeen == 1) {
+        // The interrupted code may be about to read errno of its own failed call.
+        const int savedErrno = errno;
         constexpr char first[] = "tarnvale-cli: interrupted: the device in hand is finished, then the run stops "
                                  "(again to stop at once)\n";
         [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, first, sizeof first - 1);
+        errno = savedErrno;
         return;
     }
     constexpr char again[] = "tarnvale-cli: interrupted again: stopped at once; the report marks the device in "

@@ -36,5 +36,6 @@ private:
 // To be called before anything opens a file: a standard stream that the caller closed would
 // lend its number to the next file or socket, and output would go there. False, with a
 // message on standard error where it is open, when standard output or error is closed;
-// a closed standard input gets /dev/null.
+// a closed standard input gets /dev/null. A closed pipe then fails a write instead of
+// ending the program.
 bool standardStreamsUsable();

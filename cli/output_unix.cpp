@@ -1,6 +1,7 @@
 #include "cli/output.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include <fcntl.h>
@@ -17,6 +18,9 @@ bool isOpen(int fd)
 
 bool standardStreamsUsable()
 {
+    // A reader that went away (head, a closed less) makes the writes fail and say so, and
+    // the program ends with its status for output, instead of dying silently of SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!isOpen(STDIN_FILENO))
         open("/dev/null", O_RDONLY); // takes the lowest free number: 0
     if (!isOpen(STDERR_FILENO))

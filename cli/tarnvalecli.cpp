@@ -251,7 +251,7 @@ QString TarnvaleCli::helpText() const
     text += wrapped(QStringLiteral("Plan files are UTF-8 CSV of at most 1 MiB (%1 bytes): rows sn,new_ip[,password]; a "
                                    "first row that names these columns is a header and must name them in this "
                                    "order; blank lines and lines starting with # are skipped; cells may be quoted, "
-                                   "and quoted cells are kept as they are. plan writes what apply takes unchanged.")
+                                   "and quoted cells keep their blanks. plan writes what apply takes unchanged.")
                         .arg(kMaxPlanBytes),
                     0);
     text += QLatin1Char('\n');

@@ -309,6 +309,11 @@ private slots:
         QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv", "(not verbose)"}, "admin123", plan, head).status, 12);
         QCOMPARE(reportResults(dir.filePath("R.csv")),
                  QStringList({"SN00000001 done", "SN00000002 done", "SN00000003 done", "SN00000004 not run"}));
+        // Nor a listing whose reader went away: it says so, with the same status.
+        const QString gone = R"(d=$(mktemp -d); mkfifo $d/p; head -n 0 $d/p & "$@" >$d/p; s=$?; rm -r $d; exit $s)";
+        const Run listed = cli({"list", "(not verbose)"}, {}, {}, gone);
+        QCOMPARE(listed.status, 12);
+        QVERIFY2(listed.err.contains("cannot write to standard output"), listed.err.constData());
     }
 
     // One whole round after the deadline and after a stop: a device that restarts for longer
