@@ -4,7 +4,6 @@
 #include "diagnosis/linkfailure.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QHash>
 #include <QSet>
 #include <QThread>
@@ -371,7 +370,6 @@ BatchRun::Round BatchRun::verifyRound(const QVector<int> &rows)
     }
     if (search.json)
         lastSearch = std::move(search.json);
-    qDebug("verification round %d: %d of %d at their new address", round.number, round.seen, round.awaited);
     return round;
 }
 

@@ -19,6 +19,10 @@ struct ConnectionAttempt
     Ipv4 to;
 };
 
+// How many attempts the caller hands over at once: well below the descriptors a process may
+// open by default on Linux (1024), and what select() takes on Windows.
+inline constexpr int kMostConnectionsAtOnce = 256;
+
 // Tries a TCP connection to port 80 of every target at once, each from its own address, until
 // all have ended or budgetMs have passed: the targets where a host answered, by accepting the
 // connection or refusing it.

@@ -1,3 +1,5 @@
+// select() takes this many sockets; winsock2.h gives room for 64 unless told more first.
+#define FD_SETSIZE 256
 #include "commissioning/connectionprobe.h"
 
 #include <QElapsedTimer>
@@ -43,9 +45,7 @@ private:
     WSADATA data{};
 };
 
-// A socket that is neither connected nor refused within the time stays silent; select() takes
-// at most FD_SETSIZE sockets at once, so no more attempts are made together.
-constexpr int kMostAttempts = FD_SETSIZE;
+static_assert(kMostConnectionsAtOnce <= FD_SETSIZE, "select() must take every attempt of a call");
 
 } // namespace
 
@@ -57,8 +57,6 @@ QSet<QString> answeredConnections(const QVector<ConnectionAttempt> &attempts, qi
     QSet<QString> answered;
     QVector<Pending> pending;
     for (const ConnectionAttempt &attempt : attempts) {
-        if (pending.size() == kMostAttempts)
-            break;
         const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
         if (s == INVALID_SOCKET)
             continue;

@@ -53,8 +53,12 @@ QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &t
     }
     if (attempts.isEmpty())
         return results;
-    for (const QString &target : answeredConnections(attempts, kProbeMs - clock.elapsed()))
-        results[target] = ProbeResult::Answered;
+    // Each slice waits the whole time: a host that is slow to answer is as slow in any of them.
+    for (int first = 0; first < attempts.size(); first += kMostConnectionsAtOnce) {
+        const qint64 budgetMs = first == 0 ? kProbeMs - clock.elapsed() : kProbeMs;
+        for (const QString &target : answeredConnections(attempts.mid(first, kMostConnectionsAtOnce), budgetMs))
+            results[target] = ProbeResult::Answered;
+    }
     for (const QString &address : completeNeighbours(nic)) {
         if (results.value(address) == ProbeResult::Silent)
             results[address] = ProbeResult::Neighbour;

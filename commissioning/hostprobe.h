@@ -2,10 +2,10 @@
 
 // Looks for hosts that are no device at the addresses a plan hands out, before anything is
 // sent, without privileges: a TCP connection attempt to port 80 of every address at once
-// (connected or refused: a host is there), then the kernel's neighbour table
-// (/proc/net/arp: a complete entry on the card means that a host answered the address
-// resolution, even if it drops the connection attempt). All probes of a plan share one
-// deadline of kProbeMs.
+// (connected or refused: a host is there), then the system's neighbour table (a complete
+// entry on the card means that a host answered the address resolution, even if it drops the
+// connection attempt). The probes of up to kMostConnectionsAtOnce addresses share one
+// deadline of kProbeMs; more take that time again for each such slice.
 //
 // Only addresses inside one of the card's own IPv4 subnets are probed, from the card's
 // address in that subnet, so that the attempt goes out through that card's own route and
@@ -39,7 +39,8 @@ enum class ProbeResult {
     Neighbour, // a complete neighbour entry on the card
 };
 
-// Probes every target at once; returns within kProbeMs (plus reading the neighbour table).
+// Probes the targets, kMostConnectionsAtOnce at once; returns within kProbeMs per slice (plus
+// reading the neighbour table).
 QHash<QString, ProbeResult> probeHosts(const QString &card, const QStringList &targets);
 
 // The targets at which probeHosts() found a host (Answered or Neighbour): checkPlan()'s

@@ -23,7 +23,8 @@ inline constexpr int kMaxPlanBytes = 1024 * 1024;
 // lands in the address column. Blank lines and lines that start with '#' are skipped; cells
 // may be quoted as RFC 4180 says. A serial number or an address that is not quoted loses
 // surrounding blanks, and a serial number loses the single quote that guards it against
-// spreadsheets (csvField() wrote it); quoted cells and the password are kept as written.
+// spreadsheets (csvField() wrote it), quoted or not; quoted cells and the password keep their
+// blanks.
 // So a plan that csvField() wrote reads back whatever its serial numbers. An address made of
 // digits and dots is checked later and fails only its row.
 // False, with the line (0 for the whole plan) and the reason, when the text is not such a
@@ -44,6 +45,6 @@ bool parsePasswords(const QByteArray &text, QHash<QString, QString> *passwords, 
                     bool translate = false);
 
 // parsePlan() on a file: false, with line 0 and the reason, when it cannot be read; no more
-// than kMaxPlanBytes + 1 bytes are read, so that a device file cannot stall the caller.
+// than kMaxPlanBytes + 1 bytes are read, so that a huge or endless file cannot fill the memory.
 bool readPlanFile(const QString &path, QVector<PlanRow> *rows, int *errorLine, QString *error,
                   bool translate = false);

@@ -455,8 +455,15 @@ bool parseReport(const QByteArray &bytes, ReportFormat format, QVector<ReportRow
         }
         if (first == serials.cend())
             serials.insert(row.sn, {row.line, record.line});
-        if (rowOfLine.contains(row.line)) { // a later event of a log
-            (*rows)[rowOfLine.value(row.line)] = row;
+        // Two devices on one plan line would leave one of them out of an undo.
+        const auto seen = rowOfLine.constFind(row.line);
+        if (seen != rowOfLine.cend() && (!log || rows->at(*seen).sn != row.sn)) {
+            *error = reportString(QT_TRANSLATE_NOOP("Commissioning", "plan line %1 is already in the report"), translate)
+                         .arg(row.line);
+            return false;
+        }
+        if (seen != rowOfLine.cend()) { // a later event of a log
+            (*rows)[*seen] = row;
         } else {
             rowOfLine.insert(row.line, rows->size());
             rows->append(row);

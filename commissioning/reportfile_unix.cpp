@@ -38,7 +38,8 @@ bool syncFolder(const QString &path)
     return synced;
 }
 
-// Holds off the signals that end the program for as long as it lives.
+// Holds off, in the calling thread, the signals that end the program for as long as it lives.
+// The command line takes them on its only thread; the window installs no handlers.
 class SignalsHeld
 {
 public:
@@ -48,9 +49,9 @@ public:
         sigemptyset(&held);
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
             sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &previous);
+        pthread_sigmask(SIG_BLOCK, &held, &previous);
     }
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
 
 private:
     sigset_t previous;
@@ -131,8 +132,12 @@ bool ReportFile::replace(const QString &path, const QByteArray &bytes)
     if (fd < 0)
         return fail(Step::Create, errno);
     struct stat status {};
-    if (::stat(target.constData(), &status) == 0)
-        ::fchmod(fd, status.st_mode & 07777);
+    if (::stat(target.constData(), &status) == 0 && ::fchmod(fd, status.st_mode & 07777) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return fail(Step::Create, error);
+    }
 
     Step step = Step::None;
     if (!writeAll(fd, bytes))

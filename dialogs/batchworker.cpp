@@ -3,6 +3,7 @@
 #include "commissioning/hostprobe.h"
 #include "devicelink/linkcore.h"
 
+#include <QDebug>
 #include <QThread>
 
 BatchWorker::BatchWorker()
@@ -21,6 +22,7 @@ void BatchWorker::probe(const QString &card, const QStringList &targets)
 void BatchWorker::start(std::unique_ptr<LinkCore> lent, std::unique_ptr<BatchRun> batch)
 {
     home = QThread::currentThread();
+    cancelRequested = false; // a Cancel during the probe before ended that attempt, not this run
     core = std::move(lent);
     run = std::move(batch);
     lastSearch.reset();
@@ -53,6 +55,8 @@ void BatchWorker::runSteps()
         if (step.kind == BatchRun::Step::Changed) {
             changedSince << step.row;
         } else if (step.kind == BatchRun::Step::VerificationRound) {
+            qDebug("verification round %d: %d of %d at their new address", step.round.number, step.round.seen,
+                   step.round.awaited);
             if (JsonPtr search = run->takeLastSearch()) {
                 lastSearch = std::move(search);
                 changedSince.clear();

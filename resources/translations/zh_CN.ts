@@ -338,6 +338,10 @@
         <source>activate+netcfg</source>
         <translation>激活+netcfg</translation>
     </message>
+    <message>
+        <source>plan line %1 is already in the report</source>
+        <translation>计划第 %1 行已在报告中</translation>
+    </message>
 </context>
 <context>
     <name>LinkFailure</name>
