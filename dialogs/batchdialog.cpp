@@ -97,9 +97,8 @@ bool BatchDialog::loadPlan(const QString &path)
     int line = 0;
     QString error;
     if (!readPlanFile(path, &rows, &line, &error, true)) {
-        QMessageBox::critical(this, tr("Tips"),
-                              line > 0 ? tr("The plan %1 cannot be used: line %2: %3").arg(path).arg(line).arg(error)
-                                       : tr("The plan %1 cannot be used: %2").arg(path, error));
+        tell(QMessageBox::Critical, line > 0 ? tr("The plan %1 cannot be used: line %2: %3").arg(path).arg(line).arg(error)
+                                             : tr("The plan %1 cannot be used: %2").arg(path, error));
         return false;
     }
     QVector<BatchEntry> entries(model->devices().size());
@@ -117,9 +116,8 @@ bool BatchDialog::loadPlan(const QString &path)
     model->setEntries(entries);
     recheck();
     if (!missing.isEmpty())
-        QMessageBox::warning(this, tr("Tips"),
-                             tr("These rows of %1 were left out:").arg(path) + QLatin1Char('\n')
-                                 + missing.join(QLatin1Char('\n')));
+        tell(QMessageBox::Warning,
+             tr("These rows of %1 were left out:").arg(path) + QLatin1Char('\n') + missing.join(QLatin1Char('\n')));
     return true;
 }
 
@@ -133,7 +131,7 @@ bool BatchDialog::saveReport(const QString &path)
         rows << reportRow(row, card);
     ReportWriter copy(target, true);
     if (!copy.open() || !copy.write(rows)) {
-        QMessageBox::critical(this, tr("Tips"), tr("The report was not saved.") + QLatin1Char('\n') + copy.error());
+        tell(QMessageBox::Critical, tr("The report was not saved.") + QLatin1Char('\n') + copy.error());
         return false;
     }
     return true;
@@ -145,6 +143,10 @@ void BatchDialog::reject()
         if (!confirm(tr("Stop the run once the device in hand is done, and close? The report keeps every device "
                         "done so far.")))
             return;
+        if (!running) { // the run ended while the box waited
+            QDialog::reject();
+            return;
+        }
         closeWhenDone = true;
         requestCancel();
         return;
@@ -177,7 +179,7 @@ void BatchDialog::fill()
     else
         generated = generatePlan(devices, request);
     if (generated.problem != GeneratedPlan::None) {
-        QMessageBox::warning(this, tr("Tips"), generatorText(generated, request, true));
+        tell(QMessageBox::Warning, generatorText(generated, request, true));
         return;
     }
     for (const PlanRow &row : qAsConst(generated.rows)) {
@@ -311,8 +313,9 @@ void BatchDialog::startRun(const QSet<QString> &hosts)
         return endWithoutRun(tr("Nothing was sent."));
     std::unique_ptr<LinkCore> core = link ? link->lendCore() : nullptr;
     if (!core) {
-        QMessageBox::warning(this, tr("Tips"), tr("The window is waiting for a device: apply again once it is done."));
-        return endWithoutRun(tr("Nothing was sent."));
+        if (tell(QMessageBox::Warning, tr("The window is waiting for a device: apply again once it is done.")))
+            endWithoutRun(tr("Nothing was sent."));
+        return;
     }
     // Written as the run goes, as the command line's --report: Close loses nothing, and undo
     // has what it needs.
@@ -322,10 +325,10 @@ void BatchDialog::startRun(const QSet<QString> &hosts)
     QDir().mkpath(folder); // should that fail, open() says why
     if (!report->open()) {
         link->takeBack(std::move(core));
-        QMessageBox::critical(this, tr("Tips"),
-                              tr("The run's report cannot be written, so nothing was sent.") + QLatin1Char('\n')
-                                  + report->error());
-        return endWithoutRun(tr("Nothing was sent."));
+        if (tell(QMessageBox::Critical,
+                 tr("The run's report cannot be written, so nothing was sent.") + QLatin1Char('\n') + report->error()))
+            endWithoutRun(tr("Nothing was sent."));
+        return;
     }
     runReportPath = report->path();
 
@@ -461,6 +464,16 @@ bool BatchDialog::confirm(const QString &text)
     box->setDefaultButton(QMessageBox::Cancel);
     const int answer = box->exec();
     return self && answer == QMessageBox::Ok;
+}
+
+bool BatchDialog::tell(QMessageBox::Icon icon, const QString &text)
+{
+    // On the heap, as in confirm().
+    const QPointer<BatchDialog> self(this);
+    auto *box = new QMessageBox(icon, tr("Tips"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->exec();
+    return self;
 }
 
 int BatchDialog::entryOf(const QString &sn) const

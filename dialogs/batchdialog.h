@@ -4,6 +4,7 @@
 #include "commissioning/batchrun.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -88,6 +89,8 @@ private:
     bool hasUnsavedEdits() const;
     // True when the operator agrees, in a box with OK and Cancel.
     bool confirm(const QString &text);
+    // A box with OK; false when this dialog went while it waited.
+    bool tell(QMessageBox::Icon icon, const QString &text);
     // The table row of the first device with this serial number, or -1.
     int entryOf(const QString &sn) const;
 

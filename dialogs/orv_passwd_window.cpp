@@ -45,7 +45,7 @@ ORV_Passwd_Window::ORV_Passwd_Window(QWidget *parent) : QMainWindow(parent), ui(
     setAttribute(Qt::WA_DeleteOnClose);
     ui->lineEdit_ip->setPlaceholderText(tr("Please input IP address"));
     ui->passwd_text->setEchoMode(QLineEdit::Password);
-    // The operator types the password first; the form's first widget is the confirm button.
+    // The operator types the password first, whatever widget the window would give the focus.
     ui->passwd_text->setFocus(Qt::OtherFocusReason);
     connect(ui->passwd_text, &QLineEdit::textChanged, this, [this] {
         if (checkPasswordLength(ui->passwd_text->text().length()) == PasswordLength::Ok)

@@ -5,6 +5,8 @@
 
 void ORV_Window::openBatchDialog()
 {
+    if (!mayStartChange())
+        return;
     // The list as the operator sees it: with the changes made from the window since the search.
     auto *dialog = new BatchDialog(foundDevices(currentDevices()), *deviceLink, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -52,7 +52,7 @@ void ORV_Window::language_changed(QAction *project)
 void ORV_Window::loadToolkitTranslation()
 {
     // The buttons of message boxes, the file dialog and the other texts of the toolkit's own come
-    // from its catalogue, which Debian ships in qttranslations5-l10n.
+    // from its catalogue: on Debian in qttranslations5-l10n, on Windows beside the program.
     QCoreApplication::removeTranslator(toolkitTranslator);
     if (language != 0)
         return;
@@ -60,6 +60,6 @@ void ORV_Window::loadToolkitTranslation()
     if (toolkitTranslator->load(QStringLiteral("qtbase_zh_CN"), folder))
         QCoreApplication::installTranslator(toolkitTranslator);
     else
-        qWarning().noquote() << "The toolkit's Chinese texts were not found in" << folder
-                             << "(package qttranslations5-l10n); its buttons and dialogs stay in English";
+        qWarning().noquote() << "The toolkit's Chinese texts (qtbase_zh_CN.qm) were not found in" << folder
+                             << "; its buttons and dialogs stay in English";
 }

@@ -13,7 +13,8 @@ void ORV_Window::setupLinkNotices()
         QMessageBox box(QMessageBox::Critical, tr("Error"), linkFailureText(status), QMessageBox::Ok);
         box.exec();
     };
-    notices.searchTimedOut = [](QMessageBox *box, const QString &card) {
+    doctorPool.setMaxThreadCount(1);
+    notices.searchTimedOut = [this](QMessageBox *box, const QString &card) {
         // An empty list has a cause on this computer more often than not. Looking for it takes
         // a moment (firewall tools are asked): the box shows at once and fills in its details
         // when they are in.
@@ -21,7 +22,8 @@ void ORV_Window::setupLinkNotices()
         runThenCallback<QVector<DoctorFinding>>([card] { return examineNetwork(card); }, box,
                                                 [box](const QVector<DoctorFinding> &findings) {
                                                     box->setDetailedText(findingsReport(findings, true));
-                                                });
+                                                },
+                                                &doctorPool);
     };
     // Once in a run of the program; the log has every search.
     notices.repliesDropped = [this](qint64 dropped, int receiveBuffer) {

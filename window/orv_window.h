@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <QThreadPool>
 
 #include <cjson/cJSON.h>
 
@@ -130,4 +131,7 @@ private:
     QElapsedTimer lastDoubleClick; // invalid until the first accepted double-click
     bool lossBoxShown = false;
     bool changeUnderWay = false; // from a confirmed "Update IP" to the end of its requests
+    // The time-out box's examinations, one at a time: seconds each, they must not hold up the
+    // address check of an "Update IP" in the global pool.
+    QThreadPool doctorPool;
 };

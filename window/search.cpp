@@ -37,8 +37,9 @@ void logDevices(const cJSON *data)
 void ORV_Window::on_search_button_clicked()
 {
     // The link processes events while it waits for replies; a press landing there
-    // must not start a second search inside the first one.
-    if (deviceLink->isBusy())
+    // must not start a second search inside the first one, nor one beside an "Update IP"
+    // whose address is being checked.
+    if (deviceLink->isBusy() || changeUnderWay)
         return;
 
     const QString selectedText = ui->NIC_select_box->currentText();

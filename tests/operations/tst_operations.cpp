@@ -176,6 +176,7 @@ private slots:
         };
         QTimer::singleShot(100, this, [confirm] { confirm("SN-WRONG", "10.1.6.1"); }); // runs while the first waits
         confirm("SN-SILENT", "10.1.6.2");
+        window->findChild<QPushButton *>(QStringLiteral("search_button"))->click(); // while its address is checked
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 3, 8000);
         QCOMPARE(closer.boxes, QStringList({"warning|Tips|Another device request is still under way: try again once it is done.|ORV_Window",
                                             "critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"}));

@@ -353,6 +353,9 @@ private slots:
         dialog->findChild<QLineEdit *>("first_address")->setText("192.168.1.77"); // where the probe found a host
         button(dialog, "fill_button")->click();
         QCOMPARE(cells(dialog, Model::NewAddressColumn), QStringList({"", "", "192.168.1.78", "192.168.1.79"}));
+        button(dialog, "apply_button")->click(); // cancelled while the probe looks for hosts: no run, and the next goes
+        button(dialog, "cancel_button")->click();
+        QTRY_COMPARE(dialog->findChild<QLabel *>("state_label")->text(), "Cancelled. Nothing was sent.");
         QSignalSpy finished(dialog, &BatchDialog::runFinished);
         button(dialog, "apply_button")->click();
         QTRY_VERIFY(requestsTo(sim).contains("activate SN-C")); // its answer comes 300 ms later
