@@ -40,14 +40,17 @@ int runApplication(int argc, char *argv[])
     if (!instance.acquire()) {
         // The keys are the same for every user of the computer: another user's instance keeps
         // this one from starting too, and that is said rather than ending without a word.
-        QString notice = otherUserNotice(instanceHolder(instance.markerFile()), currentUserId());
+        const InstanceHolder holder = instanceHolder(instance.markerFile());
+        QString notice = otherUserNotice(holder, currentUserId());
         if (notice.isEmpty()) {
             bool raised = false;
             {
                 QCoreApplication application(argc, argv); // no display needed to ask
                 raised = RaiseChannel::askToRaise(RaiseChannel::defaultName());
             }
-            notice = raised ? QString() : unansweredRaiseNotice();
+            // An instance of this same user may be busy (a search) or still making its window.
+            const bool ownInstance = holder.known && holder.uid == currentUserId();
+            notice = raised || ownInstance ? QString() : unansweredRaiseNotice();
             if (notice.isEmpty())
                 return 0;
         }

@@ -24,5 +24,5 @@ uint currentUserId();
 QString otherUserNotice(const InstanceHolder &holder, uint ownUid);
 
 // What a second start says when the running instance did not answer its request to come to the
-// front, where the system could not say whose instance it is: empty to end without a word.
+// front and the system could not say that it is this user's: empty to end without a word.
 QString unansweredRaiseNotice();

@@ -37,9 +37,11 @@ InstanceHolder instanceHolder(const QString &markerFile)
     QFile table(QStringLiteral("/proc/sysvipc/shm"));
     if (key == -1 || !table.open(QIODevice::ReadOnly))
         return holder;
-    table.readLine(); // the column names: key shmid perms size cpid lpid nattch uid ...
-    while (!table.atEnd()) {
-        const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+    // Read whole: the file claims a size of 0, so that atEnd() would stop after the first
+    // buffer. The first row names the columns: key shmid perms size cpid lpid nattch uid ...
+    const QList<QByteArray> rows = table.readAll().split('\n');
+    for (const QByteArray &row : rows.mid(1)) {
+        const QList<QByteArray> fields = row.simplified().split(' ');
         if (fields.size() < 8 || fields.at(0).toLongLong() != key)
             continue;
         holder.known = true;

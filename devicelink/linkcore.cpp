@@ -85,11 +85,10 @@ bool LinkCore::open(const QString &interfaceName)
     fresh->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferRequest);
     const int granted = fresh->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
     if (granted < receiveBufferRequest)
-        qDebug("receive buffer: %d bytes granted of %d asked for (room for %d replies); net.core.rmem_max limits it",
+        qDebug("receive buffer: %d bytes granted of %d asked for (room for %d replies); the system limits it (on Linux net.core.rmem_max)",
                granted, receiveBufferRequest, repliesToHold);
 
-    // The card is named by its index, not by its address, and every failure counts: the
-    // toolkit ignores a multicast interface that cannot be set.
+    // Every failure counts: the toolkit ignores a multicast interface that cannot be set.
     for (const QNetworkInterface &nic : qAsConst(cards)) {
         QString error;
         if (!joinGroupOn(fresh->socketDescriptor(), kGroup.toIPv4Address(), nic.index(), &error))

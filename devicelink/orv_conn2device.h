@@ -13,13 +13,13 @@
 #include <memory>
 #include <string>
 
+class QMessageBox;
+
 // The window's connection to the devices: the requests of LinkCore, with the operator told
 // of a time-out in a message box, and the search result handed on by a signal. Every call
 // blocks until the matching reply has been read or the request has timed out. What else the
 // operator is told (why a request could not go out, what may hide the devices, replies the
 // system dropped) is the owner's to word: the link only says what happened, through Notices.
-class QMessageBox;
-
 class ORV_CONN2DEVICE : public QObject
 {
     Q_OBJECT

@@ -61,11 +61,14 @@ FirewallFacts readFirewall(const QString &card)
         !iptablesSave.isEmpty() && !QFileInfo(iptablesSave).canonicalFilePath().contains(QLatin1String("legacy"));
     if (iptablesOnNftables)
         readIptables(iptablesSave, QStringLiteral("iptables"));
+    // The file is there once the module is loaded, and readable by root only.
     QFile legacyTables(QStringLiteral("/proc/net/ip_tables_names"));
-    const bool legacyInUse = !legacyTables.open(QIODevice::ReadOnly) || !legacyTables.readAll().trimmed().isEmpty();
+    const bool legacyInUse = legacyTables.exists()
+                             && (!legacyTables.open(QIODevice::ReadOnly) || !legacyTables.readAll().trimmed().isEmpty());
     const QString legacySave = iptablesOnNftables ? findTool(QStringLiteral("iptables-legacy-save")) : iptablesSave;
+    // The name is the command of the printed fix: plain iptables where it is the legacy one.
     if (legacyInUse && !legacySave.isEmpty())
-        readIptables(legacySave, QStringLiteral("iptables-legacy"));
+        readIptables(legacySave, iptablesOnNftables ? QStringLiteral("iptables-legacy") : QStringLiteral("iptables"));
     const QString nft = findTool(QStringLiteral("nft"));
     if (!nft.isEmpty()) {
         if (runTool(nft, {QStringLiteral("-j"), QStringLiteral("list"), QStringLiteral("ruleset")}, &output, &error)) {

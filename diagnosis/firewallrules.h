@@ -14,7 +14,7 @@
 
 namespace firewall {
 
-// Whether a rule's conditions hold for a reply: surely, surely not, or it depends on
+// Whether a rule's conditions hold for the search or a reply: surely, surely not, or it depends on
 // something that cannot be judged here (the sender's address, a named set, a rate limit).
 enum class Applies { No, Yes, Maybe };
 

@@ -41,7 +41,9 @@ QString linkFailureText(const LinkCore::Status &status)
     case LinkCore::Error::NoMatchingReply:
         return QCoreApplication::translate("LinkFailure", "No matching reply came from the device.");
     case LinkCore::Error::BindFailed:
-        if (status.socketError == QAbstractSocket::AddressInUseError) {
+        // Windows refuses a shared bind beside an exclusive one as an access error.
+        if (status.socketError == QAbstractSocket::AddressInUseError
+            || status.socketError == QAbstractSocket::SocketAccessError) {
             const QString held = holderSentence(findPortHolder(kLocalPort));
             return QCoreApplication::translate("LinkFailure",
                                                "UDP port 10088 is in use by another program, so the replies of the "

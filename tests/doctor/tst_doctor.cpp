@@ -144,20 +144,20 @@ NetworkFacts healthy(const std::function<void(NetworkFacts &)> &change = {})
 const QString kProgram = QStringLiteral("C:\\Program Files\\Tarnvale Manager\\tarnvale-cli.exe");
 
 // "Private", "Private:off", "Public:all" (blocks all incoming), "Domain:open" (lets in by default).
-firewall::WindowsProfile windowsProfile(const QString &spec)
+firewall::WindowsProfile windowsProfile(const QString &text)
 {
-    const QString name = spec.section(':', 0, 0);
-    const QString how = spec.section(':', 1);
+    const QString name = text.section(':', 0, 0);
+    const QString how = text.section(':', 1);
     const int type = name == "Domain" ? 1 : name == "Private" ? 2 : 4;
     return firewall::WindowsProfile{name, type, how != "off", how == "all", how != "open"};
 }
 
 // "allow|block udp|tcp|any [PORTS] [off] [public] [subnet] [card] [program=PATH]", named R1, R2...
-firewall::WindowsRule windowsRule(const QString &spec, int number)
+firewall::WindowsRule windowsRule(const QString &text, int number)
 {
     firewall::WindowsRule rule;
     rule.name = QStringLiteral("R%1").arg(number);
-    const QStringList words = spec.split(' ');
+    const QStringList words = text.split(' ');
     rule.allow = words.at(0) == "allow";
     rule.protocol = words.at(1) == "udp" ? 17 : words.at(1) == "tcp" ? 6 : 256;
     for (const QString &word : words.mid(2)) {
@@ -488,6 +488,7 @@ private slots:
         QTest::newRow("outsiders dropped, nothing routes to them") << healthy([](NetworkFacts &f) { f.reversePath.card = 1; f.reversePath.all = 2; f.reversePath.outsider = V::Dropped; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=2, eth0=1) drops the replies of devices outside 192.168.1.0/24, to which no route leads back through eth0. A route to their subnet (SUBNET) through eth0 would let them in as well: sudo ip route add SUBNET dev eth0. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0.rp_filter=0"};
         QTest::newRow("outsiders dropped during the search") << healthy([](NetworkFacts &f) { f.reversePath.all = 1; f.reversePath.outsider = V::Dropped; f.reversePath.outsiderRouted = true; f.reversePath.droppedDuringSearch = 5; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=1, eth0=0) dropped 5 replies during the search: those of devices outside 192.168.1.0/24, to which no route leads back through eth0. A route to their subnet (SUBNET) through eth0 would let them in as well: sudo ip route add SUBNET dev eth0. Fix: sudo sysctl -w net.ipv4.conf.eth0.rp_filter=2"};
         QTest::newRow("the card's own subnet dropped") << healthy([](NetworkFacts &f) { f.reversePath.all = 1; f.reversePath.neighbour = V::Dropped; f.reversePath.neighbourRouted = true; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=1, eth0=0) drops the replies that reach eth0 even from its own subnet 192.168.1.0/24: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: sudo sysctl -w net.ipv4.conf.eth0.rp_filter=2"};
+        QTest::newRow("a card named with a dot") << healthy([](NetworkFacts &f) { f.card.name = "eth0.7"; f.routes.group = through("eth0.7"); f.reversePath.card = 1; f.reversePath.neighbour = V::Dropped; f.reversePath.neighbourRouted = true; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=0, eth0.7=1) drops the replies that reach eth0.7 even from its own subnet 192.168.1.0/24: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: sudo sysctl -w net.ipv4.conf.eth0/7.rp_filter=2"};
         QTest::newRow("rp_filter unreadable") << healthy([](NetworkFacts &f) { f.reversePath.card = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
         QTest::newRow("Wi-Fi") << healthy([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
         QTest::newRow("user-mode networking") << healthy([](NetworkFacts &f) { f.card.ipv4 = {Ipv4Subnet{Ipv4(ip("10.0.2.15")), 24}}; }) << QStringList{"vm problem: 10.0.2.15 is the address of a virtual machine's NAT (user-mode networking): multicast does not cross NAT. Fix: put the virtual network adapter in bridged mode"};
@@ -616,6 +617,11 @@ private slots:
         QString fix = found->section("Fix: ", -1).remove("sudo ");
         if (!fill.isEmpty())
             fix.replace(fill.section('=', 0, 0), fill.section('=', 1));
+        // The fix runs as root here: a kill may end only the holder that this test started.
+        if (fix.startsWith("kill ")) {
+            const QVector<PortHolder> holders = findPortHolders(10088);
+            QVERIFY2(holders.size() == 1 && fix == "kill " + QString::number(holders.first().pid), qPrintable(fix));
+        }
         QVERIFY2(runShell(user + " sh -c '" + fix + "'"), qPrintable(fix));
         QTRY_VERIFY_WITH_TIMEOUT(findPortHolders(10088).isEmpty(), 10000); // a killed holder ends its request first
         QCOMPARE(doctor(user, &out), 0);
