@@ -74,7 +74,7 @@ startup() {
     echo "$(basename "$1") start-up to a shown window (ms, $runs runs):$times; median $startMedian"
 }
 
-# Alternately, so that a load on the machine falls on both alike.
+# One after the other, each the median of its runs.
 startup "$build/bench/barewindow" '^Tarnvale bare'
 bare=$startMedian bareP=$startPss
 kill "$pid"; wait "$pid" 2>/dev/null || true

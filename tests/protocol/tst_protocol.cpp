@@ -113,8 +113,8 @@ private slots:
         // one row each. The tail, worked by hand: with t the table character and k the low byte of
         // key word j mod 4, X = ((t >> 3) + k) ^ ((t << 2) + k) in bytes, and tail byte j grows by
         // 32 * X mod 256: 0x60 0xC0 0x80 0x20 0xE0 0x00 0x60.
-        // The wire text comes from an independent implementation: 62 bytes, so 7 blocks, a 6-byte
-        // tail and one "=".
+        // The wire text was worked out apart from this codec: 62 bytes, so 7 blocks, a 6-byte tail
+        // and one "=".
         for (int i = 0; i < teaVectors.size(); ++i) {
             const QList<QByteArray> &hex = teaVectors.at(i);
             QTest::addRow("TEA vector %d, %d bytes", i + 1, hex[1].size() / 2) << QByteArray::fromHex(hex[0]) << QByteArray::fromHex(hex[1]) << QByteArray::fromHex(hex[2]) << false;
