@@ -1,5 +1,3 @@
-// select() takes this many sockets; winsock2.h gives room for 64 unless told more first.
-#define FD_SETSIZE 256
 #include "commissioning/connectionprobe.h"
 
 #include <QElapsedTimer>
