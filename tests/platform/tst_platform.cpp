@@ -112,14 +112,22 @@ private slots:
         QTEST(read, "read");
     }
 
+    // Read or not, no descriptor stays open (counted where there is a /proc).
     void unreadableInput()
     {
+        const auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+        const uint before = descriptors();
         QByteArray read;
         QString error;
         QVERIFY(!::readInput(dir.path(), 100, &read, &error));
         QCOMPARE(error, "cannot read " + dir.path() + ": Is a directory");
         QVERIFY(!::readInput(dir.filePath("missing"), 100, &read, &error));
         QCOMPARE(error, "cannot read " + dir.filePath("missing") + ": No such file or directory");
+        QFile file(dir.filePath("read.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x\n") == 2);
+        file.close();
+        QVERIFY(::readInput(file.fileName(), 100, &read, &error));
+        QCOMPARE(descriptors(), before);
     }
 
     // This program's own socket on the port is found, and known for its own.
