@@ -14,12 +14,14 @@
 #include "commissioning/planfile.h"
 
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -231,6 +233,9 @@ private slots:
         QTest::newRow("sn,password") << QByteArray("SN,Password\n'=A, pass 1\nSN2,secret2\n") << "=A= pass 1 SN2=secret2";
         QTest::newRow("two cells without a header") << QByteArray("SN1,10.0.0.1\n") << "line 0: no password in it: the columns are sn,password or sn,new_ip,password";
         QTest::newRow("a device twice") << QByteArray("sn,password\nSN1,secret1\nSN1,secret2\n") << "line 3: serial number SN1 is named twice";
+        QTest::newRow("a password missing") << QByteArray("sn,password\nSN1,secret1\nSN2,\n") << "line 3: expected a serial number and a password";
+        QTest::newRow("a serial number missing") << QByteArray("sn,password\n,secret1\n") << "line 2: expected a serial number and a password";
+        QTest::newRow("a cell too many") << QByteArray("sn,password\nSN1,secret1,x\n") << "line 2: expected a serial number and a password";
         // clang-format on
     }
 
@@ -441,6 +446,21 @@ private slots:
         OutputStream out(full, "standard output");
         QVERIFY(!out.finish(true));
         QCOMPARE(out.errorText().left(33), "cannot write to standard output: ");
+    }
+
+    // Without --verbose a warning still reaches standard error, the debug lines do not.
+    void quietMessages()
+    {
+        QTemporaryFile log;
+        QVERIFY(log.open());
+        const int saved = ::dup(STDERR_FILENO);
+        ::dup2(log.handle(), STDERR_FILENO);
+        TarnvaleCli::messageHandler(QtWarningMsg, QMessageLogContext(), "a warning");
+        TarnvaleCli::messageHandler(QtDebugMsg, QMessageLogContext(), "a debug line");
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        QVERIFY(log.seek(0));
+        QCOMPARE(log.readAll(), "tarnvale-cli: a warning\n");
     }
 };
 
