@@ -1,5 +1,7 @@
 #include "tests/common/testcore.h"
 
+#include "commissioning/report.h"
+
 #include <QProcess>
 
 QString durationProblem(qint64 ms, double lowest, double highest)
@@ -81,9 +83,28 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
     return array;
 }
 
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
 bool runShell(const QString &command)
 {
     QProcess process;
     process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QStringList reportRows(const QString &path, QString ReportRow::*last)
+{
+    QVector<ReportRow> rows;
+    int line = 0;
+    QString error;
+    if (!readReport(path, &rows, &line, &error))
+        return {QString::number(line) + ": " + error};
+    QStringList texts;
+    for (const ReportRow &row : rows)
+        texts << row.sn + ": " + row.result + ": " + row.*last;
+    return texts;
 }

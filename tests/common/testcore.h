@@ -51,4 +51,9 @@ private:
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
 JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it
 
+QByteArray contents(const QString &path); // of a file, or "(none)"
 bool runShell(const QString &command); // sh -c in this test's own namespaces; true when it exits 0
+
+// The report's rows as "sn: result: " and one more member, or "line: " and why it cannot be read.
+struct ReportRow;
+QStringList reportRows(const QString &path, QString ReportRow::*last);

@@ -123,12 +123,6 @@ QStringList exportFromMenu(ORV_Window &w, const QString &path)
     return texts;
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
 // The operator's settings go to a folder of this run's own, named before any settings are read.
 const QTemporaryDir configDir;
 const bool configDirSet = qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
