@@ -1,6 +1,7 @@
 #include "tests/common/testcore.h"
 
 #include "commissioning/report.h"
+#include "diagnosis/networkcard.h"
 
 #include <QProcess>
 
@@ -81,6 +82,17 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
         cJSON_AddItemToArray(array.get(), device);
     }
     return array;
+}
+
+QVector<NetworkCard> networkCards(const QStringList &texts)
+{
+    QVector<NetworkCard> result;
+    for (const QString &text : texts) {
+        const QString f = text.section('/', 1);
+        result.append({text.section('/', 0, 0), f.contains('u'), f.contains('r'), f.contains('m'), f.contains('l'),
+                       f.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()});
+    }
+    return result;
 }
 
 QByteArray contents(const QString &path)

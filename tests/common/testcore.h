@@ -51,6 +51,9 @@ private:
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
 JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it
 
+// "eth0/urm4" each: the name, then up, running, multicast, loopback, and 4 for an IPv4 address.
+struct NetworkCard;
+QVector<NetworkCard> networkCards(const QStringList &texts);
 QByteArray contents(const QString &path); // of a file, or "(none)"
 bool runShell(const QString &command); // sh -c in this test's own namespaces; true when it exits 0
 

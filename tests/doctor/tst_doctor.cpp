@@ -12,6 +12,7 @@
 
 #include <QNetworkInterface>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QUdpSocket>
 #include <QtTest>
@@ -191,19 +192,6 @@ QString verdictsText(const QVector<firewall::WindowsVerdict> &verdicts)
     return texts.join("; ");
 }
 
-// ---- the namespace ----
-
-QByteArray readBack(FILE *file)
-{
-    QByteArray bytes;
-    std::rewind(file);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, int(n));
-    std::fclose(file);
-    return bytes;
-}
-
 } // namespace
 
 class TestDoctor : public QObject
@@ -253,28 +241,22 @@ private slots:
     // The card that the doctor examines when none is named.
     void cardToExamine_data()
     {
-        QTest::addColumn<QString>("cards"); // name:flags, flags u(p) r(unning) m(ulticast) l(oopback) 4 (IPv4)
+        QTest::addColumn<QString>("cards"); // as networkCards() reads them
         QTest::addColumn<QString>("examined");
         // clang-format off
-        QTest::newRow("the card a search takes") << "lo:urml4 eth0:u eth1:urm4" << "eth1";
-        QTest::newRow("up with IPv4, multicast off") << "lo:urml4 eth0:ur4" << "eth0";
-        QTest::newRow("up without IPv4") << "lo:urml4 eth0:urm" << "eth0";
-        QTest::newRow("down") << "lo:urml4 eth0:m4" << "eth0";
-        QTest::newRow("up, after one that is down") << "lo:urml4 eth0:m4 eth1:ur4" << "eth1";
-        QTest::newRow("only loopback") << "lo:urml4" << "";
+        QTest::newRow("the card a search takes") << "lo/urml4 eth0/u eth1/urm4" << "eth1";
+        QTest::newRow("up with IPv4, multicast off") << "lo/urml4 eth0/ur4" << "eth0";
+        QTest::newRow("up without IPv4") << "lo/urml4 eth0/urm" << "eth0";
+        QTest::newRow("down") << "lo/urml4 eth0/m4" << "eth0";
+        QTest::newRow("up, after one that is down") << "lo/urml4 eth0/m4 eth1/ur4" << "eth1";
+        QTest::newRow("only loopback") << "lo/urml4" << "";
         // clang-format on
     }
 
     void cardToExamine()
     {
         QFETCH(QString, cards);
-        QVector<NetworkCard> list;
-        for (const QString &card : cards.split(' ')) {
-            const QString flags = card.section(':', 1);
-            list << NetworkCard{card.section(':', 0, 0), flags.contains('u'), flags.contains('r'), flags.contains('m'),
-                                flags.contains('l'), flags.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()};
-        }
-        QTEST(::cardToExamine(list), "examined");
+        QTEST(::cardToExamine(networkCards(cards.split(' '))), "examined");
     }
 
     // The hypervisor as the DMI names tell it, and whether the card's address looks like its NAT.
@@ -641,13 +623,14 @@ private slots:
 
     void outputToAFullDisk()
     {
+        QTemporaryDir dir;
         FILE *full = std::fopen("/dev/full", "w");
-        QVERIFY(full);
-        FILE *err = std::tmpfile();
+        FILE *err = std::fopen(qPrintable(dir.filePath("err")), "w");
+        QVERIFY(full && err);
         QCOMPARE(runDoctor(QStringLiteral("nosuchcard"), full, err), int(ExitOutput));
         std::fclose(full);
-        QCOMPARE(readBack(err),
-                 QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
+        std::fclose(err);
+        QCOMPARE(contents(dir.filePath("err")), QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
     }
 
 private:
