@@ -558,12 +558,7 @@ private slots:
         QCOMPARE(dry.verificationMsLeft(), -1);
         QVERIFY2(run.verificationMsLeft() >= 0 && run.verificationMsLeft() < 1000, qPrintable(QString::number(run.verificationMsLeft())));
 
-        QStringList netcfg;
-        for (const QByteArray &request : sim.requests()) {
-            if (request.contains("\"netcfg\""))
-                netcfg << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
-        }
-        QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-D", "SN-A"}));
+        QCOMPARE(requestsTo(sim).filter("netcfg"), QStringList({"netcfg SN-B", "netcfg SN-C", "netcfg SN-D", "netcfg SN-A"}));
 
         QCOMPARE(reportRows(report.path(), &ReportRow::verification),
                  QStringList({"SN-A: done: verified", "SN-B: done: verified", "SN-C: done: kept old address",
@@ -602,10 +597,7 @@ private slots:
         QVERIFY(stopped.cancel());
         QCOMPARE(stopped.step().kind, BatchRun::Step::Finished);
 
-        QStringList sent;
-        for (const QByteArray &request : sim.requests())
-            sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
-        QCOMPARE(sent, QStringList({"SN4", "SN5"}));
+        QCOMPARE(requestsTo(sim), QStringList({"login SN4", "activate SN5"}));
         QCOMPARE(reportRows(cancelled.path(), &ReportRow::detail),
                  QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
                               "SN4: failed: device not open (Timeout,Please try again!)",

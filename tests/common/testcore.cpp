@@ -71,6 +71,18 @@ SimDevice simDevice(const QString &ip, const QString &sn, const QString &passwor
             password.isEmpty() ? "inactive" : "active", "6.0.231024", password};
 }
 
+QStringList requestsTo(const DeviceSimulatorThread &sim)
+{
+    QStringList requests;
+    for (const QByteArray &request : sim.requests()) {
+        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
+        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
+        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
+        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
+    }
+    return requests;
+}
+
 JsonPtr deviceArray(const QVector<SimDevice> &fleet)
 {
     JsonPtr array = makeJsonPtr(cJSON_CreateArray());

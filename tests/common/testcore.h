@@ -50,6 +50,8 @@ private:
 // A device that answers properly: active with this password, or not yet active without one.
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
 JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it
+// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
+QStringList requestsTo(const DeviceSimulatorThread &sim);
 
 // "eth0/urm4" each: the name, then up, running, multicast, loopback, and 4 for an IPv4 address.
 struct NetworkCard;

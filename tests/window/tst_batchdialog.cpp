@@ -106,19 +106,6 @@ QPushButton *button(BatchDialog *dialog, const char *name)
     return dialog->findChild<QPushButton *>(name);
 }
 
-// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
-QStringList requestsTo(const DeviceSimulatorThread &sim)
-{
-    QStringList requests;
-    for (const QByteArray &request : sim.requests()) {
-        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
-        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
-        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
-        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
-    }
-    return requests;
-}
-
 } // namespace
 
 class TestBatchDialog : public QObject
