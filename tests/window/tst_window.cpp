@@ -286,7 +286,6 @@ private slots:
         const QStringList rows = {"", "1", "1 2", "1 2 3", "1 2 3 4", "1 2 3 0 5"};
         for (int pages = 0; pages < rows.size(); ++pages)
             QTest::addRow("%d pages", pages) << pages << rows[pages];
-        QTest::newRow("10 pages") << 10 << "1 2 3 0 10";
     }
 
     void pageStrip()
