@@ -117,7 +117,6 @@ private slots:
         QTest::newRow("-reverse, a word not -r -e -v") << "-reverse" << int(CommandLineAnswer::Start);
         QTest::newRow("the toolkit's, with values") << "-platform xcb -style=fusion -stylesheet a.qss -qwindowtitle T"
                                                     << int(CommandLineAnswer::Start);
-        QTest::newRow("unknown") << "--frobnicate" << int(CommandLineAnswer::Mistake);
         QTest::newRow("a toolkit option without its value") << "-platform" << int(CommandLineAnswer::Mistake);
     }
 

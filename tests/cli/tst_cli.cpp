@@ -21,20 +21,6 @@ namespace {
 
 struct Run { int status; QByteArray out, err; }; // status -2: a password showed in the output
 
-// "sn result verification" per row of a report, or why it cannot be read.
-QStringList reportResults(const QString &path)
-{
-    QVector<ReportRow> rows;
-    int line = 0;
-    QString error;
-    if (!readReport(path, &rows, &line, &error))
-        return {QString("%1: %2").arg(line).arg(error)};
-    QStringList results;
-    for (const ReportRow &row : rows)
-        results << (row.sn + ' ' + row.result + ' ' + row.verification).trimmed();
-    return results;
-}
-
 QStringList lines(const QByteArray &text)
 {
     QStringList result = QString::fromUtf8(text).split('\n', Qt::SkipEmptyParts);
@@ -242,9 +228,7 @@ private slots:
         const Run apply = cli({"apply", "-", "--report", "R.csv"}, "admin123", plan.out, R"(LC_ALL=ar_EG.UTF-8 exec "$@")");
         QCOMPARE(apply.status, 0);
         QCOMPARE(addresses(), "192.168.1.7 192.168.1.3 192.168.1.4 192.168.1.8 192.168.1.6 192.168.1.3");
-        QFile report(dir.filePath("R.csv"));
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        const QByteArray written = report.readAll();
+        const QByteArray written = contents(dir.filePath("R.csv"));
         QCOMPARE(written.count(",verified,"), 2);
         QCOMPARE(QString(written).count(QRegularExpression(",\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d\r\n")), 2);
 
@@ -283,15 +267,15 @@ private slots:
         const QString interrupt = R"(d=$(mktemp -d); "$@" 2>$d/err & until grep -q '^\[1/4\]' $d/err || ! kill -0 $!; do sleep 0.05; done; )"
                                   R"(kill -)" + signal + R"( $!; wait $!; s=$?; rm -r $d; exit $s)";
         QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv"}, "admin123", plan, interrupt).status, status);
-        const QStringList rows = reportResults(dir.filePath("R.csv"));
+        const QStringList rows = reportRows(dir.filePath("R.csv"), &ReportRow::verification);
         const bool killed = signal == "KILL";
         QCOMPARE(rows.filter(" started").size(), killed ? 1 : 0);
         QVERIFY(rows.filter(" done").size() >= (killed ? 1 : 2));
         QCOMPARE(rows.filter(" not run").size() + rows.filter(" done").size(), killed ? rows.filter(" done").size() : 4);
 
         QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv"}, "admin123", plan).status, 0);
-        QCOMPARE(reportResults(dir.filePath("R.csv")), QStringList({"SN00000001 done verified", "SN00000002 done verified",
-                                                                    "SN00000003 done verified", "SN00000004 done verified"}));
+        QCOMPARE(reportRows(dir.filePath("R.csv"), &ReportRow::verification),
+                 QStringList({"SN00000001: done: verified", "SN00000002: done: verified", "SN00000003: done: verified", "SN00000004: done: verified"}));
         for (const SimDevice &device : sim.devices())
             QCOMPARE(device.ip, "10.1.0." + device.sn.right(1));
     }
@@ -307,8 +291,8 @@ private slots:
         const QString head = R"(d=$(mktemp -d); mkfifo $d/p; head -n 2 $d/p >/dev/null & "$@" >$d/p 2>&1; s=$?; rm -r $d; exit $s)";
         const QByteArray plan = "SN00000001,10.1.0.1\nSN00000002,10.1.0.2\nSN00000003,10.1.0.3\nSN00000004,10.1.0.4\n";
         QCOMPARE(cli({"apply", "PLAN", "--report", "R.csv", "(not verbose)"}, "admin123", plan, head).status, 12);
-        QCOMPARE(reportResults(dir.filePath("R.csv")),
-                 QStringList({"SN00000001 done", "SN00000002 done", "SN00000003 done", "SN00000004 not run"}));
+        QCOMPARE(reportRows(dir.filePath("R.csv"), &ReportRow::verification),
+                 QStringList({"SN00000001: done: ", "SN00000002: done: ", "SN00000003: done: ", "SN00000004: not run: "}));
         // Nor a listing whose reader went away: it says so, with the same status.
         const QString gone = R"(d=$(mktemp -d); mkfifo $d/p; head -n 0 $d/p & "$@" >$d/p; s=$?; rm -r $d; exit $s)";
         const Run listed = cli({"list", "(not verbose)"}, {}, {}, gone);
@@ -424,7 +408,6 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::newRow("quotes") << QStringList{"say \"hi\""} << QByteArray("\"say \"\"hi\"\"\"\r\n");
         QTest::newRow("line breaks") << QStringList{"a\nb", "c\rd"} << QByteArray("\"a\nb\",\"c\rd\"\r\n");
-        QTest::newRow("= + - @") << QStringList{"=1", "+1", "-1", "@A1"} << QByteArray("'=1,'+1,'-1,'@A1\r\n");
         QTest::newRow("tab, carriage return") << QStringList{"\tx", "\rx"} << QByteArray("'\tx,\"'\rx\"\r\n");
         QTest::newRow("signs inside, a blank kept") << QStringList{"a=b", "1-2", " =x"} << QByteArray("a=b,1-2,\" =x\"\r\n");
         QTest::newRow("comment sign, a guard guarded") << QStringList{"#A", "'=B", "C#"} << QByteArray("\"#A\",''=B,C#\r\n");

@@ -123,9 +123,7 @@ private slots:
         QTest::newRow("report of another plan") << "set-ip SN1 10.0.0.3 --report R.json" << "[\n" + object + "\n]\n" << 12 << "report: The report R.json exists already and records another plan; a report is never written over: choose another name.";
         QTest::newRow("plan name mistyped, before the card") << "apply /nonexistent/plan.csv --interface eth9" << QByteArray() << 9 << "plan: cannot read /nonexistent/plan.csv: No such file or directory";
         QTest::newRow("plan with open quote") << "apply PLAN" << QByteArray("sn,new_ip\nSN2,10.0.0.2\nSN1,\"10.0.0.1\n") << 9 << "PLAN:3: a quoted cell is not closed";
-        QTest::newRow("binary plan") << "apply PLAN" << QByteArray("SN2,10.0.0.2\n\x7f" "ELF\x02\x01\x01\0\0\0", 23) << 9 << "PLAN:2: not text (a NUL byte)";
         QTest::newRow("a plan given to undo") << "undo PLAN.csv" << QByteArray("sn,new_ip\nSN2,10.0.0.2\n") << 9 << "PLAN.csv:1: the header is not \"line,sn,mac,model,old_ip,new_ip,road,result,detail,verification,time\"";
-        QTest::newRow("two reports one after the other") << "undo R.json" << "[\n" + object + "\n]\n[\n" + object + "\n]\n" << 9 << "R.json:4: text after the array of report rows";
         QTest::newRow("nothing to undo") << "undo PLAN.csv" << header + "2,SN1,m,x,192.168.1.2,10.0.0.2,,skipped,d,,t\n" << 0 << "Nothing to undo: the report shows no device that changed.";
         QTest::newRow("passwords that give none") << "undo R.json --passwords PASSWORDS" << "[\n" + object + "\n]\n" << 9 << "PASSWORDS: no password in it: the columns are sn,password or sn,new_ip,password";
         QTest::newRow("doctor: unknown card") << "doctor --interface eth9" << QByteArray() << 14 << "card      problem: There is no network card named eth9 (known: lo).";
@@ -199,8 +197,6 @@ private slots:
         QTest::newRow("header with a fourth column") << QByteArray("# plan\nsn,new_ip,password,note\nSN1,10.0.0.1,secret1,x\n") << "line 2: the header must be sn,new_ip or sn,new_ip,password, in this order";
         QTest::newRow("header naming another first column") << QByteArray("device,new_ip,password\nSN1,10.0.0.1,secret1\n") << "line 1: the header must be sn,new_ip or sn,new_ip,password, in this order";
         QTest::newRow("password in the address column") << QByteArray("SN1,10.0.0.1\nSN2,secret1\n") << "line 2: the second cell is not an IPv4 address (digits and dots)";
-        QTest::newRow("invalid UTF-8") << QByteArray("SN1,10.0.0.1\nSN\xff,10.0.0.2\n") << "line 2: not UTF-8 text";
-        QTest::newRow("UTF-8 cut at the end") << QByteArray("SN1,10.0.0.1\nSN\xe6\x91") << "line 2: not UTF-8 text";
         QTest::newRow("device twice") << QByteArray("SN1,10.0.0.1\nSN1,10.0.0.2\n") << "line 2: serial number SN1 is already planned on line 1";
         QTest::newRow("address twice") << QByteArray("SN1,10.0.0.1\nSN2, 10.0.0.1\n") << "line 2: address 10.0.0.1 is already planned on line 1";
         QTest::newRow("only a header") << QByteArray("sn,new_ip\n") << "line 0: the plan holds no device";
@@ -344,7 +340,6 @@ private slots:
         QTest::addColumn<QString>("rows"); // v done and verified, k done but kept its address, s f c n p: skipped, failed, conflict, not run, planned
         QTest::addColumn<QString>("line"); // then the status
         // clang-format off
-        QTest::newRow("all verified") << "vv" << "2 changed, 0 already at their address, 0 failed, 0 refused as conflicts|0";
         QTest::newRow("one kept its address") << "vkf" << "2 changed, 0 already at their address, 1 failed, 0 refused as conflicts, 1 not seen at their new address|10";
         QTest::newRow("interrupted") << "vn" << "1 changed, 0 already at their address, 0 failed, 0 refused as conflicts, 1 not run|1";
         QTest::newRow("nothing to do") << "ss" << "Nothing to do: every device of the plan is already at its new address.|0";
@@ -403,13 +398,9 @@ private slots:
         QTest::addColumn<QString>("cell");
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("shown");
-        const QString long45k(45000, 'M');
         const QString ellipsis(QChar(0x2026));
         // clang-format off
-        QTest::newRow("45 KB cut") << long45k << 40 << QString(39, 'M') + ellipsis;
-        QTest::newRow("--wide: whole") << long45k << 0 << long45k;
         QTest::newRow("40 characters kept") << QString(40, 'a') << 40 << QString(40, 'a');
-        QTest::newRow("escaped, then cut") << QString(36, 'a') + "\x1b[2J" << 40 << QString(36, 'a') + "\\x1" + ellipsis;
         QTest::newRow("line break and direction override escaped") << "a" + QString(QChar(0x2028)) + QChar(0x202e) + "b" << 40 << "a\\u2028\\u202eb";
         QTest::newRow("no half character") << QString(38, 'a') + QString::fromUtf8("\xf0\x9f\x98\x80") + "bb" << 40 << QString(38, 'a') + ellipsis;
         // clang-format on

@@ -60,20 +60,6 @@ ReportRow reportRow(int line, const QString &sn, const QString &result, const QS
             result, "IP changed successfully,device rebooting.....", verification, "2024-05-01T14:03:07+02:00"};
 }
 
-// The report's rows as "sn: result: " and one more member, or "line: " and why it cannot be read.
-QStringList reportRows(const QString &path, QString ReportRow::*last)
-{
-    QVector<ReportRow> rows;
-    int line = 0;
-    QString error;
-    if (!readReport(path, &rows, &line, &error))
-        return {QString::number(line) + ": " + error};
-    QStringList texts;
-    for (const ReportRow &row : rows)
-        texts << row.sn + ": " + row.result + ": " + row.*last;
-    return texts;
-}
-
 } // namespace
 
 class TestCommissioning : public QObject
@@ -89,7 +75,6 @@ private slots:
         // clang-format off
         QTest::newRow("plain") << "192.168.1.20" << "plain 192.168.1.20 in 192.168.0.0/23";
         QTest::newRow("leading zero") << "192.168.01.20" << "leading zero";
-        QTest::newRow("three parts") << "192.168.1" << "not four parts";
         QTest::newRow("five parts") << "1.2.3.4.5" << "not four parts";
         QTest::newRow("empty part") << "1..3.4" << "out of range";
         QTest::newRow("256") << "1.2.3.256" << "out of range";
@@ -127,14 +112,10 @@ private slots:
 
         const QString ready = "Ready to change.";
         // clang-format off
-        QTest::newRow("outside the card") << "SN1 10.0.0.5" << "" << QStringList{ready} << "2" << "2";
         QTest::newRow("serial at two addresses") << "SN6 192.168.1.50" << "" << QStringList{"SN6 answers at 192.168.1.7 and at 192.168.1.8: the devices cannot be told apart, so neither is changed."} << "" << "";
-        QTest::newRow("broadcast address") << "SN1 192.168.1.255" << "" << QStringList{"Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255)."} << "" << "";
-        QTest::newRow("address twice") << "SN1 192.168.1.50, SN4 192.168.1.50" << "" << QStringList{"192.168.1.50 is also planned on line 3.", "192.168.1.50 is also planned on line 2."} << "" << "";
         QTest::newRow("serial twice") << "SN1 192.168.1.50, SN1 192.168.1.51" << "" << QStringList{"SN1 is also planned on line 3.", "SN1 is also planned on line 2."} << "" << "";
         QTest::newRow("shared address, one device stays") << "SN1 192.168.1.3, SN2 192.168.1.60" << "" << QStringList{"192.168.1.3 is in use by SN3 (mac-SN3).", ready} << "3" << "";
         QTest::newRow("holder's row refused") << "SN1 192.168.1.5, SN4 192.168.1.0" << "" << QStringList{"192.168.1.5 is in use by SN4 (mac-SN4).", "Please enter a valid IPv4 address. It is the network address of its /24 (the last part is 0)."} << "" << "";
-        QTest::newRow("host answers") << "SN1 192.168.1.50" << "192.168.1.50" << QStringList{"A host that is not a device answers at 192.168.1.50."} << "" << "";
         QTest::newRow("answer from a device that moves away") << "SN1 192.168.1.5, SN4 192.168.1.60" << "192.168.1.5" << QStringList{ready, ready} << "3 2" << "";
         QTest::newRow("independent rows keep the plan's order") << "SN4 192.168.1.61, SN1 192.168.1.60" << "" << QStringList{ready, ready} << "2 3" << "";
         QTest::newRow("chain of three, listed backwards") << "SN1 192.168.1.5, SN4 192.168.1.6, SN5 192.168.1.60" << "" << QStringList{ready, ready, ready} << "4 3 2" << "";
@@ -186,11 +167,9 @@ private slots:
         QTest::newRow("a shared address is never kept") << "192.168.1.2" << "" << L << all << "" << true << "SN-D 192.168.1.104, SN-C 192.168.1.2, SN-A 192.168.1.4, SN-B 192.168.1.5";
         QTest::newRow("skips .255, .0 and .1") << "192.168.1.253" << "192.168.2.10" << L << all << "" << true << "SN-D 192.168.1.253, SN-C 192.168.1.254, SN-A 192.168.2.2, SN-B 192.168.2.3";
         QTest::newRow("by MAC") << from << "" << PlanOrder::Mac << all << "" << false << "SN-D 192.168.1.100, SN-A 192.168.1.101, SN-B 192.168.1.102, SN-C 192.168.1.103";
-        QTest::newRow("by serial number") << from << "" << PlanOrder::Sn << all << "" << true << "SN-A 192.168.1.100, SN-B 192.168.1.101, SN-C 192.168.1.102, SN-D 192.168.1.104";
         QTest::newRow("by address") << from << "" << PlanOrder::Ip << all << "" << true << "SN-C 192.168.1.100, SN-A 192.168.1.101, SN-B 192.168.1.102, SN-D 192.168.1.104";
         QTest::newRow("only inactive") << from << "" << L << ActiveFilter::Inactive << "" << true << "SN-A 192.168.1.100";
         QTest::newRow("too small: held addresses do not count") << "192.168.1.2" << "192.168.1.5" << L << all << "" << true << "192.168.1.2 to 192.168.1.5 offers 2 free addresses, but 3 devices need one.";
-        QTest::newRow("without --to, up to .254") << "192.168.1.253" << "" << L << all << "" << true << "192.168.1.253 to 192.168.1.254 offers 2 free addresses, but 4 devices need one.";
         QTest::newRow("backwards") << from << "192.168.1.50" << L << all << "" << true << "The range is empty: 192.168.1.50 comes before 192.168.1.100.";
         QTest::newRow("loopback") << "127.0.0.5" << "" << L << all << "" << true << "127.0.0.5: Please enter a valid IPv4 address. Addresses 127.x.x.x are loopback addresses.";
         QTest::newRow("no device chosen") << from << "" << L << all << "XYZ" << true << "No device of the search matches the choice.";
@@ -262,7 +241,6 @@ private slots:
         // clang-format off
         QTest::newRow("reply lost, then verified") << int(ChangeOutcome::NoReply) << int(Verification::Verified) << "The reply was lost, but the device answers at its new address. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
         QTest::newRow("seen elsewhere") << int(ChangeOutcome::Changed) << int(Verification::SeenElsewhere) << "IP changed successfully,device rebooting..... It answers at 10.9.9.9. 10.1.1.5 lies outside every IPv4 subnet of lo: its web page will need a route.";
-        QTest::newRow("activation unanswered") << int(ChangeOutcome::NoReply) << int(Verification::None) << "device not open No reply to the activation, which may have taken effect: the device then has the password. Run the same again to go on: an activated device is logged in to.";
         // clang-format on
     }
 
@@ -325,10 +303,7 @@ private slots:
                  QStringList({"SN-A: done: verified", "SN-B: started: ", "SN-C: pending: "}));
 
         QVERIFY2(report.write(rows), qPrintable(report.error()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY2(file.readAll().startsWith(firstRow), qPrintable(path));
-        file.close(); // Windows replaces no file that a reader holds open
+        QVERIFY2(contents(path).startsWith(firstRow), qPrintable(path));
         QVector<ReportRow> read;
         int line = -1;
         QString error;
@@ -351,8 +326,7 @@ private slots:
         plan[6].newIp = "10.0.0.8";
         QVERIFY2(second.goOn(plan), qPrintable(second.error()));
         QCOMPARE(second.earlierRows().size(), rows.size());
-        QFile goneOn(path);
-        QVERIFY(goneOn.open(QIODevice::ReadOnly) && goneOn.readLine().startsWith("# an unfinished report"));
+        QVERIFY(contents(path).startsWith("# an unfinished report"));
         QCOMPARE(reportRows(path, &ReportRow::verification).size(), rows.size());
     }
 
@@ -372,7 +346,6 @@ private slots:
         QTest::newRow("binary") << csv << QByteArray("\x7f" "ELF\x02\x01\x01\0\0", 9) << "1: not text (a NUL byte)";
         QTest::newRow("Latin-1") << csv << header + "2,SN-\xc4,m,x,192.168.1.2,10.0.0.2,,done,d,,t\n" << "2: not UTF-8 text";
         QTest::newRow("cut inside a character") << json << "[\n" + object.left(object.indexOf("x\"")) + "\xe6\x91" << "2: not UTF-8 text";
-        QTest::newRow("a device twice") << csv << header + row + row << "3: serial number SN-A is already on line 2";
         QTest::newRow("two devices on one plan line") << csv << header + row + QByteArray(row).replace("SN-A", "SN-B") << "3: plan line 2 is already in the report";
         QTest::newRow("log: two devices on one plan line") << json << "# an unfinished report: one event per line, the last one of each plan line holds\n" + object + "\n" + QByteArray(object).replace("SN-A", "SN-B") + "\n" << "3: plan line 2 is already in the report";
         QTest::newRow("cells missing") << csv << header + "2,SN-A,m\n" << "2: expected 11 cells, found 3";
@@ -383,7 +356,6 @@ private slots:
         QTest::newRow("json: member missing") << json << "[\n" + object + ",\n{\"line\":3}\n]" << "3: \"sn\" is missing or not a text";
         QTest::newRow("json: a device twice") << json << "[\n" + object + ",\n\n" + object + "\n]" << "4: serial number SN-A is already on line 2";
         QTest::newRow("json: two reports") << json << "[\n" + object + "\n]\n[\n" + object + "\n]\n" << "4: text after the array of report rows";
-        QTest::newRow("json: text after the array") << json << QByteArray("[] garbage") << "1: text after the array of report rows";
         QTest::newRow("log: a device on two plan lines") << json << "# an unfinished report: one event per line, the last one of each plan line holds\n" + object + "\n" + QByteArray(object).replace("\"line\":2", "\"line\":3") + "\n" << "3: serial number SN-A is already on line 2";
         QTest::newRow("too large") << csv << QByteArray(kMaxReportBytes + 1, ' ') << "0: larger than 16 MiB: not a report";
         // clang-format on
@@ -576,12 +548,7 @@ private slots:
         QCOMPARE(dry.verificationMsLeft(), -1);
         QVERIFY2(run.verificationMsLeft() >= 0 && run.verificationMsLeft() < 1000, qPrintable(QString::number(run.verificationMsLeft())));
 
-        QStringList netcfg;
-        for (const QByteArray &request : sim.requests()) {
-            if (request.contains("\"netcfg\""))
-                netcfg << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
-        }
-        QCOMPARE(netcfg, QStringList({"SN-B", "SN-C", "SN-D", "SN-A"}));
+        QCOMPARE(requestsTo(sim).filter("netcfg"), QStringList({"netcfg SN-B", "netcfg SN-C", "netcfg SN-D", "netcfg SN-A"}));
 
         QCOMPARE(reportRows(report.path(), &ReportRow::verification),
                  QStringList({"SN-A: done: verified", "SN-B: done: verified", "SN-C: done: kept old address",
@@ -620,10 +587,7 @@ private slots:
         QVERIFY(stopped.cancel());
         QCOMPARE(stopped.step().kind, BatchRun::Step::Finished);
 
-        QStringList sent;
-        for (const QByteArray &request : sim.requests())
-            sent << QString(request).section("\"sn\":\"", 1).section('"', 0, 0);
-        QCOMPARE(sent, QStringList({"SN4", "SN5"}));
+        QCOMPARE(requestsTo(sim), QStringList({"login SN4", "activate SN5"}));
         QCOMPARE(reportRows(cancelled.path(), &ReportRow::detail),
                  QStringList({"SN1: conflict: 192.168.1.5 is in use by SN4 (mac-SN4).",
                               "SN4: failed: device not open (Timeout,Please try again!)",

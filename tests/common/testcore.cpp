@@ -1,5 +1,8 @@
 #include "tests/common/testcore.h"
 
+#include "commissioning/report.h"
+#include "diagnosis/networkcard.h"
+
 #include <QProcess>
 
 QString durationProblem(qint64 ms, double lowest, double highest)
@@ -68,6 +71,18 @@ SimDevice simDevice(const QString &ip, const QString &sn, const QString &passwor
             password.isEmpty() ? "inactive" : "active", "6.0.231024", password};
 }
 
+QStringList requestsTo(const DeviceSimulatorThread &sim)
+{
+    QStringList requests;
+    for (const QByteArray &request : sim.requests()) {
+        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
+        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
+        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
+        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
+    }
+    return requests;
+}
+
 JsonPtr deviceArray(const QVector<SimDevice> &fleet)
 {
     JsonPtr array = makeJsonPtr(cJSON_CreateArray());
@@ -81,9 +96,39 @@ JsonPtr deviceArray(const QVector<SimDevice> &fleet)
     return array;
 }
 
+QVector<NetworkCard> networkCards(const QStringList &texts)
+{
+    QVector<NetworkCard> result;
+    for (const QString &text : texts) {
+        const QString f = text.section('/', 1);
+        result.append({text.section('/', 0, 0), f.contains('u'), f.contains('r'), f.contains('m'), f.contains('l'),
+                       f.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()});
+    }
+    return result;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
 bool runShell(const QString &command)
 {
     QProcess process;
     process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QStringList reportRows(const QString &path, QString ReportRow::*last)
+{
+    QVector<ReportRow> rows;
+    int line = 0;
+    QString error;
+    if (!readReport(path, &rows, &line, &error))
+        return {QString::number(line) + ": " + error};
+    QStringList texts;
+    for (const ReportRow &row : rows)
+        texts << row.sn + ": " + row.result + ": " + row.*last;
+    return texts;
 }

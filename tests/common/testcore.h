@@ -50,5 +50,15 @@ private:
 // A device that answers properly: active with this password, or not yet active without one.
 SimDevice simDevice(const QString &ip, const QString &sn, const QString &password = QStringLiteral("secret1"));
 JsonPtr deviceArray(const QVector<SimDevice> &fleet); // as the link would emit it
+// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
+QStringList requestsTo(const DeviceSimulatorThread &sim);
 
+// "eth0/urm4" each: the name, then up, running, multicast, loopback, and 4 for an IPv4 address.
+struct NetworkCard;
+QVector<NetworkCard> networkCards(const QStringList &texts);
+QByteArray contents(const QString &path); // of a file, or "(none)"
 bool runShell(const QString &command); // sh -c in this test's own namespaces; true when it exits 0
+
+// The report's rows as "sn: result: " and one more member, or "line: " and why it cannot be read.
+struct ReportRow;
+QStringList reportRows(const QString &path, QString ReportRow::*last);

@@ -12,6 +12,7 @@
 
 #include <QNetworkInterface>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QUdpSocket>
 #include <QtTest>
@@ -191,19 +192,6 @@ QString verdictsText(const QVector<firewall::WindowsVerdict> &verdicts)
     return texts.join("; ");
 }
 
-// ---- the namespace ----
-
-QByteArray readBack(FILE *file)
-{
-    QByteArray bytes;
-    std::rewind(file);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, int(n));
-    std::fclose(file);
-    return bytes;
-}
-
 } // namespace
 
 class TestDoctor : public QObject
@@ -253,28 +241,22 @@ private slots:
     // The card that the doctor examines when none is named.
     void cardToExamine_data()
     {
-        QTest::addColumn<QString>("cards"); // name:flags, flags u(p) r(unning) m(ulticast) l(oopback) 4 (IPv4)
+        QTest::addColumn<QString>("cards"); // as networkCards() reads them
         QTest::addColumn<QString>("examined");
         // clang-format off
-        QTest::newRow("the card a search takes") << "lo:urml4 eth0:u eth1:urm4" << "eth1";
-        QTest::newRow("up with IPv4, multicast off") << "lo:urml4 eth0:ur4" << "eth0";
-        QTest::newRow("up without IPv4") << "lo:urml4 eth0:urm" << "eth0";
-        QTest::newRow("down") << "lo:urml4 eth0:m4" << "eth0";
-        QTest::newRow("up, after one that is down") << "lo:urml4 eth0:m4 eth1:ur4" << "eth1";
-        QTest::newRow("only loopback") << "lo:urml4" << "";
+        QTest::newRow("the card a search takes") << "lo/urml4 eth0/u eth1/urm4" << "eth1";
+        QTest::newRow("up with IPv4, multicast off") << "lo/urml4 eth0/ur4" << "eth0";
+        QTest::newRow("up without IPv4") << "lo/urml4 eth0/urm" << "eth0";
+        QTest::newRow("down") << "lo/urml4 eth0/m4" << "eth0";
+        QTest::newRow("up, after one that is down") << "lo/urml4 eth0/m4 eth1/ur4" << "eth1";
+        QTest::newRow("only loopback") << "lo/urml4" << "";
         // clang-format on
     }
 
     void cardToExamine()
     {
         QFETCH(QString, cards);
-        QVector<NetworkCard> list;
-        for (const QString &card : cards.split(' ')) {
-            const QString flags = card.section(':', 1);
-            list << NetworkCard{card.section(':', 0, 0), flags.contains('u'), flags.contains('r'), flags.contains('m'),
-                                flags.contains('l'), flags.contains('4') ? QStringList{"10.0.0.1/8"} : QStringList()};
-        }
-        QTEST(::cardToExamine(list), "examined");
+        QTEST(::cardToExamine(networkCards(cards.split(' '))), "examined");
     }
 
     // The hypervisor as the DMI names tell it, and whether the card's address looks like its NAT.
@@ -337,7 +319,6 @@ private slots:
         QTest::newRow("back from the jump, then dropped") << nft("accept", {"input:" + jump("other"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kDrop}) << QStringList{"inet t input: rule handle 3"};
         QTest::newRow("a goto that falls through meets the policy") << nft("drop", {"input:" + jump("other", "goto"), "other:" + match(kTcpDport, port) + "," + kAccept, "input:" + kAccept}) << QStringList{"inet t input: policy drop"};
         QTest::newRow("the output hook") << nft("drop", {"input:" + kDrop}, "output") << QStringList{"out inet t input: rule handle 1"};
-        QTest::newRow("the search to its port, on output") << nft("accept", {"input:" + match(kUdpDport, "10086") + "," + kDrop}, "output") << QStringList{"out inet t input: rule handle 1"};
         QTest::newRow("the card as the input, on output") << nft("accept", {"input:" + match(kIifname, R"("va")") + "," + kDrop}, "output") << QStringList();
         QTest::newRow("another card's output") << nft("accept", {"input:" + match(R"({"meta":{"key":"oifname"}})", R"("eth1")") + "," + kDrop}, "output") << QStringList();
         QTest::newRow("the card's ingress") << nft("accept", {"input:" + match(kUdpDport, port) + "," + kDrop}, R"(ingress","dev":"va)", "netdev") << QStringList{"netdev t input: rule handle 1"};
@@ -419,7 +400,6 @@ private slots:
         QTest::addColumn<QString>("verdicts");
         // clang-format off
         QTest::newRow("no rule, blocked by default") << "Private" << QStringList() << "Private: not allowed";
-        QTest::newRow("the installer's rule") << "Private" << QStringList{"allow udp 10088"} << "Private: allowed by R1";
         QTest::newRow("a list with a range that holds the port") << "Private" << QStringList{"allow udp 53,10000-10100"} << "Private: allowed by R1";
         QTest::newRow("a range beside the port") << "Private" << QStringList{"allow udp 10089-10100"} << "Private: not allowed";
         QTest::newRow("a keyword holds no port") << "Private" << QStringList{"allow udp RPC"} << "Private: not allowed";
@@ -469,7 +449,6 @@ private slots:
 
         // clang-format off
         using V = ReversePathFacts::Verdict;
-        QTest::newRow("nothing wrong") << healthy() << QStringList();
         QTest::newRow("only loopback") << healthy([](NetworkFacts &f) { f.card = CardFacts{"", {"lo"}}; }) << QStringList{"card problem: There is no network card but the loopback interface (known: lo). Fix:"};
         QTest::newRow("an unknown card") << healthy([](NetworkFacts &f) { f.card = CardFacts{"eth9", {"lo", "eth0"}}; }) << QStringList{"card problem: There is no network card named eth9 (known: lo, eth0)."};
         QTest::newRow("loopback") << healthy([](NetworkFacts &f) { f.card.name = "lo"; f.card.loopback = true; f.card.multicast = false; f.card.running = false; f.card.ipv4 = {Ipv4Subnet{Ipv4(ip("127.0.0.1")), 8}}; f.routes.group = through("lo"); }) << QStringList{"card problem: lo is the loopback interface"};
@@ -477,7 +456,6 @@ private slots:
         QTest::newRow("no link") << healthy([](NetworkFacts &f) { f.card.running = false; }) << QStringList{"card problem: eth0 has no link."};
         QTest::newRow("group in a policy rule's table") << healthy([](NetworkFacts &f) { f.routes.group = through("eth1", "100"); }) << QStringList{"route warning: 239.0.0.100 is routed through eth1, not eth0. The search still leaves through eth0, which it chooses itself; for other programs, Fix: sudo ip route replace 239.0.0.0/8 dev eth0 table 100"};
         QTest::newRow("no route, no rules") << healthy([](NetworkFacts &f) { f.routes.group = KernelRoute{KernelRoute::State::None, {}, {}, "Network is unreachable", {}}; }) << QStringList{"route warning: No route leads to 239.0.0.100 (Network is unreachable). The search still leaves through eth0, which it chooses itself; for other programs, Fix: sudo ip route replace 239.0.0.0/8 dev eth0"};
-        QTest::newRow("a rule keeps the group from routes") << healthy([](NetworkFacts &f) { f.routes.policyRules = true; f.routes.group = KernelRoute{KernelRoute::State::None, {}, {}, "Permission denied", {}}; }) << QStringList{"route warning: No route leads to 239.0.0.100 (Permission denied). The search still leaves through eth0, which it chooses itself; for other programs, Fix: sudo ip route replace 239.0.0.0/8 dev eth0 && sudo ip rule add to 239.0.0.0/8 lookup main priority 1"};
         QTest::newRow("port held by another user's") << healthy([](NetworkFacts &f) { f.portHolders = {PortHolder{PortHolder::Kind::Unknown, "", 0, 1001}}; }) << QStringList{"port problem: UDP port 10088 is held by a program of user 1001, which only root can name (sudo ss -ulpn 'sport = :10088'): close it, or end it. Fix: sudo fuser -k 10088/udp"};
         QTest::newRow("iptables may drop") << healthy([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"iptables-legacy", firewall::Flow::Reply, "filter INPUT", "-A INPUT -s 10.0.0.0/8 -j DROP", true}}; }) << QStringList{"firewall warning: iptables-legacy chain INPUT may drop UDP to port 10088 (-A INPUT -s 10.0.0.0/8 -j DROP), the devices' replies, depending on conditions that cannot be judged here. To be sure, Fix: sudo iptables-legacy -I INPUT -p udp --dport 10088 -j ACCEPT"};
         QTest::newRow("nftables may drop the search") << healthy([](NetworkFacts &f) { f.firewall.drops = {firewall::Drop{"nftables", firewall::Flow::Request, "inet t out", "rule handle 4", true}}; }) << QStringList{"firewall warning: nftables chain inet t out may drop the search, UDP to port 10086 (rule handle 4), depending on conditions that cannot be judged here. To be sure, Fix: sudo nft insert rule inet t out udp dport 10086 accept"};
@@ -487,7 +465,6 @@ private slots:
         QTest::newRow("firewalld's zone unreadable") << healthy([](NetworkFacts &f) { f.firewall.firewalldRunning = true; f.firewall.firewalldZoneOk = false; f.firewall.firewalldError = "firewall-cmd: Authorization failed."; }) << QStringList{"firewall warning: firewalld is running, but the zone of eth0 could not be read (firewall-cmd: Authorization failed.)"};
         QTest::newRow("outsiders dropped, nothing routes to them") << healthy([](NetworkFacts &f) { f.reversePath.card = 1; f.reversePath.all = 2; f.reversePath.outsider = V::Dropped; }) << QStringList{"rp_filter warning: Reverse-path filtering (all=2, eth0=1) drops the replies of devices outside 192.168.1.0/24, to which no route leads back through eth0. A route to their subnet (SUBNET) through eth0 would let them in as well: sudo ip route add SUBNET dev eth0. Fix: sudo sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0.rp_filter=0"};
         QTest::newRow("outsiders dropped during the search") << healthy([](NetworkFacts &f) { f.reversePath.all = 1; f.reversePath.outsider = V::Dropped; f.reversePath.outsiderRouted = true; f.reversePath.droppedDuringSearch = 5; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=1, eth0=0) dropped 5 replies during the search: those of devices outside 192.168.1.0/24, to which no route leads back through eth0. A route to their subnet (SUBNET) through eth0 would let them in as well: sudo ip route add SUBNET dev eth0. Fix: sudo sysctl -w net.ipv4.conf.eth0.rp_filter=2"};
-        QTest::newRow("the card's own subnet dropped") << healthy([](NetworkFacts &f) { f.reversePath.all = 1; f.reversePath.neighbour = V::Dropped; f.reversePath.neighbourRouted = true; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=1, eth0=0) drops the replies that reach eth0 even from its own subnet 192.168.1.0/24: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: sudo sysctl -w net.ipv4.conf.eth0.rp_filter=2"};
         QTest::newRow("a card named with a dot") << healthy([](NetworkFacts &f) { f.card.name = "eth0.7"; f.routes.group = through("eth0.7"); f.reversePath.card = 1; f.reversePath.neighbour = V::Dropped; f.reversePath.neighbourRouted = true; }) << QStringList{"rp_filter problem: Reverse-path filtering (all=0, eth0.7=1) drops the replies that reach eth0.7 even from its own subnet 192.168.1.0/24: the kernel routes the answers to them through another card (ip rule, ip route show table all). Fix: sudo sysctl -w net.ipv4.conf.eth0/7.rp_filter=2"};
         QTest::newRow("rp_filter unreadable") << healthy([](NetworkFacts &f) { f.reversePath.card = -1; }) << QStringList{"rp_filter warning: The reverse-path filter of eth0 could not be read."};
         QTest::newRow("Wi-Fi") << healthy([](NetworkFacts &f) { f.card.wireless = true; }) << QStringList{"wifi warning: eth0 is a wireless card: access points often filter multicast"};
@@ -506,7 +483,6 @@ private slots:
                     change(f);
             });
         };
-        QTest::newRow("Windows: nothing wrong") << windows() << QStringList();
         QTest::newRow("Windows: not connected") << windows([](NetworkFacts &f) { f.card.up = f.card.running = false; }) << QStringList{"card problem: eth0 is not connected. Fix: check its cable"};
         QTest::newRow("Windows: no IPv4") << windows([](NetworkFacts &f) { f.card.ipv4.clear(); }) << QStringList{"card problem: eth0 has no IPv4 address, so nothing can be sent through it; give it a free address of the devices' subnet (ADDRESS) with that subnet's mask (MASK). Fix: netsh interface ipv4 set address name=\"eth0\" static ADDRESS MASK"};
         QTest::newRow("Windows: the group through another card") << windows([](NetworkFacts &f) { f.routes.group = through("Wi-Fi"); }) << QStringList{"route warning: 239.0.0.100 is routed through Wi-Fi, not eth0. The search still leaves through eth0, which it chooses itself; for other programs, Fix: netsh interface ipv4 add route prefix=239.0.0.0/8 interface=\"eth0\" metric=1"};
@@ -568,7 +544,6 @@ private slots:
         const QString held = "port problem: UDP port 10088 is held by tarnvale-cli (process ";
         const QString nobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups";
         // clang-format off
-        QTest::newRow("healthy") << "true" << "10.9.0.5/24" << "" << 0 << "search ok: 3 devices answered" << "";
         QTest::newRow("nftables input drop") << nft.arg("inet", "in", "input", "10088") << "10.9.0.5/24" << "" << 14 << "firewall problem: nftables chain inet t in drops UDP to port 10088 (rule handle 2), the devices' replies. Fix: sudo nft insert rule inet t in udp dport 10088 accept" << "";
         QTest::newRow("netdev ingress drop") << nft.arg("netdev", "in", "ingress device dA", "10088") << "10.9.0.5/24" << "" << 14 << "firewall problem: nftables chain netdev t in drops UDP to port 10088 (rule handle 2), the devices' replies. Fix: sudo nft insert rule netdev t in udp dport 10088 accept" << "";
         QTest::newRow("output drop") << nft.arg("inet", "out", "output", "10086") << "10.9.0.5/24" << "" << 14 << "firewall problem: nftables chain inet t out drops the search, UDP to port 10086 (rule handle 2), before it leaves. Fix: sudo nft insert rule inet t out udp dport 10086 accept" << "";
@@ -611,8 +586,6 @@ private slots:
         const QStringList lines = out.split('\n');
         const auto found = std::find_if(lines.cbegin(), lines.cend(), [&](const QString &l) { return l.simplified().startsWith(finding); });
         QVERIFY2(found != lines.cend(), qPrintable(out));
-        if (finding.startsWith("search ok"))
-            return;
 
         QString fix = found->section("Fix: ", -1).remove("sudo ");
         if (!fill.isEmpty())
@@ -641,13 +614,14 @@ private slots:
 
     void outputToAFullDisk()
     {
+        QTemporaryDir dir;
         FILE *full = std::fopen("/dev/full", "w");
-        QVERIFY(full);
-        FILE *err = std::tmpfile();
+        FILE *err = std::fopen(qPrintable(dir.filePath("err")), "w");
+        QVERIFY(full && err);
         QCOMPARE(runDoctor(QStringLiteral("nosuchcard"), full, err), int(ExitOutput));
         std::fclose(full);
-        QCOMPARE(readBack(err),
-                 QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
+        std::fclose(err);
+        QCOMPARE(contents(dir.filePath("err")), QByteArray("tarnvale-cli: the findings could not be written: No space left on device\n"));
     }
 
 private:

@@ -262,7 +262,6 @@ private slots:
             return cJSON_GetArraySize(devices) + core.droppedDatagrams() >= 300;
         });
         QCOMPARE(cJSON_GetArraySize(flooded.json.get()) + flooded.dropped, 300);
-        QVERIFY(flooded.receiveBuffer < 10000);
     }
 
     // A reply already waiting is read at once and taken at the end of the first 200 ms step,

@@ -112,7 +112,6 @@ private slots:
         QTest::newRow("activation refused") << "SN-ACT-DONE" << "first-pw9" << "10.9.8.5" << QStringList{security("activate", "first-pw9", "SN-ACT-DONE")} << QStringList{"information|Tips|device is already actived|ORV_Window"};
         QTest::newRow("unusable address refused before the activation") << "SN-ACT-OCTAL" << "first-pw9" << "192.168.001.008" << QStringList() << QStringList{unusable.arg("A part starts with 0, which many programs read as an octal number.")};
         const QStringList silent = {"critical|Error|Timeout,Please try again!|none", "critical|Tips|device not open|ORV_Window"};
-        QTest::newRow("no login reply") << "SN-SILENT" << goodPw << "10.1.2.7" << QStringList{security("login", "goodpass1", "SN-SILENT")} << silent;
         QTest::newRow("no netcfg reply") << "SN-CFG-SILENT" << goodPw << "10.1.3.5" << QStringList{security("login", "goodpass1", "SN-CFG-SILENT"), netcfg("SN-CFG-SILENT", "10.1.3.5", "10.1.3.1")} << silent;
     }
 

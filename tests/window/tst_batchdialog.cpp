@@ -106,19 +106,6 @@ QPushButton *button(BatchDialog *dialog, const char *name)
     return dialog->findChild<QPushButton *>(name);
 }
 
-// What the devices were sent, one line each: "search", "activate SN-C", "netcfg SN-C".
-QStringList requestsTo(const DeviceSimulatorThread &sim)
-{
-    QStringList requests;
-    for (const QByteArray &request : sim.requests()) {
-        const JsonPtr json = makeJsonPtr(cJSON_Parse(request.constData()));
-        const cJSON *data = cJSON_GetObjectItem(json.get(), "data");
-        const char *command = stringMember(data, "command", stringMember(data, "callcmd", ""));
-        requests << (QString::fromUtf8(command) + ' ' + QString::fromUtf8(stringMember(data, "sn", ""))).trimmed();
-    }
-    return requests;
-}
-
 } // namespace
 
 class TestBatchDialog : public QObject
@@ -144,13 +131,11 @@ private slots:
         // clang-format off
         QTest::newRow("unchecked rows are not judged") << QStringList{"x 192.168.1.100", "- 192.168.1.10"} << pw << pw << one << "Devices that Apply changes: 1.";
         QTest::newRow("checked without address: left") << QStringList{"x", "x 192.168.1.101"} << pw << pw << QStringList{left, ready, "", ""} << "Devices that Apply changes: 1.";
-        QTest::newRow("held by a device that stays") << QStringList{"x 192.168.1.11"} << pw << pw << QStringList{"!192.168.1.11 is in use by SN-B (mac-B).", "", "", ""} << problem;
         QTest::newRow("given twice: the other table row") << QStringList{"-", "x 192.168.1.100", "-", "x 192.168.1.100"} << pw << pw << QStringList{"", "!192.168.1.100 is also planned on line 4.", "", "!192.168.1.100 is also planned on line 2."} << problem;
         QTest::newRow("unusable among ready rows, with its reason") << QStringList{"x 192.168.1.100", "x 192.168.1.255"} << pw << pw << QStringList{ready, "!Please enter a valid IPv4 address. It is the broadcast address of its /24 (the last part is 255).", "", ""} << problem;
         QTest::newRow("outside the card: warned, allowed") << QStringList{"x 10.0.0.5"} << pw << pw << QStringList{ready + " 10.0.0.5 lies outside every IPv4 subnet of eth-test: its web page will need a route.", "", "", ""} << "Devices that Apply changes: 1.";
         QTest::newRow("already there") << QStringList{"x 192.168.1.10"} << pw << pw << QStringList{"Already at its new address.", "", "", ""} << "Nothing to change: give the checked devices a new address.";
         QTest::newRow("nothing checked") << QStringList{"- 192.168.1.100"} << pw << pw << QStringList{"", "", "", ""} << "Check the devices to change.";
-        QTest::newRow("no new address anywhere") << QStringList{"x", "x"} << pw << pw << QStringList{left, left, "", ""} << "Nothing to change: give the checked devices a new address.";
         QTest::newRow("five characters") << QStringList{"x 192.168.1.100"} << "abc12" << "abc12" << one << "Password too short (min 6 chars)";
         QTest::newRow("not confirmed") << QStringList{"x 192.168.1.100"} << pw << "abc124" << one << "The confirmation differs from the password.";
         QTest::newRow("rows with their own password") << QStringList{"x 192.168.1.100 planpw1"} << "" << "" << one << "Devices that Apply changes: 1.";
