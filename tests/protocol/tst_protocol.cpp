@@ -137,6 +137,12 @@ private slots:
         QVERIFY(decipherPayload(cipher + (base64 ? "\r\n" : ""), base64 ? 0 : uint32_t(cipher.size()), keyBytes, base64,
                                 reinterpret_cast<unsigned char *>(restored.data())));
         QCOMPARE(restored.toHex(), plain.leftJustified(restored.size(), '\0').toHex());
+
+        // The simulator's codec, written apart from the tool's, gives the same answers.
+        const QByteArray simCipher = base64 ? SimCodec::toWire(plain, key) : SimCodec::encipher(plain, key);
+        QCOMPARE(simCipher.toHex(), (base64 ? cipher + "\r\n" : cipher).toHex());
+        const QByteArray simPlain = base64 ? SimCodec::fromWire(cipher + "\r\n", key) : SimCodec::decipher(cipher, key);
+        QCOMPARE(simPlain.toHex(), plain.toHex());
     }
 
     // The tool and the simulator each read what the other writes, every tail length included.
@@ -190,6 +196,9 @@ private slots:
         if (encodes)
             QCOMPARE(output.left(int(count)) + output.mid(text.size()), text + kGuards);
         QCOMPARE(decode(text), data);
+        QCOMPARE(SimCodec::fromBase64(text), data);
+        if (encodes)
+            QCOMPARE(SimCodec::toBase64(data), text);
     }
 
     void requests_data()
