@@ -454,8 +454,7 @@ private slots:
             targets << QStringLiteral("10.78.%1.%2").arg(1 + i / 250).arg(1 + i % 250);
         rlimit before{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &before), 0);
-        rlimit desktop = before;
-        desktop.rlim_cur = qMin<rlim_t>(1024, before.rlim_max);
+        const rlimit desktop{qMin<rlim_t>(1024, before.rlim_max), before.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &desktop), 0);
         const QSet<QString> answering = answeringHosts("lo", targets);
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &before), 0);

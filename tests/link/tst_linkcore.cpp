@@ -3,7 +3,6 @@
 // kernel dropped, and cards that must not be searched on (veth pairs in this test's own
 // network namespace).
 
-#include "commissioning/addressplan.h"
 #include "devicelink/linkcore.h"
 #include "diagnosis/linkfailure.h"
 #include "diagnosis/portholder.h"
@@ -217,13 +216,6 @@ private slots:
         QCOMPARE(result.status.error, error);
         QCOMPARE(linkFailureText(result.status), message);
         QVERIFY(!core.socket());
-    }
-
-    // " ACTIVE " is the state of a device of tst_operations, that must take the login road.
-    void notActivatedStates()
-    {
-        for (const char *state : {"inactive", "---", "", "activ"})
-            QVERIFY2(!isActivatedState(state), state);
     }
 
     // The first reply comes 1000 ms after the request; gathering goes on 5000 ms from then. A
