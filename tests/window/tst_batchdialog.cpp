@@ -281,6 +281,7 @@ private slots:
         QCOMPARE(status, "Changing addresses: 1 of 30 devices done.");
 
         QCOMPARE(cells(dialog, Model::ResultColumn).count("done, verified"), 30);
+        QCOMPARE(dialog->findChild<QLabel *>("state_label")->text(), "30 of 30 devices changed, 30 verified at their new address.");
         QStringList shown; // what the table pages through and the export writes
         for (const DeviceEntry &device : window.currentDevices())
             shown << device.text(DeviceMember::Ip);
