@@ -5,10 +5,10 @@
 // device in hand is done (its report row written, the rest "not run"); a second ends the
 // program at once with status 11, the device in hand left as it was (its report row says
 // "started", written before it was touched). A closed pipe kills nothing: the writes to it
-// fail, and the run stops as at a signal, with status 12. A stop (Ctrl-Z) and the continue are counted, so that the run looks for
-// its devices once more afterwards. One source file per system (interrupt_unix.cpp,
-// interrupt_win.cpp: Ctrl+C and Ctrl+Break as SIGINT, the console's closing, logoff and
-// shutdown as SIGHUP and SIGTERM).
+// fail, and the run stops as at a signal, with status 12. A stop (Ctrl-Z) and the continue
+// are counted, so that the run looks for its devices once more afterwards. One source file
+// per system (interrupt_unix.cpp, interrupt_win.cpp: Ctrl+C and Ctrl+Break as SIGINT, the
+// console's closing, logoff and shutdown as SIGHUP and SIGTERM).
 class InterruptGuard
 {
 public:

@@ -1,9 +1,10 @@
 #pragma once
 
 // Slow work of ours off the GUI thread: runThenCallback(task, context, callback) runs task on
-// the global thread pool (or the one given) and hands its result to callback in context's thread, unless context
-// is gone by then. The result travels by a queued signal, which Qt drops safely when its
-// receiver has been deleted meanwhile; the pool waits for running tasks at program exit.
+// the global thread pool (or the one given) and hands its result to callback in context's
+// thread, unless context is gone by then. The result travels by a queued signal, which Qt
+// drops safely when its receiver has been deleted meanwhile; the pool waits for running tasks
+// at program exit.
 
 #include <QObject>
 #include <QThreadPool>
