@@ -85,7 +85,8 @@ bool LinkCore::open(const QString &interfaceName)
     fresh->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferRequest);
     const int granted = fresh->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
     if (granted < receiveBufferRequest)
-        qDebug("receive buffer: %d bytes granted of %d asked for (room for %d replies); the system limits it (on Linux net.core.rmem_max)",
+        qDebug("receive buffer: %d bytes granted of %d asked for (room for %d replies); the system limits it "
+               "(on Linux net.core.rmem_max)",
                granted, receiveBufferRequest, repliesToHold);
 
     // Every failure counts: the toolkit ignores a multicast interface that cannot be set.

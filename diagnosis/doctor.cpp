@@ -346,8 +346,9 @@ QString rpFilterFix(const ReversePathFacts &rp, const QString &card, bool loose)
     if (!loose && rp.all > 0)
         command += QStringLiteral(" net.ipv4.conf.all.rp_filter=0");
     // sysctl reads a dot as a separator; in a card's name (eth0.100) it is written as "/".
+    const QString key = QString(card).replace(QLatin1Char('.'), QLatin1Char('/'));
     if (loose || rp.card > 0)
-        command += QStringLiteral(" net.ipv4.conf.%1.rp_filter=%2").arg(QString(card).replace(QLatin1Char('.'), QLatin1Char('/'))).arg(loose ? 2 : 0);
+        command += QStringLiteral(" net.ipv4.conf.%1.rp_filter=%2").arg(key).arg(loose ? 2 : 0);
     return command;
 }
 
