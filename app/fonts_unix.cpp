@@ -10,8 +10,11 @@ void substituteWindowsFonts()
     // letter; the packages that provide these families are dependencies of the program.
     QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
-    QFont::insertSubstitution(QStringLiteral("黑体"), QStringLiteral("WenQuanYi Micro Hei"));
-    // The Latin letters of "宋体" are a narrow serif; its Chinese ones come from the
-    // fallback for the script, a CJK font such as the one above.
+    // "黑体" and "宋体" take their Latin letters from a family of the same kind (a plain sans,
+    // a narrow serif) and their Chinese ones from the fallback for the script, a CJK font
+    // such as WenQuanYi Micro Hei. That font is large: it is loaded only once Chinese is
+    // shown, not for the English window.
+    QFont::insertSubstitutions(QStringLiteral("黑体"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
     QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Liberation Serif"));
 }
