@@ -4,6 +4,7 @@
 #include "app/instanceholder.h"
 #include "app/raisechannel.h"
 #include "app/singleinstance.h"
+#include "app/withoutopengl.h"
 #include "app/windowoptions.h"
 #include "window/applicationnames.h"
 #include "window/orv_window.h"
@@ -14,6 +15,7 @@
 #include <QtDebug>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -60,12 +62,14 @@ int runApplication(int argc, char *argv[])
         return 0;
     }
 
+    std::optional<WithoutOpenGl> withoutOpenGl(std::in_place);
     auto app = std::make_unique<QApplication>(argc, argv);
     QGuiApplication::setDesktopFileName(QLatin1String(kApplicationName));
     substituteWindowsFonts();
     auto window = std::make_unique<ORV_Window>(QStringLiteral("Local Mannage"));
     window->setWindowTitle(QObject::tr("Tarnvale_Managesystem"));
     window->show();
+    withoutOpenGl.reset();
     RaiseChannel raise(window.get(), RaiseChannel::defaultName());
     raise.listen();
 

@@ -3,6 +3,7 @@
 #include "app/raisechannel.h"
 #include "app/singleinstance.h"
 #include "app/windowoptions.h"
+#include "app/withoutopengl.h"
 #include "tests/common/testcore.h"
 
 #include <QLocalServer>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -104,6 +106,19 @@ private slots:
         late.join();
         QVERIFY(raised);
         QVERIFY_DURATION(took, 100, 130);
+    }
+
+    // Only the window goes without OpenGL: the user's choice, and what programs it starts get.
+    void withoutOpenGl()
+    {
+        const char *const variable = "QT_XCB_GL_INTEGRATION";
+        for (const QByteArray &chosen : {QByteArray(), QByteArray("glx")}) {
+            chosen.isNull() ? qunsetenv(variable) : qputenv(variable, chosen);
+            std::optional<WithoutOpenGl> held(std::in_place);
+            QCOMPARE(qgetenv(variable), chosen.isNull() ? QByteArray("none") : chosen);
+            held.reset();
+            QCOMPARE(qEnvironmentVariableIsSet(variable) ? qgetenv(variable) : QByteArray(), chosen);
+        }
     }
 
     void commandLine_data()
