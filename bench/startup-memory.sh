@@ -1,7 +1,9 @@
 #!/bin/sh
 # Prints two whole-process figures of the real program on a virtual display, in network
 # and IPC namespaces of its own (loopback only), against 40 simulated devices, each beside the
-# same figure of a bare Qt Widgets main window (bench/barewindow.cpp), its floor:
+# same figure of a bare Qt Widgets main window (bench/barewindow.cpp), its floor, as Qt starts
+# it by default and as the program starts Qt, without OpenGL (the like-for-like comparison:
+# what the program itself adds):
 #   - start-up time: from the program's start until its window is mapped (median of runs)
 #   - memory: VmRSS, VmHWM and Pss of the process right after start and after a search
 #     that lists 40 devices
@@ -78,9 +80,18 @@ startup() {
 startup "$build/bench/barewindow" '^Tarnvale bare'
 bare=$startMedian bareP=$startPss
 kill "$pid"; wait "$pid" 2>/dev/null || true
+QT_XCB_GL_INTEGRATION=none startup "$build/bench/barewindow" '^Tarnvale bare'
+bareRaster=$startMedian bareRasterP=$startPss
+kill "$pid"; wait "$pid" 2>/dev/null || true
 startup "$tool" '^Tarnvale'
-echo "start-up: $(awk -v a="$startMedian" -v b="$bare" 'BEGIN { printf "%.2f", a / b }') x the bare window;" \
-     "Pss after start-up: $startPss kB, $(awk -v a="$startPss" -v b="$bareP" 'BEGIN { printf "%.1f", (a - b) / 1024 }') MB above the bare window's $bareP kB"
+# compare FLOOR MEDIAN_MS PSS_KB: the program's figures against one floor
+compare() {
+    echo "  against $1: start-up $(awk -v a="$startMedian" -v b="$2" 'BEGIN { printf "%.2f", a / b }') x;" \
+         "Pss $(awk -v a="$startPss" -v b="$3" 'BEGIN { printf "%+.1f", (a - b) / 1024 }') MB (its Pss: $3 kB)"
+}
+echo "Pss after start-up: $startPss kB"
+compare "the bare window" "$bare" "$bareP"
+compare "the bare window without OpenGL (like for like)" "$bareRaster" "$bareRasterP"
 pids="$pid $pids"
 sleep 1
 echo "memory after start-up:      $(memory "$pid")"
