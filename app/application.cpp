@@ -4,8 +4,8 @@
 #include "app/instanceholder.h"
 #include "app/raisechannel.h"
 #include "app/singleinstance.h"
-#include "app/withoutopengl.h"
 #include "app/windowoptions.h"
+#include "app/withoutopengl.h"
 #include "window/applicationnames.h"
 #include "window/orv_window.h"
 

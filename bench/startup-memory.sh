@@ -80,7 +80,9 @@ startup() {
 startup "$build/bench/barewindow" '^Tarnvale bare'
 bare=$startMedian bareP=$startPss
 kill "$pid"; wait "$pid" 2>/dev/null || true
-QT_XCB_GL_INTEGRATION=none startup "$build/bench/barewindow" '^Tarnvale bare'
+export QT_XCB_GL_INTEGRATION=none
+startup "$build/bench/barewindow" '^Tarnvale bare'
+unset QT_XCB_GL_INTEGRATION
 bareRaster=$startMedian bareRasterP=$startPss
 kill "$pid"; wait "$pid" 2>/dev/null || true
 startup "$tool" '^Tarnvale'
