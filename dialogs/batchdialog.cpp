@@ -57,6 +57,7 @@ BatchDialog::BatchDialog(const QVector<FoundDevice> &devices, ORV_CONN2DEVICE &l
     connect(worker, &BatchWorker::probed, this, &BatchDialog::startRun);
     connect(worker, &BatchWorker::stepped, this, &BatchDialog::showRun);
     connect(worker, &BatchWorker::finished, this, &BatchDialog::finish);
+    connect(worker, &BatchWorker::refused, this, &BatchDialog::refuseRun);
 
     connect(model, &BatchModel::edited, this, &BatchDialog::recheck);
     connect(sorted, &QAbstractItemModel::dataChanged, this, &BatchDialog::showDetail);
@@ -322,14 +323,6 @@ void BatchDialog::startRun(const QSet<QString> &hosts)
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                            + QStringLiteral("/reports");
     report = std::make_unique<ReportWriter>(newReportPath(folder, QDateTime::currentDateTime()), true);
-    QDir().mkpath(folder); // should that fail, open() says why
-    if (!report->open()) {
-        link->takeBack(std::move(core));
-        if (tell(QMessageBox::Critical,
-                 tr("The run's report cannot be written, so nothing was sent.") + QLatin1Char('\n') + report->error()))
-            endWithoutRun(tr("Nothing was sent."));
-        return;
-    }
     runReportPath = report->path();
 
     // The run's requests go one after another: a reply is taken as soon as it is read.
@@ -345,8 +338,17 @@ void BatchDialog::startRun(const QSet<QString> &hosts)
     roundSinceChange = false;
     runEntries = batch->entryOfRow;
     ui->progress_bar->setRange(0, batch->check.order.size());
-    showRun(run->rows(), -1, -1);
-    worker->start(std::move(core), std::move(run));
+    worker->start(std::move(core), std::move(run), report.get()); // the worker shows the rows once it runs
+}
+
+void BatchDialog::refuseRun(const QString &error)
+{
+    ran = false;
+    if (link)
+        link->takeBack(worker->takeCore());
+    if (tell(QMessageBox::Critical,
+             tr("The run's report cannot be written, so nothing was sent.") + QLatin1Char('\n') + error))
+        endWithoutRun(tr("Nothing was sent."));
 }
 
 void BatchDialog::requestCancel()

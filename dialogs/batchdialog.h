@@ -83,6 +83,7 @@ private:
     void requestCancel();
     void showRun(const QVector<RunRow> &rows, int kind, qint64 verificationMsLeft);
     void finish(const QString &error, bool cancelled);
+    void refuseRun(const QString &error);
     void endWithoutRun(const QString &state);
     void setInputsEnabled(bool enabled);
     // Whether Escape would lose what the operator typed or checked.

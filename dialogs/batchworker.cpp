@@ -1,9 +1,12 @@
 #include "dialogs/batchworker.h"
 
 #include "commissioning/hostprobe.h"
+#include "commissioning/report.h"
 #include "devicelink/linkcore.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
 BatchWorker::BatchWorker()
@@ -19,12 +22,13 @@ void BatchWorker::probe(const QString &card, const QStringList &targets)
     emit probed(answeringHosts(card, targets));
 }
 
-void BatchWorker::start(std::unique_ptr<LinkCore> lent, std::unique_ptr<BatchRun> batch)
+void BatchWorker::start(std::unique_ptr<LinkCore> lent, std::unique_ptr<BatchRun> batch, ReportWriter *log)
 {
     home = QThread::currentThread();
     cancelRequested = false; // a Cancel during the probe before ended that attempt, not this run
     core = std::move(lent);
     run = std::move(batch);
+    report = log;
     lastSearch.reset();
     changedSince.clear();
     core->moveToThread(thread());
@@ -43,6 +47,17 @@ JsonPtr BatchWorker::takeLastSearch()
 
 void BatchWorker::runSteps()
 {
+    // Made here, not in the dialog: a new file and its folder go to the disk before anything is
+    // sent, which on a slow disk or a network home folder takes a while.
+    if (report) {
+        QDir().mkpath(QFileInfo(report->path()).path()); // should that fail, open() says why
+        if (!report->open()) {
+            core->moveToThread(home);
+            emit refused(report->error());
+            return;
+        }
+    }
+    emit stepped(run->rows(), -1, -1);
     bool cancelled = false;
     for (;;) {
         if (cancelRequested) {

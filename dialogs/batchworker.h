@@ -13,6 +13,7 @@
 #include <memory>
 
 class LinkCore;
+class ReportWriter;
 class QThread;
 
 // The slow work of the "Change addresses" dialog, on a thread of its own so that the dialog
@@ -38,9 +39,9 @@ public:
     void probe(const QString &card, const QStringList &targets);
 
     // In the thread that the core lives in, while the worker is idle: takes over the core and
-    // the run made on it, and runs the steps in the worker's thread. The core comes back to
-    // the calling thread before finished is emitted.
-    void start(std::unique_ptr<LinkCore> core, std::unique_ptr<BatchRun> run);
+    // the run made on it; in the worker's thread, creates the run's report (if any), then runs
+    // the steps. The core comes back to the calling thread before finished or refused is emitted.
+    void start(std::unique_ptr<LinkCore> core, std::unique_ptr<BatchRun> run, ReportWriter *report = nullptr);
     // From any thread: the run stops once the device or search in hand is done.
     void cancel() { cancelRequested = true; }
 
@@ -53,16 +54,20 @@ public:
 
 signals:
     void probed(const QSet<QString> &hostsAnswering);
-    // After each step (BatchRun::Step::Kind), and once more when cancelled: every row as it stands.
+    // Once the run begins (kind -1), after each step (BatchRun::Step::Kind), and once more when
+    // cancelled: every row as it stands.
     void stepped(const QVector<RunRow> &rows, int kind, qint64 verificationMsLeft);
     // error: why the run stopped early (the report could not be written), else empty.
     void finished(const QString &error, bool cancelled);
+    // The report could not be created: nothing was sent.
+    void refused(const QString &error);
 
 private:
     void runSteps();
 
     std::unique_ptr<LinkCore> core;
     std::unique_ptr<BatchRun> run;
+    ReportWriter *report = nullptr;
     QThread *home = nullptr;
     std::atomic<bool> cancelRequested{false};
     JsonPtr lastSearch = makeJsonPtr();

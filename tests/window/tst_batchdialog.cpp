@@ -387,6 +387,7 @@ private slots:
         QSignalSpy finished(dialog, &BatchDialog::runFinished);
         button(dialog, "apply_button")->click();
         QTest::qWait(3000); // the probe and the first login
+        QCOMPARE(dialog->findChild<QLabel *>("state_label")->text(), "Changing addresses: 0 of 30 devices done.");
         QTest::keyClick(dialog, Qt::Key_Escape);
         QCOMPARE(closer.boxes, QStringList{"question|Tips|Stop the run once the device in hand is done, and close? The report keeps every device done so far.|BatchDialog"});
         QVERIFY(dialog->isRunning());
